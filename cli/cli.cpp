@@ -1,0 +1,50 @@
+#include "cli/cli.h"
+
+#include <cstring>
+
+#include "shell/log_window.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: orvanel-cli COMMAND ARGS\n"
+    "  info ROOT                                   cameras, dates, hours, minutes and frame counts\n"
+    "  frames [--continue] [--reverse] MINUTE      frames in play order: <time code> <path>\n"
+    "  still MINUTE INDEX -o OUT.bmp               one frame as a 24-bit BMP\n"
+    "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] FOLDER...\n"
+    "options: --trace  print the trace texts on standard error\n";
+
+struct Command {
+  const char* name;
+  int (*run)(int, char**, std::FILE*, std::FILE*);
+};
+
+const Command kCommands[] = {
+    {"info", CmdInfo},
+    {"frames", CmdFrames},
+    {"still", CmdStill},
+    {"export", CmdExport},
+};
+
+}  // namespace
+
+int CliMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  int first = 1;
+  // --trace before the command sends the trace texts to standard error, so
+  // that field problems can be diagnosed.
+  while (first < argc && std::strcmp(argv[first], "--trace") == 0) {
+    LogWindow::SetTraceHook(LogWindow::EchoToDebugChannel);
+    ++first;
+  }
+  if (first >= argc || std::strcmp(argv[first], "--help") == 0 ||
+      std::strcmp(argv[first], "-h") == 0) {
+    std::fputs(kUsage, first >= argc ? err : out);
+    return first >= argc ? 2 : 0;
+  }
+  for (const Command& c : kCommands) {
+    if (std::strcmp(argv[first], c.name) == 0)
+      return c.run(argc - first - 1, argv + first + 1, out, err);
+  }
+  std::fprintf(err, "orvanel-cli: unknown command '%s'\n%s", argv[first], kUsage);
+  return 2;
+}

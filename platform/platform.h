@@ -1,0 +1,71 @@
+// The core's only door to the operating system: directory listings with a
+// wildcard, whole-file reads, the path separator and a debug channel.
+// Everything else in the core is plain C++17.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// Paths and names live in 260-byte buffers: at most 259 characters.
+constexpr std::size_t kMaxPath = 260;
+
+// Error codes reported when a listing finds nothing or a path is missing
+// (the Win32 values; errno's ENOENT happens to be 2 as well).
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorNameTooLong = 206;
+
+struct DirEntry {
+  std::string name;
+  bool isDirectory = false;
+};
+
+// Lists the entries of `folder` whose names match `pattern` (wildcards * and ?,
+// matched without regard to case, as Windows matches; a trailing ? may match
+// nothing, so "??" takes names of one or two characters). "." and ".." are
+// listed when they match, as FindFirstFileA lists them.
+//
+// Entries come in NTFS order (case-insensitive ordinal) on every platform, so
+// that trees and exports run in time order whatever the file system.
+//
+// Returns 0, or -1 with *error set when the listing cannot be started: a
+// missing folder, or nothing matching (kErrorFileNotFound, as on Windows).
+// `out` is cleared first; its capacity is kept, so a reused vector does not
+// allocate again for short names.
+int ListDirectory(const char* folder, const char* pattern,
+                  std::vector<DirEntry>& out, int* error);
+
+// Whether `name` matches `pattern` by the rules above.
+bool MatchWildcard(const char* pattern, const char* name);
+
+// NTFS order: byte-wise comparison after folding a-z to upper case.
+int CompareNtfsOrder(const char* a, const char* b);
+
+enum class ReadResult { Ok, OpenFailed, ReadFailed, TooLarge };
+
+// Reads a whole file with one read call, opened read-only. The buffer grows to
+// hold the file plus `zeroPadding` zero bytes after it (decoders read a little
+// past the end) and is never shrunk, so a reused buffer grows once. Files over
+// `maxSize` bytes are refused with TooLarge. *size gets the bytes read;
+// *error the platform's error code on failure.
+ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
+                         std::size_t zeroPadding, std::size_t maxSize,
+                         std::size_t* size, int* error);
+
+// Whether a folder exists (used to tell "missing" from "empty").
+bool IsDirectory(const char* path);
+
+// Debug channel: OutputDebugStringA on Windows, standard error elsewhere.
+void DebugOutput(const char* text);
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+// Shared helpers for the test suites: scratch folders, captured trace texts.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + separator + relative ('/' in `relative` becomes the separator).
+  std::string Join(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Creates a folder and its parents.
+void MakeDirs(const std::string& path);
+// Writes bytes to a file, creating its folder.
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+
+// Collects the trace texts given to LogWindow::Print while it lives. One at a
+// time; safe to feed from several threads.
+class TraceCapture {
+ public:
+  TraceCapture();
+  ~TraceCapture();
+  std::vector<std::string> Lines() const;
+  bool Contains(const std::string& text) const;  // a line containing text
+  void Clear();
+
+ private:
+  static void Hook(const char* text);
+  static std::mutex mutex_;
+  static std::vector<std::string>* lines_;
+};
+
+}  // namespace testing_support

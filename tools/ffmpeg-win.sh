@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Builds FFmpeg for Windows (MinGW-w64, static) from Debian's own source
+# package, with only the components Orvanel uses. The result is cached outside
+# the work tree, keyed by the source version and the configure flags, so a
+# second run (or a second clone) reuses it. Prints the install prefix last.
+set -euo pipefail
+
+CACHE=${ORVANEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvanel}
+FLAGS=(--arch=x86_64 --target-os=mingw32 --cross-prefix=x86_64-w64-mingw32-
+       --enable-static --disable-shared --disable-programs --disable-doc
+       --disable-everything --disable-network --disable-autodetect
+       --enable-w32threads
+       --enable-decoder=mjpeg
+       --enable-encoder=mpeg1video,mpeg4,msmpeg4v3,wmv1,mjpeg,h263p,pcm_s16le,adpcm_ima_wav
+       --enable-muxer=avi,mpeg1system,asf
+       --enable-protocol=file --enable-swscale)
+
+mkdir -p "$CACHE"
+apt_dir="$CACHE/apt"
+mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial"
+# deb-src twins of the machine's own Debian entries, so the source comes from
+# wherever this machine already gets its packages.
+src_list="$apt_dir/sources.list.d/debian-src.sources"
+: > "$src_list.new"
+for f in /etc/apt/sources.list.d/*.sources; do
+  [ -e "$f" ] || continue
+  grep -qi 'debian-archive-keyring' "$f" || continue
+  sed -e 's/^Types:.*/Types: deb-src/' "$f" >> "$src_list.new"
+  echo >> "$src_list.new"
+done
+if [ -f /etc/apt/sources.list ]; then
+  grep -E '^deb ' /etc/apt/sources.list | grep -v -E 'nodesource|google' |
+    sed 's/^deb /deb-src /' > "$apt_dir/sources.list.d/debian-src.list" || true
+fi
+mv "$src_list.new" "$src_list"
+APT=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
+     -o Dir::State::Lists="$apt_dir/lists" -o Debug::NoLocking=1)
+
+# The version of the source follows the installed ffmpeg (same Debian release).
+version=$(dpkg-query -W -f='${Version}' libavcodec59 2>/dev/null || true)
+key_flags=$(printf '%s\n' "${FLAGS[@]}" | sha256sum | cut -c1-12)
+
+find_prefix() { # version -> prefix dir if built
+  local v=${1//[:~]/_}
+  echo "$CACHE/ffmpeg-win-$v-$key_flags"
+}
+
+if [ -n "$version" ] && [ -f "$(find_prefix "$version")/.complete" ]; then
+  find_prefix "$version"; exit 0
+fi
+
+echo "ffmpeg-win: fetching the source package" >&2
+apt-get "${APT[@]}" update -qq >&2
+work="$CACHE/src"
+rm -rf "$work"; mkdir -p "$work"
+if [ -n "$version" ]; then
+  (cd "$work" && apt-get "${APT[@]}" source --download-only "ffmpeg=$version" >&2) ||
+    (cd "$work" && apt-get "${APT[@]}" source --download-only ffmpeg >&2)
+else
+  (cd "$work" && apt-get "${APT[@]}" source --download-only ffmpeg >&2)
+fi
+dsc=$(ls "$work"/ffmpeg_*.dsc | head -n 1)
+version=$(sed -n 's/^Version: //p' "$dsc" | head -n 1)
+prefix=$(find_prefix "$version")
+if [ -f "$prefix/.complete" ]; then rm -rf "$work"; echo "$prefix"; exit 0; fi
+
+(cd "$work" && dpkg-source --no-check -x "$dsc" ffmpeg-src >&2)
+echo "ffmpeg-win: configuring and building $version (a few minutes, once)" >&2
+rm -rf "$prefix"
+(cd "$work/ffmpeg-src" &&
+  ./configure --prefix="$prefix" "${FLAGS[@]}" >&2 &&
+  make -j"$(nproc)" >&2 && make install >&2)
+touch "$prefix/.complete"
+rm -rf "$work"
+echo "$prefix"
