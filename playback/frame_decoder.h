@@ -1,0 +1,72 @@
+// Turns the bytes of one frame file into a top-down 24-bit BGR picture that
+// the platform draws as a device-independent bitmap without conversion.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "playback/av_util.h"
+
+// The fields of the platform's BITMAPINFOHEADER, laid out as it is (40 bytes),
+// so the Win32 view can hand it to StretchDIBits as it stands.
+#pragma pack(push, 2)
+struct BitmapHeader {
+  std::uint32_t biSize = 0;
+  std::int32_t biWidth = 0;
+  std::int32_t biHeight = 0;  // negative: rows top-down
+  std::uint16_t biPlanes = 0;
+  std::uint16_t biBitCount = 0;
+  std::uint32_t biCompression = 0;  // BI_RGB (0)
+  std::uint32_t biSizeImage = 0;
+  std::int32_t biXPelsPerMeter = 0;
+  std::int32_t biYPelsPerMeter = 0;
+  std::uint32_t biClrUsed = 0;
+  std::uint32_t biClrImportant = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapHeader) == 40, "BITMAPINFOHEADER layout");
+
+// 704 x 576 x 3: the usual picture; larger pictures grow the buffers once.
+constexpr std::size_t kFrameBufferSize = 1216512;
+// Larger than any camera writes: refused rather than allocated.
+constexpr int kMaxPictureSide = 8192;
+
+class FrameDecoder {
+ public:
+  FrameDecoder();  // opens the MJPEG decoder
+  virtual ~FrameDecoder();
+  FrameDecoder(const FrameDecoder&) = delete;
+  FrameDecoder& operator=(const FrameDecoder&) = delete;
+
+  // Reads and decodes one frame file into the picture buffer. 0 with the
+  // picture, header and size set; -1 on failure, leaving the previous
+  // picture (the trace texts name the cause). An empty file decodes nothing
+  // and answers 0 with the previous picture kept.
+  int Decode(const char* path);
+
+  const BitmapHeader& header() const { return header_; }
+  const std::uint8_t* pixels() const { return picture_.data(); }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // Bytes per row of the picture buffer: 3 x width rounded up to 4.
+  int stride() const { return stride_; }
+
+ private:
+  av::CodecContextPtr ctx_;
+  av::PacketPtr packet_;
+  av::FramePtr frame_;
+  SwsContext* sws_ = nullptr;  // cached across frames (sws_getCachedContext)
+  std::vector<std::uint8_t> file_;
+  std::vector<std::uint8_t> picture_;
+  BitmapHeader header_;
+  int width_ = 0;
+  int height_ = 0;
+  int stride_ = 0;
+};
+
+// Probes the picture size of a minute folder by decoding its first listed
+// ".jpg" file with a short-lived decoder of its own. `readBuffer` is the
+// caller's reusable buffer. 0 with the size set; -1 (outputs untouched).
+int GetImageSize(const char* folder, int* width, int* height,
+                 std::vector<std::uint8_t>& readBuffer);
