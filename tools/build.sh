@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Configures and builds one configuration. Usage:
+#   tools/build.sh native|asan|tsan|win|fuzz [FFMPEG_WIN_PREFIX]
+# Build folders: build (native), build-asan, build-tsan, build-win, build-fuzz.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+kind=$1
+jobs=$(nproc)
+case "$kind" in
+  native) dir=build; args=() ;;
+  asan)   dir=build-asan; args=(-DORVANEL_SANITIZE=address,undefined -DORVANEL_BENCH=OFF) ;;
+  tsan)   dir=build-tsan; args=(-DORVANEL_SANITIZE=thread -DORVANEL_BENCH=OFF) ;;
+  win)    dir=build-win
+          args=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake"
+                -DORVANEL_FFMPEG_PREFIX="${2:?FFmpeg prefix for Windows}") ;;
+  fuzz)   dir=build-fuzz
+          export CC=clang CXX=clang++
+          args=(-DORVANEL_FUZZ=ON -DORVANEL_SANITIZE=address,undefined
+                -DORVANEL_TESTS=OFF -DORVANEL_BENCH=OFF) ;;
+  *) echo "build.sh: unknown configuration '$kind'" >&2; exit 2 ;;
+esac
+cmake -S "$repo" -B "$repo/$dir" -G Ninja "${args[@]}" >/dev/null
+cmake --build "$repo/$dir" -j "$jobs"
