@@ -9,9 +9,13 @@ namespace platform {
 int ListDirectory(const char* folder, const char* pattern,
                   std::vector<DirEntry>& out, int* error) {
   out.clear();
+  // The pattern is matched here rather than by FindFirstFileA: Windows also
+  // matches 8.3 short names ("*.jpg" finds "a.jpeg") and Wine lets no '?'
+  // match nothing ("??" misses "5"), so listing all and matching ourselves
+  // gives the same answer on Windows, under Wine and natively.
   std::string what(folder);
   what += kPathSeparator;
-  what += pattern;
+  what += '*';
   if (what.size() >= kMaxPath) {
     if (error) *error = kErrorNameTooLong;
     return -1;
@@ -23,8 +27,6 @@ int ListDirectory(const char* folder, const char* pattern,
     return -1;
   }
   do {
-    // FindFirstFileA also matches 8.3 short names ("*.jpg" finds "a.jpeg");
-    // keep only long names that match, as every other platform does.
     if (!MatchWildcard(pattern, data.cFileName)) continue;
     DirEntry entry;
     entry.name = data.cFileName;
