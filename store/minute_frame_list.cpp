@@ -1,2 +1,116 @@
 #include "store/minute_frame_list.h"
-FrameListView::~FrameListView() = default; MinuteFrameList::MinuteFrameList() = default; MinuteFrameList::~MinuteFrameList() = default;
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "shell/log_window.h"
+
+namespace {
+
+constexpr std::size_t kMaxPathLength = platform::kMaxPath - 1;
+constexpr std::size_t kMaxNameLength = kFrameNameSize - 1;
+
+// The listing pattern as the trace texts show it.
+constexpr char kPatternTail[] = "*.jpg";
+
+}  // namespace
+
+void SortFrameNames(FrameName* table, int first, int last) {
+  if (table == nullptr || first >= last) return;
+  // Introsort: ascending sort-key order, O(n log n) also on names that arrive
+  // in order, with shallow recursion. Names with equal keys (4307.jpg and
+  // 43007.jpg) may end in either order.
+  std::sort(table + first, table + last + 1,
+            [](const FrameName& a, const FrameName& b) {
+              return CompareFrameNames(a.data(), b.data()) < 0;
+            });
+}
+
+FrameListView::~FrameListView() = default;
+
+MinuteFrameList::MinuteFrameList() {
+  names_.reserve(kUsualFrameCount);
+  listing_.reserve(kUsualFrameCount + 2);
+}
+
+MinuteFrameList::~MinuteFrameList() = default;
+
+int MinuteFrameList::Load(const char* folder, FrameListView* view) {
+  position = -1;
+  millisecondNames_ = false;
+  count_ = 0;
+  names_.clear();  // keeps the capacity: the usual minute never reallocates
+
+  const std::size_t length = folder ? std::strlen(folder) : 0;
+  // The pattern "<folder><sep>*.jpg" must fit a path buffer as well.
+  if (folder == nullptr || length + 1 + sizeof kPatternTail - 1 > kMaxPathLength) {
+    LogWindow::Print("load folder path too long (%u characters): %.200s",
+                     static_cast<unsigned>(length), folder ? folder : "");
+    folder_[0] = '\0';
+    return -1;
+  }
+  if (folder != folder_) std::memmove(folder_, folder, length + 1);
+
+  char pattern[platform::kMaxPath + sizeof kPatternTail];  // length checked above
+  std::snprintf(pattern, sizeof pattern, "%s%c%s", folder_,
+                platform::kPathSeparator, kPatternTail);
+  int error = 0;
+  if (platform::ListDirectory(folder_, kPatternTail, listing_, &error) != 0) {
+    LogWindow::Print("load file find what = %s", pattern);
+    LogWindow::Print("Invalid File Handle. Get Last Error reports %d\n", error);
+    return -1;
+  }
+  LogWindow::Print("The first file found is %s\n", listing_.front().name.c_str());
+
+  for (const platform::DirEntry& entry : listing_) {
+    const char* name = entry.name.c_str();
+    const std::size_t nameLength = entry.name.size();
+    if (entry.isDirectory) {
+      LogWindow::Print("load skips folder %s", name);
+      continue;
+    }
+    if (nameLength > kMaxNameLength) {
+      // No frame name of the three schemes is this long.
+      LogWindow::Print("load skips long name %.200s", name);
+      continue;
+    }
+    if (length + 1 + nameLength > kMaxPathLength) {
+      LogWindow::Print("load skips %s: path too long", name);
+      continue;
+    }
+    FrameName entryName{};
+    std::memcpy(entryName.data(), name, nameLength + 1);
+    names_.push_back(entryName);
+    ++count_;
+    if (IsMillisecondName(name)) millisecondNames_ = true;
+  }
+  listing_.clear();  // names are kept only in the table
+
+  SortFrameNames(names_.data(), 0, count_ - 1);
+  LogWindow::Print("files total numbers = %d", count_);
+  if (count_ == 0) return -1;  // only folders or unusable names matched
+
+  if (view != nullptr) {
+    view->SetSliderRange(count_ - 1);
+    view->SetSliderPosition(0);
+  }
+  return 0;
+}
+
+bool MinuteFrameList::FramePath(int index, char* out, std::size_t size) const {
+  if (out == nullptr || size == 0) return false;
+  if (index < 0 || index >= count_) {
+    LogWindow::Print("frame index %d outside 0..%d", index, count_ - 1);
+    out[0] = '\0';
+    return false;
+  }
+  const int written = std::snprintf(out, size, "%s%c%s", folder_,
+                                    platform::kPathSeparator, name(index));
+  if (written < 0 || static_cast<std::size_t>(written) >= size) {
+    LogWindow::Print("frame path too long: %.200s", folder_);
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
