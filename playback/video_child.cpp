@@ -1,0 +1,414 @@
+#include "playback/video_child.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+#include "shell/log_window.h"
+#include "store/navigation.h"
+
+namespace {
+
+// Further behind than this, a stream skips ahead in time instead of racing
+// through the frames it missed.
+constexpr std::chrono::seconds kMaxLag{1};
+
+bool IsPlaying(PlaybackMode mode) {
+  return mode == PlaybackMode::FastRewind || mode == PlaybackMode::Rewind ||
+         mode == PlaybackMode::Forward || mode == PlaybackMode::FastForward;
+}
+
+}  // namespace
+
+VideoView::~VideoView() = default;
+
+ModeSpeed SpeedOf(PlaybackMode mode) {
+  switch (mode) {
+    case PlaybackMode::FastRewind: return {3, 3, true};
+    case PlaybackMode::Rewind: return {1, 10, true};
+    case PlaybackMode::Forward: return {1, 10, false};
+    case PlaybackMode::FastForward: return {3, 3, false};
+    case PlaybackMode::Pause: break;
+  }
+  return {0, 0, false};
+}
+
+void FormatTimeText(const char* folder, const char* name, char* out,
+                    std::size_t size) {
+  if (out == nullptr || size == 0) return;
+  if (folder == nullptr) folder = "";
+  if (name == nullptr) name = "";
+  const std::size_t folderLength = std::strlen(folder);
+  const std::size_t nameLength = std::strlen(name);
+  // The k-th character from the end of the folder path (1 = last).
+  auto fromEnd = [&](std::size_t k) {
+    return folderLength >= k ? folder[folderLength - k] : '?';
+  };
+  auto nameAt = [&](std::size_t i) { return i < nameLength ? name[i] : '?'; };
+  const bool dashed = nameLength > 2 && name[2] == '-';
+  const std::size_t hundredths = dashed ? 3 : 2;
+  std::snprintf(out, size, " %c%c : %c%c : %c%c %c%c", fromEnd(5), fromEnd(4),
+                fromEnd(2), fromEnd(1), nameAt(0), nameAt(1),
+                nameAt(hundredths), nameAt(hundredths + 1));
+}
+
+// Slider changes decided under the state lock and made after it is released.
+struct VideoChild::SliderUpdate {
+  bool loaded = false;  // a new list: range 0..maximum, thumb 0
+  int maximum = 0;
+  bool move = false;
+  int thumb = 0;
+};
+
+VideoChild::VideoChild(bool playContinuously, VideoView* view)
+    : view_(view),
+      pixels_(kFrameBufferSize, 0),
+      playContinuously_(playContinuously) {}
+
+VideoChild::~VideoChild() {
+  if (!thread_.joinable()) return;
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    // Destroyed from the thread's own ThreadEnded: it returns right after.
+    thread_.detach();
+  } else {
+    RequestQuit();
+    thread_.join();
+  }
+}
+
+int VideoChild::LoadFrameList(const char* folder) {
+  int result;
+  int maximum;
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    result = list_.Load(folder, nullptr);
+    maximum = list_.count() - 1;
+    positionChosen_ = false;
+    anchored_ = false;
+    ++changes_;
+    ++moves_;
+    wake_.notify_all();
+  }
+  VideoView* view = view_.load();
+  if (result == 0 && view != nullptr) {
+    view->SetSliderRange(maximum);
+    view->SetSliderPosition(0);
+  }
+  return result;
+}
+
+int VideoChild::ShowFrame(int index) {
+  char path[platform::kMaxPath];
+  char text[sizeof timeText_];
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    if (index < 0 || index >= list_.count()) return -1;
+    if (!list_.FramePath(index, path, sizeof path)) return -1;
+    FormatTimeText(list_.folder(), list_.name(index), text, sizeof text);
+  }
+  {
+    std::lock_guard<std::mutex> decodeLock(decode_);
+    if (decoder_.Decode(path) != 0) return -1;
+    const std::size_t bytes = static_cast<std::size_t>(decoder_.stride()) *
+                              static_cast<std::size_t>(decoder_.height());
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    if (bytes > pixels_.size()) pixels_.resize(bytes);  // grows once
+    if (bytes > 0) std::memcpy(pixels_.data(), decoder_.pixels(), bytes);
+    header_ = decoder_.header();
+    pictureWidth_ = decoder_.width();
+    pictureHeight_ = decoder_.height();
+    std::memcpy(timeText_, text, sizeof timeText_);
+  }
+  VideoView* view = view_.load();
+  if (view == nullptr) {
+    LogWindow::Print("Not available child");
+    return -1;
+  }
+  {
+    // The text of the picture now published: another ShowFrame may have
+    // overtaken this one, and text and picture must agree.
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    std::memcpy(text, timeText_, sizeof text);
+  }
+  view->SetTimeText(text);
+  return view->Repaint();
+}
+
+int VideoChild::Paint() {
+  VideoView* view = view_.load();
+  if (view == nullptr) {
+    LogWindow::Print("Not available child");
+    return -1;
+  }
+  std::lock_guard<std::mutex> lock(picture_);
+  if (header_.biWidth == 0) return 0;  // nothing decoded yet: nothing to draw
+  return view->DrawPicture(header_, pixels_.data());
+}
+
+void VideoChild::SetMode(PlaybackMode mode) {
+  if (!IsPlaying(mode) && mode != PlaybackMode::Pause) {
+    LogWindow::Print("unknown playback mode %d", static_cast<int>(mode));
+    return;
+  }
+  std::lock_guard<std::mutex> lock(state_);
+  SetModeLocked(mode);
+}
+
+void VideoChild::SetModeLocked(PlaybackMode mode) {
+  const ModeSpeed speed = SpeedOf(mode);
+  if (IsPlaying(mode) && list_.position == -1) {
+    if (!speed.backwards) {
+      list_.position = 0;
+      positionChosen_ = true;
+    } else if (list_.count() > 0) {
+      list_.position = list_.count() - 1;
+      positionChosen_ = true;
+    }
+  }
+  if (mode_.load() != mode) {
+    mode_.store(mode);
+    anchored_ = false;
+    ++changes_;
+    wake_.notify_all();
+  }
+}
+
+void VideoChild::SetPosition(int index) {
+  std::lock_guard<std::mutex> lock(state_);
+  list_.position = index;
+  positionChosen_ = true;
+  anchored_ = false;
+  ++changes_;
+  ++moves_;
+  wake_.notify_all();
+}
+
+int VideoChild::Step() {
+  Clock::time_point due;
+  return StepUntilDue(&due);
+}
+
+int VideoChild::StepUntilDue(Clock::time_point* dueOut) {
+  SliderUpdate slider;
+  int answer = -1;
+  {
+    std::unique_lock<std::mutex> lock(state_);
+    const PlaybackMode mode = mode_.load();
+    if (quit_ || !IsPlaying(mode)) return -1;
+    const ModeSpeed speed = SpeedOf(mode);
+
+    // A list loaded from outside and no position set yet (a minute opened
+    // into a playing child, before its SetPosition): start at the end the
+    // mode starts from, rather than taking -1 for "passed the first frame".
+    if (!positionChosen_) {
+      positionChosen_ = true;
+      if (list_.position < 0) {
+        list_.position = speed.backwards ? list_.count() - 1 : 0;
+      }
+    }
+
+    auto loadOwnFolder = [&]() {
+      // The navigation has moved the folder on: no gap is waited between
+      // the last frame of one minute and the first of the next.
+      if (list_.Load(list_.folder(), nullptr) == 0) {
+        slider.loaded = true;
+        slider.maximum = list_.count() - 1;
+      }
+      anchored_ = false;
+    };
+
+    int shown;
+    if (speed.backwards) {
+      if (list_.position < 0) {
+        if (!playContinuously_.load() ||
+            ::FindPreviousMinute(list_.folderBuffer()) != 0) {
+          list_.position += speed.frameStep;
+          SetModeLocked(PlaybackMode::Pause);
+          return -1;
+        }
+        loadOwnFolder();
+        list_.position = list_.count() - 1;
+      }
+      shown = list_.position;
+      list_.position = shown - speed.frameStep;
+    } else {
+      if (list_.position >= list_.count()) {
+        if (!playContinuously_.load() ||
+            ::FindNextMinute(list_.folderBuffer()) != 0) {
+          list_.position -= speed.frameStep;
+          SetModeLocked(PlaybackMode::Pause);
+          return -1;
+        }
+        loadOwnFolder();
+        list_.position = 0;
+      }
+      shown = list_.position;
+      list_.position = shown + speed.frameStep;
+    }
+
+    const int next = list_.position;
+    const int count = list_.count();
+    const bool shownInList = shown >= 0 && shown < count;
+    const Clock::time_point now = Clock::now();
+    if (!anchored_) {
+      anchor_ = now;
+      sinceAnchor_ = Clock::duration::zero();
+      anchored_ = true;
+    }
+    if (shownInList && next >= 0 && next < count) {
+      const int gap = std::abs(list_.TimeCodeAt(shown) - list_.TimeCodeAt(next));
+      sinceAnchor_ += std::chrono::milliseconds(
+          static_cast<long long>(gap) * speed.delayFactor);
+    }
+    Clock::time_point due = anchor_ + sinceAnchor_;
+    if (now - due > kMaxLag) {
+      anchor_ = now;
+      sinceAnchor_ = Clock::duration::zero();
+      due = now;
+    }
+
+    const std::uint64_t changes = changes_;
+    const std::uint64_t moves = moves_;
+    if (due > now) {
+      // Releases the state lock while waiting.
+      wake_.wait_until(lock, due,
+                       [&] { return quit_ || changes_ != changes; });
+    }
+    if (quit_ || changes_ != changes) {
+      // Woken before the frame was due: it is not drawn, and unless the
+      // position was moved from outside, playing resumes from it.
+      if (moves_ == moves) list_.position = shown;
+    } else if (shownInList) {
+      answer = shown;
+      *dueOut = due;
+      if (!dragging_.load()) {
+        slider.move = true;
+        slider.thumb = std::min(std::max(next - 1, 0), count - 1);
+      }
+    }
+  }
+  ApplySlider(slider);
+  return answer;
+}
+
+void VideoChild::ApplySlider(const SliderUpdate& update) {
+  VideoView* view = view_.load();
+  if (view == nullptr) return;
+  if (update.loaded) {
+    view->SetSliderRange(update.maximum);
+    view->SetSliderPosition(0);
+  }
+  if (update.move) view->SetSliderPosition(update.thumb);
+}
+
+int VideoChild::Run() {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(state_);
+      if (quit_) break;
+    }
+    Clock::time_point due;
+    const int index = StepUntilDue(&due);
+    if (index < 0) {
+      std::unique_lock<std::mutex> lock(state_);
+      if (!quit_ && mode_.load() == PlaybackMode::Pause) {
+        parked_ = true;
+        wake_.wait(lock, [this] {
+          return quit_ || mode_.load() != PlaybackMode::Pause;
+        });
+        parked_ = false;
+      }
+      continue;
+    }
+    ShowFrame(index);
+    if (frameHook_ != nullptr) {
+      frameHook_(frameHookContext_, index, due, Clock::now());
+    }
+  }
+  return 0;
+}
+
+int VideoChild::StartThread() {
+  if (thread_.joinable()) return -1;
+  try {
+    thread_ = std::thread([this] {
+      Run();
+      VideoView* view = view_.load();
+      // May destroy this child: nothing of it is touched afterwards.
+      if (view != nullptr) view->ThreadEnded();
+    });
+  } catch (const std::system_error& error) {
+    LogWindow::Print("playback thread cannot be made: %s", error.what());
+    return -1;
+  }
+  return 0;
+}
+
+void VideoChild::RequestQuit() {
+  std::lock_guard<std::mutex> lock(state_);
+  quit_ = true;
+  ++changes_;
+  wake_.notify_all();
+}
+
+void VideoChild::Join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+    thread_.join();
+  }
+}
+
+int VideoChild::position() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return list_.position;
+}
+
+int VideoChild::count() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return list_.count();
+}
+
+std::string VideoChild::folder() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return list_.folder();
+}
+
+bool VideoChild::quitRequested() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return quit_;
+}
+
+bool VideoChild::parked() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return parked_;
+}
+
+void VideoChild::SetCameraName(const char* name) {
+  std::snprintf(cameraName_, sizeof cameraName_, "%s", name ? name : "");
+}
+
+int VideoChild::pictureWidth() const {
+  std::lock_guard<std::mutex> lock(picture_);
+  return pictureWidth_;
+}
+
+int VideoChild::pictureHeight() const {
+  std::lock_guard<std::mutex> lock(picture_);
+  return pictureHeight_;
+}
+
+void VideoChild::SetFrameHook(FrameHook hook, void* context) {
+  frameHook_ = hook;
+  frameHookContext_ = context;
+}
+
+int FindNextMinute(VideoChild& child) {
+  std::lock_guard<std::mutex> lock(child.state_);
+  return FindNextMinute(child.list_.folderBuffer());
+}
+
+int FindPreviousMinute(VideoChild& child) {
+  std::lock_guard<std::mutex> lock(child.state_);
+  return FindPreviousMinute(child.list_.folderBuffer());
+}

@@ -1,0 +1,228 @@
+// The object behind one video window: the frame list of the minute it plays,
+// its decoder, its picture and the playback engine that runs on a thread of
+// its own.
+//
+// Threading model
+// ---------------
+// Two threads use a child: its playback thread (Run: Step, ShowFrame, minute
+// changes) and the user-interface thread (SetMode, SetPosition, LoadFrameList
+// when a minute is opened into it, ShowFrame for a paused child, Paint, the
+// flags). Three locks, never held while waiting for another thread:
+//
+//   state    mode, position, frame list, folder, pacing anchor, quit flag.
+//            Held for short bookkeeping and for listing a minute folder.
+//            Released during the wait between two frames (a condition
+//            variable's wait_until) and before any call into the view.
+//   decode   the FrameDecoder: one decode at a time, whichever thread asks.
+//            The state lock is not held while decoding, so mode and position
+//            changes never wait for a slow disc.
+//   picture  the published picture (header, pixels, size, time text), copied
+//            from the decoder under decode then picture, and read by Paint.
+//            Held only for that copy and for the drawing inside Paint.
+//
+// The view is always called with no lock held except DrawPicture, which Paint
+// calls under the picture lock on the thread that paints (the UI thread in
+// the program); the playback thread only ever waits for that lock for the
+// length of one copy or one draw, never while it itself waits for the UI.
+//
+// A mode change, position change, new minute or quit request wakes the
+// playback thread at once, also in the middle of a long gap between two
+// frames; the frame it was waiting to draw is then not drawn and the
+// position goes back to it (unless the position itself was changed). Wakes
+// are a counter and a flag checked under the state lock, so a wake that comes
+// before the thread waits is not lost.
+//
+// Pacing: each frame is due at anchor + (sum of time-code gaps since the
+// anchor) x delay factor on the steady clock, so decode and drawing time do
+// not accumulate. The anchor is reset on a mode change, a position change, a
+// new minute, and when more than a second behind (the stream skips ahead in
+// time rather than racing to catch up).
+//
+// Ending and destruction
+// ----------------------
+// RequestQuit sets the quit flag and wakes the thread. The thread finishes
+// the frame it is drawing, leaves Run, and calls the view's ThreadEnded as
+// its very last use of the child. The child may be destroyed:
+//   - from inside ThreadEnded, on the playback thread (the program's
+//     ChildManager::Unload): the destructor detaches the thread, which then
+//     returns without touching the child again; or
+//   - from another thread: the destructor requests quit and joins. Only for
+//     owners whose view never waits for the destroying thread (tests,
+//     benchmarks); the program never destroys a playing child from its UI
+//     thread, as the playback thread may be waiting for that very thread.
+// The view must outlive the thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "playback/frame_decoder.h"
+#include "playback/video_view.h"
+#include "store/minute_frame_list.h"
+
+enum class PlaybackMode : std::int32_t {
+  FastRewind = 0,
+  Rewind = 1,
+  Forward = 2,
+  FastForward = 3,
+  Pause = 4,
+};
+
+// Frame step and delay factor (milliseconds per hundredth of a second of
+// time code) of a playing mode; Pause has neither.
+struct ModeSpeed {
+  int frameStep;
+  int delayFactor;
+  bool backwards;
+};
+ModeSpeed SpeedOf(PlaybackMode mode);
+
+// The time text " HH : MM : SS CC" from a minute folder path (hour and minute
+// are its last two components) and a frame name (dashed names skip the '-').
+// Characters that the path or name lacks show as '?'. Always terminated.
+void FormatTimeText(const char* folder, const char* name, char* out,
+                    std::size_t size);
+
+class VideoChild {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // Measurement point for benchmarks: called on the playback thread after
+  // each frame drawn by Run, with the time it was due and the time its
+  // drawing ended.
+  using FrameHook = void (*)(void* context, int index, Clock::time_point due,
+                             Clock::time_point shown);
+
+  // playContinuously: the overMinute option. The view may be set later
+  // (SetView), but before StartThread.
+  explicit VideoChild(bool playContinuously, VideoView* view = nullptr);
+  virtual ~VideoChild();
+  VideoChild(const VideoChild&) = delete;
+  VideoChild& operator=(const VideoChild&) = delete;
+
+  void SetView(VideoView* view) { view_.store(view); }
+
+  // Replaces the frame list with the minute `folder` (no trailing separator).
+  // 0, or -1 when it cannot be listed (the list is then empty). On success
+  // the slider gets range 0..count-1 and thumb 0. Either thread.
+  int LoadFrameList(const char* folder);
+
+  // Decodes frame `index`, sets the time text and draws the picture through
+  // the view. 0, or -1 when the index is outside the list, the frame cannot
+  // be read or decoded (the previous picture stays), or there is no view.
+  int ShowFrame(int index);
+
+  // Draws the published picture through the view's DrawPicture (WM_PAINT).
+  // 0 (also when nothing has been decoded yet: nothing to draw), or -1.
+  int Paint();
+
+  void SetMode(PlaybackMode mode);
+  void SetPosition(int index);
+
+  // One step of the engine: chooses the next frame, waits until it is due and
+  // answers its index, or -1 for none (paused, an end reached, or woken by a
+  // change before the frame was due).
+  int Step();
+
+  // The body of the playback thread; answers 0 when the quit flag ends it.
+  int Run();
+
+  // Starts the playback thread (parked until a mode other than Pause is
+  // set). 0, or -1 if it cannot be made or is already running.
+  int StartThread();
+
+  // Sets the quit flag and wakes the thread, parked or waiting for a frame.
+  void RequestQuit();
+  // Waits for the playback thread to end (not from the thread itself).
+  void Join();
+
+  PlaybackMode mode() const { return mode_.load(); }
+  int position() const;
+  int count() const;
+  std::string folder() const;
+  bool quitRequested() const;
+  // Whether the playback thread is parked (paused and waiting to be woken).
+  bool parked() const;
+
+  bool playContinuously() const { return playContinuously_.load(); }
+  void SetPlayContinuously(bool on) { playContinuously_.store(on); }
+  void TogglePlayContinuously() { playContinuously_.store(!playContinuously_.load()); }
+
+  bool dragging() const { return dragging_.load(); }
+  void SetDragging(bool on) { dragging_.store(on); }
+
+  bool selected() const { return selected_.load(); }
+  void SetSelected(bool on) { selected_.store(on); }
+
+  // Bounded copy: at most 259 characters are kept.
+  void SetCameraName(const char* name);
+  const char* cameraName() const { return cameraName_; }
+
+  // Size of the last decoded picture (0 x 0 before the first).
+  int pictureWidth() const;
+  int pictureHeight() const;
+
+  // Set before StartThread.
+  void SetFrameHook(FrameHook hook, void* context);
+
+  friend int FindNextMinute(VideoChild& child);
+  friend int FindPreviousMinute(VideoChild& child);
+
+ private:
+  struct SliderUpdate;
+
+  int StepUntilDue(Clock::time_point* due);
+  void SetModeLocked(PlaybackMode mode);
+  void ApplySlider(const SliderUpdate& update);
+  void Wake();
+
+  std::atomic<VideoView*> view_{nullptr};
+
+  // Guarded by state_.
+  mutable std::mutex state_;
+  std::condition_variable wake_;
+  MinuteFrameList list_;
+  std::atomic<PlaybackMode> mode_{PlaybackMode::Pause};  // written under state_
+  bool quit_ = false;
+  bool parked_ = false;
+  bool positionChosen_ = false;  // false after a load until a position is set
+  std::uint64_t changes_ = 0;    // any change that must cut a wait short
+  std::uint64_t moves_ = 0;      // position or list changes from outside
+  bool anchored_ = false;
+  Clock::time_point anchor_{};
+  Clock::duration sinceAnchor_{};
+
+  // Guarded by decode_.
+  std::mutex decode_;
+  FrameDecoder decoder_;
+
+  // Guarded by picture_.
+  mutable std::mutex picture_;
+  BitmapHeader header_{};
+  std::vector<std::uint8_t> pixels_;
+  int pictureWidth_ = 0;
+  int pictureHeight_ = 0;
+  char timeText_[32] = {};
+
+  std::atomic<bool> playContinuously_;
+  std::atomic<bool> dragging_{false};
+  std::atomic<bool> selected_{false};
+  char cameraName_[platform::kMaxPath] = {};
+
+  FrameHook frameHook_ = nullptr;
+  void* frameHookContext_ = nullptr;
+
+  std::thread thread_;
+};
+
+// The neighbouring recorded minute of the child's date: rewrites its folder
+// (0), or -1 with the folder unchanged. The caller loads the list after 0.
+int FindNextMinute(VideoChild& child);
+int FindPreviousMinute(VideoChild& child);
