@@ -44,7 +44,9 @@ int MinuteFrameList::Load(const char* folder, FrameListView* view) {
 
   const std::size_t length = folder ? std::strlen(folder) : 0;
   // The pattern "<folder><sep>*.jpg" must fit a path buffer as well.
-  if (folder == nullptr || length + 1 + sizeof kPatternTail - 1 > kMaxPathLength) {
+  static_assert(kMaxMinuteFolderLength + 1 + sizeof kPatternTail - 1 == kMaxPathLength,
+                "the pattern of the longest folder fits a path buffer");
+  if (folder == nullptr || length > kMaxMinuteFolderLength) {
     LogWindow::Print("load folder path too long (%u characters): %.200s",
                      static_cast<unsigned>(length), folder ? folder : "");
     folder_[0] = '\0';

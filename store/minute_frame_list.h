@@ -23,6 +23,10 @@ class FrameListView {
   virtual void SetSliderPosition(int position) = 0;
 };
 
+// The longest minute folder path a list can be loaded from: the listing
+// pattern "<folder><sep>*.jpg" must fit a path buffer too.
+constexpr std::size_t kMaxMinuteFolderLength = platform::kMaxPath - 1 - 6;
+
 // The usual minute holds up to 1800 frames; a larger minute grows the table
 // once and plays all its frames.
 constexpr int kUsualFrameCount = 1800;
