@@ -46,23 +46,39 @@ class FrameDecoder {
   int Decode(const char* path);
 
   const BitmapHeader& header() const { return header_; }
+  // Valid until the next Decode (a larger picture moves the buffer).
   const std::uint8_t* pixels() const { return picture_.data(); }
   int width() const { return width_; }
   int height() const { return height_; }
   // Bytes per row of the picture buffer: 3 x width rounded up to 4.
   int stride() const { return stride_; }
+  // Why the last Decode answered -1, in words for a person (empty after a
+  // success).
+  const char* lastError() const { return lastError_; }
 
  private:
+  int Convert();  // frame_ into the picture buffer
+  void FillHeader();
+  void Fail(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+
   av::CodecContextPtr ctx_;
   av::PacketPtr packet_;
   av::FramePtr frame_;
   SwsContext* sws_ = nullptr;  // cached across frames (sws_getCachedContext)
+  // The source the conversion's colour range was last set for.
+  int swsWidth_ = 0, swsHeight_ = 0, swsFormat_ = -1;
+  bool swsFullRange_ = false;
   std::vector<std::uint8_t> file_;
   std::vector<std::uint8_t> picture_;
   BitmapHeader header_;
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
+  char lastError_[160] = {};
 };
 
 // Probes the picture size of a minute folder by decoding its first listed
