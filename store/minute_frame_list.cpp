@@ -21,10 +21,12 @@ void SortFrameNames(FrameName* table, int first, int last) {
   // Introsort: ascending sort-key order, O(n log n) also on names that arrive
   // in order, with shallow recursion. Names with equal keys (4307.jpg and
   // 43007.jpg) may end in either order.
-  std::sort(table + first, table + last + 1,
-            [](const FrameName& a, const FrameName& b) {
-              return CompareFrameNames(a.data(), b.data()) < 0;
-            });
+  const auto byKey = [](const FrameName& a, const FrameName& b) {
+    return CompareFrameNames(a.data(), b.data()) < 0;
+  };
+  // Listings usually arrive in key order already; one pass confirms it.
+  if (std::is_sorted(table + first, table + last + 1, byKey)) return;
+  std::sort(table + first, table + last + 1, byKey);
 }
 
 FrameListView::~FrameListView() = default;
