@@ -1,11 +1,17 @@
 #include "tools/sample_backup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
+#include "platform/platform.h"
 #include "playback/av_util.h"
 
 extern "C" {
@@ -164,9 +170,9 @@ void DrawPicture(AVFrame* f, const FrameSpec& spec) {
 
 // ---------------------------------------------------------------- encoding
 
-// One encoder kept for the last (size, chroma, quality): a sample backup
+// An encoder kept for the last (size, chroma, quality): a sample backup
 // writes hundreds of frames of one size in a row, and opening the encoder
-// costs about as much as encoding a small frame.
+// costs about as much as encoding a small frame. One per thread that writes.
 struct Encoder {
   av::CodecContextPtr ctx;
   av::FramePtr frame;
@@ -176,53 +182,40 @@ struct Encoder {
   Chroma chroma = Chroma::k420;
 };
 
-std::mutex g_encoderMutex;
-Encoder g_encoder;
-
-void PrintError(const std::string& path, const char* what, int err) {
+// Sets *error to one line naming the path and the cause; returns false.
+bool Fail(std::string* error, const std::string& path, const char* what,
+          int err = 0) {
   char text[AV_ERROR_MAX_STRING_SIZE] = "";
   if (err) av_strerror(err, text, sizeof text);
-  std::fprintf(stderr, "orvanel-sample: %s: %s%s%s\n", path.c_str(), what,
-               err ? ": " : "", text);
+  *error = "orvanel-sample: " + path + ": " + what + (err ? ": " : "") + text;
+  return false;
 }
 
-bool OpenEncoder(Encoder& e, const FrameSpec& spec, const std::string& path) {
+bool OpenEncoder(Encoder& e, const FrameSpec& spec, const std::string& path,
+                 std::string* error) {
   e = Encoder{};
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
-  if (!codec) {
-    PrintError(path, "no MJPEG encoder in this FFmpeg", 0);
-    return false;
-  }
+  if (!codec) return Fail(error, path, "no MJPEG encoder in this FFmpeg");
   av::CodecContextPtr ctx(avcodec_alloc_context3(codec));
   av::FramePtr frame(av_frame_alloc());
   av::PacketPtr packet(av_packet_alloc());
-  if (!ctx || !frame || !packet) {
-    PrintError(path, "out of memory", 0);
-    return false;
-  }
+  if (!ctx || !frame || !packet) return Fail(error, path, "out of memory");
   ctx->width = spec.width;
   ctx->height = spec.height;
   ctx->pix_fmt = PixelFormatOf(spec.chroma);
   ctx->color_range = AVCOL_RANGE_JPEG;
   ctx->time_base = AVRational{1, 25};
-  ctx->thread_count = 1;  // one slice: the same bytes on every machine
-  ctx->dct_algo = FF_DCT_INT;  // the C transform, whatever the CPU
+  ctx->thread_count = 1;  // one slice: the same bytes on every run
   ctx->flags |= AV_CODEC_FLAG_QSCALE;
   ctx->global_quality = FF_QP2LAMBDA * spec.quality;
   int err = avcodec_open2(ctx.get(), codec, nullptr);
-  if (err < 0) {
-    PrintError(path, "cannot open the MJPEG encoder", err);
-    return false;
-  }
+  if (err < 0) return Fail(error, path, "cannot open the MJPEG encoder", err);
   frame->width = spec.width;
   frame->height = spec.height;
   frame->format = ctx->pix_fmt;
   frame->color_range = AVCOL_RANGE_JPEG;
   err = av_frame_get_buffer(frame.get(), 0);
-  if (err < 0) {
-    PrintError(path, "cannot allocate the picture", err);
-    return false;
-  }
+  if (err < 0) return Fail(error, path, "cannot allocate the picture", err);
   e.ctx = std::move(ctx);
   e.frame = std::move(frame);
   e.packet = std::move(packet);
@@ -233,52 +226,38 @@ bool OpenEncoder(Encoder& e, const FrameSpec& spec, const std::string& path) {
   return true;
 }
 
-bool WriteFile(const std::string& path, const std::uint8_t* data, int size) {
+bool WriteBytes(const std::string& path, const std::uint8_t* data,
+                std::size_t size, std::string* error) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    PrintError(path, "cannot create the file", 0);
-    return false;
-  }
-  const bool written =
-      std::fwrite(data, 1, static_cast<std::size_t>(size), f) ==
-      static_cast<std::size_t>(size);
+  if (!f) return Fail(error, path, "cannot create the file");
+  const bool written = std::fwrite(data, 1, size, f) == size;
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {
-    PrintError(path, "cannot write the file", 0);
     std::remove(path.c_str());
-    return false;
+    return Fail(error, path, "cannot write the file");
   }
   return true;
 }
 
-}  // namespace
-
-bool WriteFrame(const std::string& path, const FrameSpec& spec) {
+bool EncodeFrame(Encoder& e, const std::string& path, const FrameSpec& spec,
+                 std::string* error) {
   if (spec.width < 1 || spec.height < 1 || spec.width > kMaxFrameSide ||
-      spec.height > kMaxFrameSide || spec.quality < 2 || spec.quality > 31) {
-    PrintError(path, "frame size or quality out of range", 0);
-    return false;
-  }
-  std::lock_guard<std::mutex> lock(g_encoderMutex);
-  Encoder& e = g_encoder;
+      spec.height > kMaxFrameSide || spec.quality < 2 || spec.quality > 31)
+    return Fail(error, path, "frame size or quality out of range");
   if (!e.ctx || e.width != spec.width || e.height != spec.height ||
       e.chroma != spec.chroma || e.quality != spec.quality) {
-    if (!OpenEncoder(e, spec, path)) return false;
+    if (!OpenEncoder(e, spec, path, error)) return false;
   }
   int err = av_frame_make_writable(e.frame.get());
-  if (err < 0) {
-    PrintError(path, "cannot write the picture", err);
-    return false;
-  }
+  if (err < 0) return Fail(error, path, "cannot write the picture", err);
   DrawPicture(e.frame.get(), spec);
   e.frame->quality = FF_QP2LAMBDA * spec.quality;
   e.frame->pts = e.nextPts++;
 
   err = avcodec_send_frame(e.ctx.get(), e.frame.get());
   if (err < 0) {
-    PrintError(path, "cannot encode the picture", err);
     e = Encoder{};
-    return false;
+    return Fail(error, path, "cannot encode the picture", err);
   }
   err = avcodec_receive_packet(e.ctx.get(), e.packet.get());
   bool drained = false;
@@ -290,21 +269,317 @@ bool WriteFrame(const std::string& path, const FrameSpec& spec) {
     if (err >= 0) err = avcodec_receive_packet(e.ctx.get(), e.packet.get());
   }
   if (err == AVERROR_EOF) {
-    PrintError(path, "the encoder gave no picture", 0);
     e = Encoder{};
-    return false;
+    return Fail(error, path, "the encoder gave no picture");
   }
   if (err < 0) {
-    PrintError(path, "cannot encode the picture", err);
     e = Encoder{};
-    return false;
+    return Fail(error, path, "cannot encode the picture", err);
   }
-  const bool ok = WriteFile(path, e.packet->data, e.packet->size);
+  const bool ok = WriteBytes(path, e.packet->data,
+                             static_cast<std::size_t>(e.packet->size), error);
   av_packet_unref(e.packet.get());
   if (drained) e = Encoder{};
   return ok;
 }
 
-int GenerateSampleBackup(const std::string&) { return -1; }
+std::mutex g_encoderMutex;
+Encoder g_encoder;  // WriteFrame's, guarded by g_encoderMutex
+
+}  // namespace
+
+bool WriteFrame(const std::string& path, const FrameSpec& spec) {
+  std::string error;
+  bool ok;
+  {
+    std::lock_guard<std::mutex> lock(g_encoderMutex);
+    ok = EncodeFrame(g_encoder, path, spec, &error);
+  }
+  if (!ok) std::fprintf(stderr, "%s\n", error.c_str());
+  return ok;
+}
+
+// ---------------------------------------------------------------- layout
+
+namespace {
+
+// Frames every stepMs from startMs (inclusive) to endMs (exclusive), each
+// moved by up to +-jitterMs except the first.
+struct Run {
+  int startMs, endMs, stepMs, jitterMs;
+};
+
+struct MinuteDef {
+  int camera;
+  const char* date;
+  int hour, minute;
+  NameScheme scheme;
+  Chroma chroma;
+  Run runs[2];
+  int runCount;
+};
+
+constexpr NameScheme kCs = NameScheme::kCentisecond;
+constexpr NameScheme kMs = NameScheme::kMillisecond;
+constexpr NameScheme kDash = NameScheme::kDashed;
+
+// The shown minute folders, in order.
+const MinuteDef kMinuteDefs[] = {
+    {0, "2004-03-15", 12, 0, kCs, Chroma::k420, {{0, 60000, 500, 60}, {}}, 1},
+    {0, "2004-03-15", 12, 1, kCs, Chroma::k420,
+     {{20000, 35000, 200, 30}, {42000, 50000, 200, 30}}, 2},
+    {0, "2004-03-15", 12, 2, kCs, Chroma::k420, {{}, {}}, 0},
+    {0, "2004-03-15", 12, 3, kDash, Chroma::k420,
+     {{0, 10000, 200, 20}, {15000, 30000, 400, 40}}, 2},
+    {0, "2004-03-15", 12, 59, kCs, Chroma::k420, {{50000, 60000, 500, 0}, {}}, 1},
+    {0, "2004-03-15", 14, 3, kMs, Chroma::k420, {{5000, 9000, 40, 8}, {}}, 1},
+    {0, "2004-03-15", 14, 10, kCs, Chroma::k420, {{0, 20000, 1000, 0}, {}}, 1},
+    {0, "2004-03-16", 9, 30, kCs, Chroma::k444, {{0, 30000, 400, 40}, {}}, 1},
+    {1, "2004-03-15", 8, 15, kMs, Chroma::k422,
+     {{0, 5000, 40, 8}, {12000, 13000, 40, 8}}, 2},
+    {1, "2004-03-15", 8, 16, kCs, Chroma::k422, {{0, 60000, 500, 60}, {}}, 1},
+    {1, "2004-03-15", 8, 17, kDash, Chroma::k422,
+     {{2000, 20000, 400, 40}, {45000, 58000, 400, 40}}, 2},
+    {1, "2004-03-15", 10, 0, kCs, Chroma::kGray, {{0, 60000, 2000, 0}, {}}, 1},
+    {1, "2004-03-16", 7, 45, kDash, Chroma::k422, {{10000, 40000, 500, 40}, {}}, 1},
+    {1, "2004-03-16", 7, 46, kMs, Chroma::k422, {{0, 2000, 40, 10}, {}}, 1},
+};
+
+const MinuteDef* FindDef(const SampleMinute& m) {
+  for (const MinuteDef& d : kMinuteDefs)
+    if (d.camera == m.camera && std::strcmp(d.date, m.date) == 0 &&
+        d.hour == m.hour && d.minute == m.minute)
+      return &d;
+  return nullptr;
+}
+
+std::vector<int> TimesOf(const MinuteDef& d) {
+  std::vector<int> times;
+  const int unit = d.scheme == NameScheme::kMillisecond ? 1 : 10;
+  // A fixed linear congruential sequence per minute: the same jitter on
+  // every run and every machine.
+  std::uint32_t state = static_cast<std::uint32_t>(
+      (d.camera + 1) * 7919 + (d.date[9] - '0') * 100003 + d.hour * 60 +
+      d.minute);
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  int prev = -1;
+  for (int r = 0; r < d.runCount; ++r) {
+    const Run& run = d.runs[r];
+    for (int k = 0;; ++k) {
+      const int base = run.startMs + k * run.stepMs;
+      if (base >= run.endMs) break;
+      int t = base;
+      if (k > 0 && run.jitterMs > 0)
+        t += static_cast<int>(next() % (2 * run.jitterMs + 1)) - run.jitterMs;
+      t = std::clamp(t, run.startMs, std::min(run.endMs, 60000) - 1);
+      t -= t % unit;
+      if (t <= prev) t = prev + unit;
+      if (t >= run.endMs || t > 59999) break;
+      times.push_back(t);
+      prev = t;
+    }
+  }
+  return times;
+}
+
+std::string Native(const std::string& relative) {
+  std::string s = relative;
+  for (char& c : s)
+    if (c == '/') c = platform::kPathSeparator;
+  return s;
+}
+
+std::string Join(const std::string& root, const std::string& relative) {
+  return root + platform::kPathSeparator + Native(relative);
+}
+
+std::string TwoDigits(int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d", n);
+  return text;
+}
+
+std::string RelativeMinutePath(const SampleMinute& m) {
+  return std::string(kSampleCameras[m.camera].name) + "/" + m.date + "/" +
+         TwoDigits(m.hour) + "/" + TwoDigits(m.minute);
+}
+
+bool MakeFolder(const std::string& path, std::string* error) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec || !std::filesystem::is_directory(path, ec)) {
+    *error = "orvanel-sample: " + path + ": cannot create the folder" +
+             (ec ? ": " + ec.message() : std::string());
+    return false;
+  }
+  return true;
+}
+
+bool WriteText(const std::string& path, const char* text, std::string* error) {
+  return WriteBytes(path, reinterpret_cast<const std::uint8_t*>(text),
+                    std::strlen(text), error);
+}
+
+// A lone frame in a folder the tree hides.
+bool WriteHiddenFrame(Encoder& e, const std::string& root,
+                      const std::string& relative, int camera,
+                      std::string* error) {
+  const std::string path = Join(root, relative);
+  const std::string folder =
+      path.substr(0, path.rfind(platform::kPathSeparator));
+  FrameSpec spec;
+  spec.width = kSampleCameras[camera].width;
+  spec.height = kSampleCameras[camera].height;
+  return MakeFolder(folder, error) && EncodeFrame(e, path, spec, error);
+}
+
+// Writes the frames of the shown minutes (folders made already), minute by
+// minute, on a few threads with an encoder each: the bytes of a frame
+// depend on its spec only, so the split does not change the result.
+bool WriteMinuteFrames(const std::string& root, std::string* error) {
+  const std::vector<SampleMinute>& minutes = SampleMinutes();
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::mutex errorMutex;
+  auto work = [&] {
+    Encoder e;
+    std::string message;
+    for (std::size_t i = next++; i < minutes.size() && !failed; i = next++) {
+      const SampleMinute& m = minutes[i];
+      const std::string folder = SampleMinutePath(root, m);
+      FrameSpec spec;
+      spec.width = kSampleCameras[m.camera].width;
+      spec.height = kSampleCameras[m.camera].height;
+      spec.hour = m.hour;
+      spec.minute = m.minute;
+      spec.chroma = m.chroma;
+      for (int ms : SampleFrameTimes(m)) {
+        spec.centis = ms / 10;
+        const std::string path =
+            folder + platform::kPathSeparator + SampleFrameName(m.scheme, ms);
+        if (!EncodeFrame(e, path, spec, &message)) {
+          std::lock_guard<std::mutex> lock(errorMutex);
+          if (!failed.exchange(true)) *error = message;
+          return;
+        }
+      }
+    }
+  };
+  const unsigned cores = std::thread::hardware_concurrency();
+  const unsigned count = std::clamp(cores, 1u, 4u);
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < count; ++t) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+  return !failed;
+}
+
+}  // namespace
+
+const std::vector<SampleMinute>& SampleMinutes() {
+  static const std::vector<SampleMinute> minutes = [] {
+    std::vector<SampleMinute> list;
+    for (const MinuteDef& d : kMinuteDefs) {
+      const std::vector<int> times = TimesOf(d);
+      list.push_back(SampleMinute{d.camera, d.date, d.hour, d.minute, d.scheme,
+                                  d.chroma, static_cast<int>(times.size()),
+                                  times.empty() ? -1 : times.front(),
+                                  times.empty() ? -1 : times.back()});
+    }
+    return list;
+  }();
+  return minutes;
+}
+
+std::vector<std::string> SampleEmptyHours() {
+  return {"Camera 1/2004-03-15/15"};
+}
+
+std::vector<std::string> SampleHiddenPaths() {
+  return {".sync",
+          "Camera 1/.thumbs",
+          "Camera 1/2004-13-01",
+          "Camera 1/misc",
+          "Camera 1/index.txt",
+          "Camera 1/2004-03-15/24",
+          "Camera 1/2004-03-15/ab",
+          "Camera 1/2004-03-15/notes.txt",
+          "Camera 1/2004-03-16/09/60"};
+}
+
+std::vector<std::string> SampleNonFrameFiles() {
+  return {"Camera 1/2004-03-15/12/00/index.dat"};
+}
+
+std::vector<int> SampleFrameTimes(const SampleMinute& minute) {
+  const MinuteDef* d = FindDef(minute);
+  return d ? TimesOf(*d) : std::vector<int>{};
+}
+
+std::string SampleFrameName(NameScheme scheme, int ms) {
+  ms = std::clamp(ms, 0, 59999);
+  const int secs = ms / 1000, rest = ms % 1000;
+  char name[32];
+  switch (scheme) {
+    case NameScheme::kMillisecond:
+      // The recorder drops the leading zero of the milliseconds.
+      if (rest < 100)
+        std::snprintf(name, sizeof name, "%02d%02d.jpg", secs, rest);
+      else
+        std::snprintf(name, sizeof name, "%02d%03d.jpg", secs, rest);
+      break;
+    case NameScheme::kDashed:
+      std::snprintf(name, sizeof name, "%02d-%02d.jpg", secs, rest / 10);
+      break;
+    case NameScheme::kCentisecond:
+      std::snprintf(name, sizeof name, "%02d%02d.jpg", secs, rest / 10);
+      break;
+  }
+  return name;
+}
+
+std::string SampleMinutePath(const std::string& root, const SampleMinute& m) {
+  return Join(root, RelativeMinutePath(m));
+}
+
+int GenerateSampleBackup(const std::string& root) {
+  std::string error;
+  Encoder e;
+  bool ok = !root.empty() || Fail(&error, root, "no root folder given");
+  ok = ok && MakeFolder(root, &error);
+  for (const SampleMinute& m : SampleMinutes())
+    ok = ok && MakeFolder(SampleMinutePath(root, m), &error);
+  for (const std::string& hour : SampleEmptyHours())
+    ok = ok && MakeFolder(Join(root, hour), &error);
+  ok = ok && WriteMinuteFrames(root, &error);
+  for (const std::string& file : SampleNonFrameFiles())
+    ok = ok && WriteText(Join(root, file), "DVR index\n", &error);
+
+  // What the tree hides.
+  ok = ok && MakeFolder(Join(root, ".sync"), &error) &&
+       WriteText(Join(root, ".sync/state.db"), "last=2004-03-16\n", &error) &&
+       WriteHiddenFrame(e, root, "Camera 1/.thumbs/0000.jpg", 0, &error) &&
+       WriteHiddenFrame(e, root, "Camera 1/2004-13-01/12/00/0000.jpg", 0,
+                        &error) &&
+       MakeFolder(Join(root, "Camera 1/misc"), &error) &&
+       WriteText(Join(root, "Camera 1/misc/readme.txt"), "not a date\n",
+                 &error) &&
+       WriteText(Join(root, "Camera 1/index.txt"), "Camera 1\n", &error) &&
+       WriteHiddenFrame(e, root, "Camera 1/2004-03-15/24/00/0000.jpg", 0,
+                        &error) &&
+       MakeFolder(Join(root, "Camera 1/2004-03-15/ab"), &error) &&
+       WriteText(Join(root, "Camera 1/2004-03-15/notes.txt"), "hours 12-15\n",
+                 &error) &&
+       WriteHiddenFrame(e, root, "Camera 1/2004-03-16/09/60/0000.jpg", 0,
+                        &error);
+  if (!ok) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return -1;
+  }
+  return 0;
+}
 
 }  // namespace sample

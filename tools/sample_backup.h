@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sample {
 
@@ -35,10 +36,116 @@ struct FrameSpec {
 // threads (they take turns on one cached encoder).
 bool WriteFrame(const std::string& path, const FrameSpec& spec);
 
-// Writes the sample backup under `root` (created if missing): two cameras
-// (704 x 576 and 352 x 240), two dates, hours with gaps, an empty hour folder,
-// irregular frame spacing, the three naming schemes, and folders the tree
-// must hide. Returns 0, or -1 on failure.
+// ---------------------------------------------------------------------------
+// The sample backup.
+//
+// root/
+//   .sync/state.db                      hidden: dot folder among cameras
+//   Camera 1/                           704 x 576
+//     .thumbs/0000.jpg                  hidden: dot folder among dates
+//     2004-13-01/12/00/0000.jpg         hidden: invalid date
+//     misc/readme.txt                   hidden: not a date
+//     index.txt                         hidden: stray file among dates
+//     2004-03-15/
+//       12/00  centisecond  4:2:0  120 frames  00.00-59.49   0.5 s steps, jitter, whole minute
+//       12/01  centisecond  4:2:0  115 frames  20.00-49.77   starts late; 0.2 s steps; none 34.8-42.0 s
+//       12/02  (empty minute folder: no frames)
+//       12/03  dashed       4:2:0   88 frames  00.00-29.80   0.2 s, then 0.4 s steps; none 9.8-15.0 s
+//       12/59  centisecond  4:2:0   20 frames  50.00-59.50   0.5 s steps
+//       (no hour 13)
+//       14/03  millisecond  4:2:0  100 frames  05.000-08.964 0.04 s steps; 8-character names mixed in
+//       14/10  centisecond  4:2:0   20 frames  00.00-19.00   1 s steps
+//       15/    (empty hour folder: no minutes)
+//       24/00/0000.jpg                  hidden: invalid hour
+//       ab/                             hidden: invalid hour (empty)
+//       notes.txt                       hidden: stray file among hours
+//       12/00/index.dat                 not a frame: a non-jpg file in a minute folder
+//     2004-03-16/
+//       09/30  centisecond  4:4:4   75 frames  00.00-29.57   0.4 s steps, jitter
+//       09/60/0000.jpg                  hidden: invalid minute
+//   Camera 2/                           352 x 240
+//     2004-03-15/
+//       08/15  millisecond  4:2:2  150 frames  00.000-12.956 0.04 s steps; none 5.0-12.0 s
+//       08/16  centisecond  4:2:2  120 frames  00.00-59.51   0.5 s steps, jitter, whole minute
+//       08/17  dashed       4:2:2   78 frames  02.00-57.81   0.4 s steps; none 19.6-45.0 s
+//       10/00  centisecond  gray    30 frames  00.00-58.00   2 s steps
+//     2004-03-16/
+//       07/45  dashed       4:2:2   60 frames  10.00-39.49   0.5 s steps, jitter
+//       07/46  millisecond  4:2:2   50 frames  00.000-01.965 0.04 s steps; 8-character names mixed in
+//
+// 1026 frames (plus 4 in hidden folders), about 12 MB. Jitter: up to
+// +-20 to 60 ms on steps of 0.2 s and more, +-8 to 10 ms on 0.04 s steps
+// (never on a run's first frame).
+//
+// SampleMinutes() gives the shown minute folders exactly (frame counts, first
+// and last times) and SampleFrameTimes() every frame's time. The jitter
+// comes from a fixed sequence, so the names are the same on every run and
+// machine; the bytes of the pictures are the same on every run.
+//
+// Notes for navigation tests: playing on from Camera 1's 2004-03-15\14\10
+// finds the empty hour 15 and stops; "ab" counts as 0, so "previous" from
+// 12\00 looks for hour 00, which is missing. Moving on past 2004-03-16\09\30
+// finds the hidden minute 60 (the navigation compares numbers only).
+// ---------------------------------------------------------------------------
+
+// How a minute folder names its frames.
+enum class NameScheme {
+  kCentisecond,  // SSCC.jpg
+  kMillisecond,  // SSmmm.jpg, and SSmm.jpg for 0mm ms (below 100 ms)
+  kDashed,       // SS-CC.jpg
+};
+
+struct SampleCamera {
+  const char* name;
+  int width;
+  int height;
+};
+constexpr SampleCamera kSampleCameras[] = {{"Camera 1", 704, 576},
+                                           {"Camera 2", 352, 240}};
+constexpr int kSampleCameraCount = 2;
+constexpr const char* kSampleDates[] = {"2004-03-15", "2004-03-16"};
+constexpr int kSampleDateCount = 2;
+
+// One minute folder shown in the tree.
+struct SampleMinute {
+  int camera;        // index into kSampleCameras
+  const char* date;  // one of kSampleDates
+  int hour;
+  int minute;
+  NameScheme scheme;
+  Chroma chroma;
+  int frames;   // frame files in the folder (0: an empty minute folder)
+  int firstMs;  // time within the minute of the first frame, milliseconds
+  int lastMs;   // and of the last (-1 for both when there are no frames)
+};
+
+// Every minute folder the tree shows, by camera, date, hour and minute.
+const std::vector<SampleMinute>& SampleMinutes();
+
+// Hour folders that hold no minute folder at all (relative paths with '/').
+std::vector<std::string> SampleEmptyHours();
+
+// Entries the tree must hide (relative paths with '/'; they all exist).
+std::vector<std::string> SampleHiddenPaths();
+
+// Non-frame files inside shown minute folders (relative paths with '/').
+std::vector<std::string> SampleNonFrameFiles();
+
+// The frame times of a minute, in milliseconds within the minute, ascending.
+// For centisecond and dashed names they are whole hundredths.
+std::vector<int> SampleFrameTimes(const SampleMinute& minute);
+
+// The file name of a frame at `ms` milliseconds within the minute:
+// "4307.jpg", "43075.jpg" (or "4375.jpg" for 43.075 s), "43-07.jpg".
+std::string SampleFrameName(NameScheme scheme, int ms);
+
+// root + separator + camera + separator + date + separator + HH + separator + MM
+// (the platform's separator, no trailing one).
+std::string SampleMinutePath(const std::string& root, const SampleMinute& m);
+
+// Writes the sample backup described above under `root` (created if
+// missing; files already there are overwritten). Returns 0, or -1 with a
+// one-line message on standard error naming the path and the cause.
 int GenerateSampleBackup(const std::string& root);
 
 }  // namespace sample

@@ -1,32 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "playback/av_util.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/decode_file.h"
 #include "tools/sample_backup.h"
 
 namespace {
 
 using testing_support::ReadFile;
 using testing_support::TempDir;
-
-// Decodes a JPEG file with FFmpeg's MJPEG decoder; null when it fails.
-av::FramePtr DecodeFile(const std::string& path) {
-  std::string bytes = ReadFile(path);
-  std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
-  data.resize(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-  av::CodecContextPtr ctx = av::OpenMjpegDecoder();
-  av::PacketPtr pkt(av_packet_alloc());
-  av::FramePtr frame(av_frame_alloc());
-  if (!ctx || !pkt || !frame) return nullptr;
-  if (av::DecodeJpeg(ctx.get(), pkt.get(), frame.get(), data.data(),
-                     bytes.size()) != 1)
-    return nullptr;
-  return frame;
-}
+using tools_test::DecodeFile;
 
 int Plane(const AVFrame* f, int plane, int x, int y) {
   return f->data[plane][y * f->linesize[plane] + x];
