@@ -131,10 +131,15 @@ void DrawPicture(AVFrame* f, const FrameSpec& spec) {
   int x = (w - text) / 2;
   const int y = std::max(h / 16, 1);
   c.Fill(x - gap, y - gap, x + text + gap, y + dh + gap, kClockBack);
-  const int secs = spec.centis / 100, hundredths = spec.centis % 100;
-  const int digits[8] = {spec.hour / 10,   spec.hour % 10,  spec.minute / 10,
-                         spec.minute % 10, secs / 10,       secs % 10,
-                         hundredths / 10,  hundredths % 10};
+  // Times out of range are drawn clamped rather than refused: the picture
+  // only has to show roughly where it is.
+  const int hour = std::clamp(spec.hour, 0, 99);
+  const int minute = std::clamp(spec.minute, 0, 99);
+  const int centis = std::clamp(spec.centis, 0, 5999);
+  const int secs = centis / 100, hundredths = centis % 100;
+  const int digits[8] = {hour / 10,   hour % 10,  minute / 10,
+                         minute % 10, secs / 10,  secs % 10,
+                         hundredths / 10, hundredths % 10};
   for (int i = 0; i < 8; ++i) {
     DrawDigit(c, x, y, dw, dh, t, digits[i]);
     x += dw + gap;
@@ -155,9 +160,8 @@ void DrawPicture(AVFrame* f, const FrameSpec& spec) {
   // The minute's progress: a green bar that crosses the picture once a
   // minute, left to right, so direction and speed show at a glance.
   const int barW = std::max(w / 40, 2);
-  const int barX = static_cast<int>(
-      static_cast<long long>(std::clamp(spec.centis, 0, 5999)) * (w - barW) /
-      5999);
+  const int barX =
+      static_cast<int>(static_cast<long long>(centis) * (w - barW) / 5999);
   c.Fill(0, 11 * h / 20 + (h / 8) - 1, w, 11 * h / 20 + (h / 8) + 1, kTrack);
   c.Fill(barX, 11 * h / 20, barX + barW, 9 * h / 10, kGreen);
 
@@ -403,8 +407,10 @@ std::string TwoDigits(int n) {
 }
 
 std::string RelativeMinutePath(const SampleMinute& m) {
-  return std::string(kSampleCameras[m.camera].name) + "/" + m.date + "/" +
-         TwoDigits(m.hour) + "/" + TwoDigits(m.minute);
+  const bool known = m.camera >= 0 && m.camera < kSampleCameraCount;
+  return std::string(known ? kSampleCameras[m.camera].name : "unknown camera") +
+         "/" + (m.date ? m.date : "") + "/" + TwoDigits(m.hour) + "/" +
+         TwoDigits(m.minute);
 }
 
 bool MakeFolder(const std::string& path, std::string* error) {

@@ -128,7 +128,7 @@ TEST(WriteFrame, MinuteBarMovesLeftToRight) {
   }
 }
 
-TEST(WriteFrame, RefusesBadSpecsAndUnwritablePaths) {
+TEST(WriteFrame, RefusesBadSpecsAndUnwritablePathsClampsTimes) {
   TempDir dir;
   EXPECT_FALSE(sample::WriteFrame(dir.Join("missing/f.jpg"),
                                   Spec(64, 48, sample::Chroma::k420)));
@@ -137,6 +137,13 @@ TEST(WriteFrame, RefusesBadSpecsAndUnwritablePaths) {
   auto bad = Spec(64, 48, sample::Chroma::k420);
   bad.quality = 1;
   EXPECT_FALSE(sample::WriteFrame(dir.Join("q.jpg"), bad));
+  // Times out of range are drawn clamped, not refused.
+  auto odd = Spec(64, 48, sample::Chroma::k420, -5);
+  odd.hour = -1;
+  odd.minute = 123;
+  EXPECT_TRUE(sample::WriteFrame(dir.Join("low.jpg"), odd));
+  odd.centis = 7000;
+  EXPECT_TRUE(sample::WriteFrame(dir.Join("high.jpg"), odd));
   // A failure does not spoil the next frame.
   EXPECT_TRUE(
       sample::WriteFrame(dir.Join("ok.jpg"), Spec(64, 48, sample::Chroma::k420)));
