@@ -13,6 +13,10 @@ FLAGS=(--arch=x86_64 --target-os=mingw32 --cross-prefix=x86_64-w64-mingw32-
        --enable-decoder=mjpeg
        --enable-encoder=mpeg1video,mpeg4,msmpeg4v3,wmv1,mjpeg,h263p,pcm_s16le,adpcm_ima_wav
        --enable-muxer=avi,mpeg1system,asf
+       # FFmpeg 5.1's ASF muxer uses the GUID table of asf_tags.o, which its
+       # Makefile builds only for the ASF demuxer: without it nothing that
+       # can write .asf/.wmv links.
+       --enable-demuxer=asf
        --enable-protocol=file --enable-swscale)
 
 mkdir -p "$CACHE"
