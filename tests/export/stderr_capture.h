@@ -1,0 +1,74 @@
+// Captures what the process writes to its standard error stream (file
+// descriptor 2) while it lives: the encoding library's log sink.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+class StderrCapture {
+ public:
+  StderrCapture() : path_(dir_.Join("stderr.txt")) {
+    std::fflush(stderr);
+    saved_ = dup(2);
+    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 2);
+    close(fd);
+  }
+  ~StderrCapture() { Stop(); }
+
+  // Ends the capture and returns everything written since it began.
+  std::string Text() {
+    Stop();
+    return ReadFile(path_);
+  }
+
+  // The captured lines without their line feeds.
+  std::vector<std::string> Lines() {
+    std::vector<std::string> lines;
+    std::string text = Text(), line;
+    for (char c : text) {
+      if (c == '\n') {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        line.clear();
+      } else {
+        line += c;
+      }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+  }
+
+  bool Contains(const std::string& line) {
+    for (const std::string& l : Lines())
+      if (l == line) return true;
+    return false;
+  }
+
+ private:
+  void Stop() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+  }
+
+  TempDir dir_;
+  std::string path_;
+  int saved_ = -1;
+};
+
+}  // namespace testing_support
