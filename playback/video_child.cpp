@@ -89,6 +89,7 @@ int VideoChild::LoadFrameList(const char* folder) {
     anchored_ = false;
     ++changes_;
     ++moves_;
+    ++lists_;
     wake_.notify_all();
   }
   VideoView* view = view_.load();
@@ -99,11 +100,14 @@ int VideoChild::LoadFrameList(const char* folder) {
   return result;
 }
 
-int VideoChild::ShowFrame(int index) {
+int VideoChild::ShowFrame(int index) { return ShowFrameOf(index, nullptr); }
+
+int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
   char path[platform::kMaxPath];
   char text[sizeof timeText_];
   {
     std::lock_guard<std::mutex> lock(state_);
+    if (list != nullptr && *list != lists_) return -1;
     if (index < 0 || index >= list_.count()) return -1;
     if (!list_.FramePath(index, path, sizeof path)) return -1;
     FormatTimeText(list_.folder(), list_.name(index), text, sizeof text);
@@ -187,10 +191,11 @@ void VideoChild::SetPosition(int index) {
 
 int VideoChild::Step() {
   Clock::time_point due;
-  return StepUntilDue(&due);
+  std::uint64_t list;
+  return StepUntilDue(&due, &list);
 }
 
-int VideoChild::StepUntilDue(Clock::time_point* dueOut) {
+int VideoChild::StepUntilDue(Clock::time_point* dueOut, std::uint64_t* listOut) {
   SliderUpdate slider;
   int answer = -1;
   {
@@ -212,6 +217,7 @@ int VideoChild::StepUntilDue(Clock::time_point* dueOut) {
     auto loadOwnFolder = [&]() {
       // The navigation has moved the folder on: no gap is waited between
       // the last frame of one minute and the first of the next.
+      ++lists_;
       if (list_.Load(list_.folder(), nullptr) == 0) {
         slider.loaded = true;
         slider.maximum = list_.count() - 1;
@@ -283,6 +289,7 @@ int VideoChild::StepUntilDue(Clock::time_point* dueOut) {
     } else if (shownInList) {
       answer = shown;
       *dueOut = due;
+      *listOut = lists_;
       if (!dragging_.load()) {
         slider.move = true;
         slider.thumb = std::min(std::max(next - 1, 0), count - 1);
@@ -310,7 +317,8 @@ int VideoChild::Run() {
       if (quit_) break;
     }
     Clock::time_point due;
-    const int index = StepUntilDue(&due);
+    std::uint64_t list = 0;
+    const int index = StepUntilDue(&due, &list);
     if (index < 0) {
       std::unique_lock<std::mutex> lock(state_);
       if (!quit_ && mode_.load() == PlaybackMode::Pause) {
@@ -322,7 +330,7 @@ int VideoChild::Run() {
       }
       continue;
     }
-    ShowFrame(index);
+    ShowFrameOf(index, &list);
     if (frameHook_ != nullptr) {
       frameHook_(frameHookContext_, index, due, Clock::now());
     }

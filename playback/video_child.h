@@ -178,7 +178,11 @@ class VideoChild {
  private:
   struct SliderUpdate;
 
-  int StepUntilDue(Clock::time_point* due);
+  // Step that also answers when the frame is due and which list it indexes.
+  int StepUntilDue(Clock::time_point* due, std::uint64_t* list);
+  // ShowFrame that draws nothing when the list has been replaced since
+  // `list` (a minute opened between a step and its drawing).
+  int ShowFrameOf(int index, const std::uint64_t* list);
   void SetModeLocked(PlaybackMode mode);
   void ApplySlider(const SliderUpdate& update);
   void Wake();
@@ -195,6 +199,7 @@ class VideoChild {
   bool positionChosen_ = false;  // false after a load until a position is set
   std::uint64_t changes_ = 0;    // any change that must cut a wait short
   std::uint64_t moves_ = 0;      // position or list changes from outside
+  std::uint64_t lists_ = 0;      // list loads, from either thread
   bool anchored_ = false;
   Clock::time_point anchor_{};
   Clock::duration sinceAnchor_{};
