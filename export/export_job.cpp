@@ -1,0 +1,606 @@
+#include "export/export_job.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include "shell/log_window.h"
+#include "store/layout.h"
+
+namespace {
+
+constexpr int kSmallestStep = 4;    // 25 frames per second
+constexpr int kLargestStep = 100;   // 1 frame per second
+constexpr int kLongestGap = 200;    // hundredths: longer gaps are not filled
+constexpr int kDefaultFormat = 6;   // .mpg, the dialog's first entry
+constexpr int kDefaultBitRate = 400;
+// The probe reads a frame before its size is known: room for any JPEG of
+// the largest pictures cameras write.
+constexpr std::size_t kProbeReadLimit = 64u << 20;
+
+bool IsSeparator(char c) { return c == platform::kPathSeparator || c == '/'; }
+
+// "<folder><name>", with a separator between them when the folder lacks
+// its final one; false when the path does not fit.
+bool JoinPath(const char* folder, const char* name, char* out, std::size_t size) {
+  const std::size_t length = std::strlen(folder);
+  const char separator[2] = {
+      length > 0 && !IsSeparator(folder[length - 1]) ? platform::kPathSeparator : '\0', '\0'};
+  const int written = std::snprintf(out, size, "%s%s%s", folder, separator, name);
+  return written >= 0 && static_cast<std::size_t>(written) < size;
+}
+
+// The limited-range twin of a full-range (JPEG) YUV format. Converting
+// between twins keeps the samples' range as it is, as the 4:2:0 copy does.
+AVPixelFormat SameRangeFormat(int format) {
+  switch (format) {
+    case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: return AV_PIX_FMT_YUV411P;
+    default: return static_cast<AVPixelFormat>(format);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- names
+
+int FrameTime(const char* name, int nameLength) {
+  const std::size_t length = std::strlen(name);
+  int t = 0;
+  if (nameLength == 8) {
+    t = LeadingNumber(name);  // SSCC.jpg
+  } else if (nameLength == 9) {
+    if (length >= 3 && name[2] == '-') {
+      int seconds = 0, hundredths = 0;  // SS-CC.jpg
+      std::sscanf(name, "%02d-%02d.jpg", &seconds, &hundredths);
+      t = seconds * 100 + hundredths;
+    } else if (length == 9) {
+      t = LeadingNumber(name) / 10;  // SSmmm.jpg
+    } else {
+      const int n = LeadingNumber(name);  // SSmm.jpg: 0mm milliseconds
+      t = (n / 100) * 100 + (n % 100) / 10;
+    }
+  }
+  return t < 1 || t > 5999 ? 0 : t;
+}
+
+const char* FormatExtension(int formatCode) {
+  switch (formatCode) {
+    case 6: return ".mpg";
+    case 1: return ".avi";
+    case 2: return ".asf";
+    case 4: return ".wmv";
+    default: return nullptr;
+  }
+}
+
+bool ReplaceExtension(const char* name, const char* extension, char* out,
+                      std::size_t size) {
+  const std::size_t length = std::strlen(name);
+  std::size_t fileStart = length;
+  while (fileStart > 0 && !IsSeparator(name[fileStart - 1])) --fileStart;
+  const char* dot = std::strrchr(name + fileStart, '.');
+  const std::size_t keep = dot ? static_cast<std::size_t>(dot - name) : length;
+  const int written = std::snprintf(out, size, "%.*s%s", static_cast<int>(keep), name, extension);
+  return written >= 0 && static_cast<std::size_t>(written) < size;
+}
+
+// ---------------------------------------------------------------- pipeline
+
+// Decodes the frame the encode pass needs next on a second thread while the
+// job encodes the current one. One request at a time; each goes into the
+// picture buffer the job is not encoding from.
+class ExportJob::Prefetcher {
+ public:
+  explicit Prefetcher(ExportJob* job) : job_(job), thread_([this] { Loop(); }) {}
+
+  ~Prefetcher() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
+  void Request(const char* path, std::uint8_t* picture) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      std::snprintf(path_, sizeof path_, "%s", path);
+      picture_ = picture;
+      hasRequest_ = true;
+      hasResult_ = false;
+    }
+    outstanding_ = true;
+    wake_.notify_all();
+  }
+
+  // The result of the outstanding request (LoadFrame's values).
+  int Wait(int* frameWidth, int* frameHeight) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return hasResult_; });
+    hasResult_ = false;
+    outstanding_ = false;
+    *frameWidth = width_;
+    *frameHeight = height_;
+    return result_;
+  }
+
+  bool outstanding() const { return outstanding_; }  // the job's thread only
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return quit_ || hasRequest_; });
+      if (quit_) return;
+      hasRequest_ = false;
+      char path[platform::kMaxPath];
+      std::memcpy(path, path_, sizeof path);
+      std::uint8_t* picture = picture_;
+      lock.unlock();
+      int w = 0, h = 0;
+      const int result = job_->Decode(path, false, picture, &w, &h);
+      lock.lock();
+      result_ = result;
+      width_ = w;
+      height_ = h;
+      hasResult_ = true;
+      wake_.notify_all();
+    }
+  }
+
+  ExportJob* job_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool quit_ = false;
+  bool hasRequest_ = false;
+  bool hasResult_ = false;
+  bool outstanding_ = false;
+  char path_[platform::kMaxPath] = {};
+  std::uint8_t* picture_ = nullptr;
+  int result_ = 0;
+  int width_ = 0;
+  int height_ = 0;
+  std::thread thread_;  // last: starts once the fields above exist
+};
+
+// ---------------------------------------------------------------- job
+
+ExportJob::ExportJob(ExportUi* ui)
+    : ui_(ui),
+      decoder_(av::OpenMjpegDecoder()),
+      packet_(av_packet_alloc()),
+      frame_(av_frame_alloc()),
+      readBuffer_(kExportBufferSize + AV_INPUT_BUFFER_PADDING_SIZE),
+      picture_(kExportBufferSize),
+      picture2_(kExportBufferSize),
+      output_(kExportBufferSize) {
+  if (!decoder_) LogWindow::Print("export: no MJPEG decoder");
+  names_.reserve(kUsualFrameCount);
+  listing_.reserve(kUsualFrameCount + 2);
+  loads_.reserve(kUsualFrameCount);
+}
+
+ExportJob::~ExportJob() {
+  if (running.load()) stopRequested = 1;
+  Join();
+}
+
+bool ExportJob::Start() {
+  int idle = 0;
+  if (!running.compare_exchange_strong(idle, 1)) return false;
+  if (thread_.joinable()) thread_.join();
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    LogWindow::Print("export: cannot start the export thread");
+    running = 0;
+    return false;
+  }
+  return true;
+}
+
+void ExportJob::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool ExportJob::CollectNames(const char* folder) {
+  names_.clear();
+  nameLength = 0;
+  // The listing takes the folder without its final separator.
+  char directory[platform::kMaxPath];
+  const int written = std::snprintf(directory, sizeof directory, "%s", folder);
+  if (written < 0 || static_cast<std::size_t>(written) >= sizeof directory) {
+    LogWindow::Print("export: folder path too long: %.200s", folder);
+    return false;
+  }
+  std::size_t length = static_cast<std::size_t>(written);
+  while (length > 1 && IsSeparator(directory[length - 1])) directory[--length] = '\0';
+  int error = 0;
+  if (platform::ListDirectory(directory, "*.jpg", listing_, &error) != 0) return false;
+  for (const platform::DirEntry& entry : listing_) {
+    const std::size_t size = entry.name.size();
+    if (entry.isDirectory || (size != 8 && size != 9)) continue;
+    // A folder may hold more than the usual 1800 frames: the table grows
+    // (once) and every frame is taken.
+    FrameName name{};
+    std::memcpy(name.data(), entry.name.c_str(), size + 1);
+    names_.push_back(name);
+    nameLength = std::max(nameLength, static_cast<int>(size));
+  }
+  if (names_.empty()) return false;
+  SortFrameNames(names_.data(), 0, static_cast<int>(names_.size()) - 1);
+  return true;
+}
+
+int ExportJob::MeasureFolder(const char* folder) {
+  if (!CollectNames(folder)) return 0;
+  int smallest = 9999;
+  int previous = 0;
+  for (const FrameName& name : names_) {
+    const int t = FrameTime(name.data(), nameLength);
+    if (t == 0) continue;
+    // Two frames with the same time (4307.jpg beside 43007.jpg) make no
+    // step; counted as one, they would make the folder look empty.
+    if (previous != 0 && t - previous >= 1 && t - previous < smallest) smallest = t - previous;
+    previous = t;
+    ++frameCount;
+  }
+  if (1 <= smallest && smallest < frameStep) frameStep = smallest;
+  return smallest;
+}
+
+int ExportJob::ProbeSize(const char* folder) {
+  char directory[platform::kMaxPath];
+  const int written = std::snprintf(directory, sizeof directory, "%s", folder);
+  if (written < 0 || static_cast<std::size_t>(written) >= sizeof directory) return 0;
+  std::size_t length = static_cast<std::size_t>(written);
+  while (length > 1 && IsSeparator(directory[length - 1])) directory[--length] = '\0';
+  int error = 0;
+  if (platform::ListDirectory(directory, "*.jpg", listing_, &error) != 0) return 0;
+  // The first file the search returns, whatever its name.
+  for (const platform::DirEntry& entry : listing_) {
+    if (entry.isDirectory) continue;
+    char path[platform::kMaxPath];
+    if (!JoinPath(folder, entry.name.c_str(), path, sizeof path)) return 0;
+    if (LoadFrame(path, true) != 1) return 0;
+    width = decoder_->width;
+    height = decoder_->height;
+    return 1;
+  }
+  return 0;
+}
+
+int ExportJob::Decode(const char* path, bool probeOnly, std::uint8_t* picture,
+                      int* frameWidth, int* frameHeight) {
+  if (!decoder_ || !packet_ || !frame_) return 0;
+  std::size_t size = 0;
+  int error = 0;
+  const std::size_t limit = probeOnly ? kProbeReadLimit : readLimit_;
+  // A file over the limit (larger than the raw picture) is no frame of
+  // this camera: refused rather than decoded cut short.
+  if (platform::ReadWholeFile(path, readBuffer_, AV_INPUT_BUFFER_PADDING_SIZE, limit, &size,
+                              &error) != platform::ReadResult::Ok)
+    return 0;
+  if (av::DecodeJpeg(decoder_.get(), packet_.get(), frame_.get(), readBuffer_.data(), size) != 1)
+    return 0;
+  *frameWidth = frame_->width;
+  *frameHeight = frame_->height;
+  if (probeOnly) return 1;
+  if (frame_->width != width || frame_->height != height) return -1;
+  PackPicture(frame_.get(), picture);
+  return 1;
+}
+
+void ExportJob::PackPicture(const AVFrame* frame, std::uint8_t* picture) {
+  // Packed YUV 4:2:0: width x height luma bytes, then (width/2) x
+  // (height/2) bytes of U and of V at the offsets of the buffer layout,
+  // copied row by row whatever the decoder's line lengths. An odd last
+  // column or row has no chroma of its own; the encoder leaves it out.
+  const int w = width, h = height;
+  const int n = w * h;
+  const int cw = w / 2, ch = h / 2;
+  std::uint8_t* planes[3] = {picture, picture + n, picture + n + n / 4};
+
+  auto copyPlane = [](std::uint8_t* dst, int dstLine, const std::uint8_t* src, int srcLine,
+                      int columns, int rows) {
+    for (int y = 0; y < rows; ++y)
+      std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * dstLine,
+                  src + static_cast<std::ptrdiff_t>(y) * srcLine, static_cast<std::size_t>(columns));
+  };
+
+  if (frame->format == AV_PIX_FMT_GRAY8) {
+    copyPlane(planes[0], w, frame->data[0], frame->linesize[0], w, h);
+    std::memset(planes[1], 128, static_cast<std::size_t>(2 * (n / 4)));
+    return;
+  }
+  const AVFrame* source = frame;
+  if (frame->format != AV_PIX_FMT_YUVJ420P && frame->format != AV_PIX_FMT_YUV420P) {
+    // Other chroma layouts (4:2:2, 4:4:4, 4:4:0, 4:1:1, ...) are converted
+    // to 4:2:0 at the same range, so that every camera's frames export
+    // alike. The converter writes whole vectors past a row's end, so it
+    // fills a padded picture (made once per size) that is then copied.
+    if (!converted_ || converted_->width != w || converted_->height != h) {
+      converted_.reset(av_frame_alloc());
+      if (converted_) {
+        converted_->width = w;
+        converted_->height = h;
+        converted_->format = AV_PIX_FMT_YUV420P;
+        if (av_frame_get_buffer(converted_.get(), 0) < 0) converted_.reset();
+      }
+    }
+    SwsContext* sws = sws_getCachedContext(sws_.release(), w, h, SameRangeFormat(frame->format), w,
+                                           h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
+                                           nullptr);
+    sws_.reset(sws);
+    if (!sws || !converted_) {
+      LogWindow::Print("export: cannot convert %s pictures",
+                       av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format)));
+      return;
+    }
+    sws_scale(sws, frame->data, frame->linesize, 0, h, converted_->data, converted_->linesize);
+    source = converted_.get();
+  }
+  copyPlane(planes[0], w, source->data[0], source->linesize[0], w, h);
+  copyPlane(planes[1], cw, source->data[1], source->linesize[1], cw, ch);
+  copyPlane(planes[2], cw, source->data[2], source->linesize[2], cw, ch);
+}
+
+int ExportJob::Mismatch(int frameWidth, int frameHeight) {
+  char text[128];
+  std::snprintf(text, sizeof text, "Image mismatch : %dx%d != %dx%d", width, height, frameWidth,
+                frameHeight);
+  ui_->ShowMismatch(text);
+  outcome_ = Outcome::kMismatch;
+  stopRequested = 1;
+  return -1;
+}
+
+int ExportJob::LoadFrame(const char* path, bool probeOnly) {
+  int w = 0, h = 0;
+  const int result = Decode(path, probeOnly, picture_.data(), &w, &h);
+  if (result == -1) return Mismatch(w, h);
+  return result;
+}
+
+bool ExportJob::GrowBuffers(int pictureWidth, int pictureHeight) {
+  const std::size_t need = std::max(
+      kExportBufferSize, static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight) * 3);
+  try {
+    if (picture_.size() < need) picture_.resize(need);
+    if (picture2_.size() < need) picture2_.resize(need);
+    if (output_.size() < need) output_.resize(need);
+  } catch (const std::bad_alloc&) {
+    LogWindow::Print("export: no memory for %dx%d pictures", pictureWidth, pictureHeight);
+    return false;
+  }
+  readLimit_ = need;
+  return true;
+}
+
+int ExportJob::Prepare() {
+  int code = ui_->GetFormatCode();
+  // Nothing selected: the dialog's defaults (.mpg, 400 kbit/s).
+  if (!FormatExtension(code)) code = kDefaultFormat;
+
+  char name[platform::kMaxPath] = {};
+  char finalName[platform::kMaxPath];
+  if (!ui_->GetOutputName(name, sizeof name) || name[0] == '\0' ||
+      !ReplaceExtension(name, FormatExtension(code), finalName, sizeof finalName)) {
+    LogWindow::Print("export: unusable output name '%.200s'", name);
+    outcome_ = Outcome::kOutputFailed;
+    return 0;
+  }
+  file = vlib_file_open(finalName);
+  if (!file) {
+    outcome_ = Outcome::kOutputFailed;
+    return 0;
+  }
+  ui_->SetOutputName(finalName);
+
+  char rate[32] = {};
+  const int bitRate = ui_->GetBitRateText(rate, sizeof rate) ? LeadingNumber(rate) : kDefaultBitRate;
+
+  char folder[platform::kMaxPath];
+  if (ui_->FolderCount() < 1 || !ui_->GetFolder(0, folder, sizeof folder)) {
+    outcome_ = Outcome::kNoFolder;
+    return 0;
+  }
+  if (!ProbeSize(folder) || !GrowBuffers(width, height)) {
+    outcome_ = Outcome::kProbeFailed;
+    return 0;
+  }
+
+  frameStep = std::min(std::max(frameStep, kSmallestStep), kLargestStep);
+  fps_ = 100 / frameStep;
+  codec = vlib_codec_create(static_cast<std::uint32_t>(code) | VLIB_ENCODER, width, height, fps_,
+                            bitRate, fps_);
+  if (!codec) {
+    LogWindow::Print("failed to initalize codec!");
+    outcome_ = Outcome::kEncoderFailed;
+    return 0;
+  }
+  if (vlib_file_add_stream(file, codec) == -1) {
+    LogWindow::Print("failed to Add stream!");
+    outcome_ = Outcome::kEncoderFailed;
+    return 0;
+  }
+  return 1;
+}
+
+bool ExportJob::WritePicture(const std::uint8_t* picture, const char* failureText) {
+  const int bytes = vlib_codec_encode(codec, picture, output_.data());
+  if (bytes < 0) return false;
+  if (vlib_file_write(file, 0, output_.data(), bytes) == -1) LogWindow::Print("%s", failureText);
+  ++picturesWritten_;
+  return true;
+}
+
+int ExportJob::EncodeFolder(const char* folder) {
+  if (!CollectNames(folder)) return 0;
+  const int count = static_cast<int>(names_.size());
+
+  // The frames this pass loads, in order: every usable frame followed by a
+  // usable one. Known in advance, so a second thread can decode ahead.
+  Prefetcher* prefetcher = prefetcher_;
+  std::uint8_t* pictures[2] = {picture_.data(), picture2_.data()};
+  std::size_t nextLoad = 0;
+  char path[platform::kMaxPath];
+  if (prefetcher) {
+    loads_.clear();
+    for (int i = 1; i < count; ++i)
+      if (FrameTime(names_[i].data(), nameLength) != 0 &&
+          FrameTime(names_[i - 1].data(), nameLength) != 0)
+        loads_.push_back(i - 1);
+    if (!loads_.empty()) {
+      if (!JoinPath(folder, names_[loads_[0]].data(), path, sizeof path)) path[0] = '\0';
+      prefetcher->Request(path, pictures[0]);
+    }
+  }
+
+  int cur = 0, previous = 0, written = 0;
+  int pending = -1;
+  char pendingPath[platform::kMaxPath] = {};
+  for (int i = 0; i < count && stopRequested.load() == 0; ++i) {
+    previous = cur;
+    cur = FrameTime(names_[i].data(), nameLength);
+    if (cur == 0) continue;
+    if (previous == 0) {
+      // The first usable frame (of the folder, or after an unusable name).
+      written = cur;
+      pending = i;
+      continue;
+    }
+    const bool pathFits = JoinPath(folder, names_[pending].data(), pendingPath, sizeof pendingPath);
+    ui_->SetStatusText(pendingPath);
+
+    int result;
+    const std::uint8_t* picture = picture_.data();
+    if (prefetcher) {
+      int w = 0, h = 0;
+      result = prefetcher->Wait(&w, &h);
+      picture = pictures[nextLoad % 2];
+      ++nextLoad;
+      if (result == -1) {
+        result = Mismatch(w, h);
+      } else if (nextLoad < loads_.size()) {
+        if (!JoinPath(folder, names_[loads_[nextLoad]].data(), path, sizeof path)) path[0] = '\0';
+        prefetcher->Request(path, pictures[nextLoad % 2]);
+      }
+    } else {
+      result = pathFits ? LoadFrame(pendingPath, false) : 0;
+    }
+
+    if (result == 0) {
+      LogWindow::Print("Decoding failed!");
+      pending = i;  // the bad file is skipped; written stays
+      continue;
+    }
+    if (result == -1) {
+      LogWindow::Print("Different frame size");
+      break;
+    }
+    ui_->StepProgress();
+    const int d = cur - written;
+    if (d > kLongestGap || d < frameStep) {
+      // A gap over 2 s is not filled: the picture once, and the video jumps.
+      if (!WritePicture(picture, "failed to write file #1")) break;
+      written = cur;
+    } else {
+      // Repeated to cover the time until the next frame.
+      while (written < cur) {
+        if (!WritePicture(picture, "failed to write file #2")) break;
+        written += frameStep;
+      }
+    }
+    pending = i;
+  }
+  // A decode ahead that is no longer wanted ends before the buffers move on.
+  if (prefetcher && prefetcher->outstanding()) {
+    int w = 0, h = 0;
+    prefetcher->Wait(&w, &h);
+  }
+  return stopRequested.load() ? -1 : 1;
+}
+
+void ExportJob::Run() {
+  running = 1;
+  frameStep = 9999;
+  frameCount = 0;
+  fps_ = 0;
+  outcome_ = Outcome::kNone;
+  picturesWritten_ = 0;
+  framesMeasured_ = 0;
+  int count = ui_->FolderCount();
+  ui_->SetStatusText(kCalculatingFps);
+
+  // FPS pass: folders without frame names leave the list.
+  char folder[platform::kMaxPath];
+  bool stopped = false;
+  for (int i = 0; i < count;) {
+    const int step = ui_->GetFolder(i, folder, sizeof folder) ? MeasureFolder(folder) : 0;
+    if (step < 1) {
+      ui_->RemoveFolder(i);
+      --count;
+    } else {
+      ++i;
+    }
+    if (stopRequested.load()) {
+      stopped = true;
+      break;
+    }
+  }
+
+  if (!stopped) {
+    ui_->SetProgressRange(0, frameCount - 1);
+    ui_->SetProgressStep(1);
+    if (!Prepare()) {
+      stopRequested = 1;  // ends as stopped: no "Completed."
+    } else {
+      std::unique_ptr<Prefetcher> prefetcher(pipelining_ ? new Prefetcher(this) : nullptr);
+      prefetcher_ = prefetcher.get();
+      count = ui_->FolderCount();
+      for (int i = 0; i < count; ++i) {
+        if (!ui_->GetFolder(i, folder, sizeof folder)) continue;
+        if (EncodeFolder(folder) == -1) {
+          stopRequested = 1;
+          break;
+        }
+      }
+      prefetcher_ = nullptr;
+    }
+  }
+  FinishJob();
+}
+
+void ExportJob::FinishJob() {
+  if (file) vlib_file_close(file);
+  if (codec) vlib_codec_free(codec);
+  ui_->SetButtonText(kCloseText);
+  if (stopRequested.load() == 0) {
+    ui_->SetStatusText(kCompleted);
+    ui_->SetProgressPosition(frameCount - 1);
+    outcome_ = Outcome::kCompleted;
+  } else if (outcome_.load() == Outcome::kNone) {
+    outcome_ = Outcome::kCancelled;
+  }
+  file = nullptr;
+  codec = nullptr;
+  framesMeasured_ = frameCount;
+  stopRequested = 0;
+  frameCount = 0;
+  running = 0;
+}

@@ -1,0 +1,152 @@
+// The export job: turns the listed minute folders into one video file on a
+// worker thread. The FPS pass reads every frame name to find the smallest
+// time step between frames (the output frame rate follows from it); the
+// encode pass decodes each frame file in time order and writes it through
+// vlib, repeated so that the video keeps the recording's time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "export/export_ui.h"
+#include "platform/platform.h"
+#include "playback/av_util.h"
+#include "store/minute_frame_list.h"
+#include "vlib/vlib.h"
+
+// Frame-sized buffers: 704 x 576 x 3 bytes. Larger pictures grow them once.
+constexpr std::size_t kExportBufferSize = 1216512;
+
+// Status and button texts of the progress dialog.
+constexpr char kCalculatingFps[] = "Calculating FPS...";
+constexpr char kCompleted[] = "Completed.";
+constexpr char kCloseText[] = "Close";
+
+// The time of a frame within its minute in hundredths of a second (1 to
+// 5999), read from its name by the naming scheme that `nameLength` (the
+// longest name of its folder, 8 or 9) tells; 0 when the frame is unusable.
+int FrameTime(const char* name, int nameLength);
+
+// The output name with its extension replaced by (or, without one, followed
+// by) `extension`, into `out`; false when it does not fit.
+bool ReplaceExtension(const char* name, const char* extension, char* out,
+                      std::size_t size);
+
+// Extension of a format code (".mpg" for 6, ".avi" 1, ".asf" 2, ".wmv" 4);
+// null for other codes.
+const char* FormatExtension(int formatCode);
+
+class ExportJob {
+ public:
+  // How the last job ended (for callers that need more than the dialog
+  // shows: the command-line tool's exit code and message).
+  enum class Outcome {
+    kNone,           // no job has run
+    kCompleted,
+    kCancelled,      // stopRequested from outside
+    kMismatch,       // a picture of another size
+    kOutputFailed,   // the output file could not be created
+    kNoFolder,       // no folder with frame files left
+    kProbeFailed,    // the first folder's first frame could not be read
+    kEncoderFailed,  // encoder or stream could not be made
+  };
+
+  // Makes the decoder and the three buffers, once for every job this
+  // object runs.
+  explicit ExportJob(ExportUi* ui);
+  virtual ~ExportJob();
+  ExportJob(const ExportJob&) = delete;
+  ExportJob& operator=(const ExportJob&) = delete;
+
+  // Launches Run on a worker thread; false while a job runs.
+  bool Start();
+  // Waits for the worker thread of the last Start to end.
+  void Join();
+
+  // One whole job (the worker thread's body).
+  void Run();
+
+  // FPS pass of one folder: its smallest frame step (9999 with fewer than
+  // two usable frames), or 0 when it yields no names.
+  int MeasureFolder(const char* folder);
+  // Output name, file, picture size, encoder and stream: 1, or 0.
+  int Prepare();
+  // Encode pass of one folder: 1, -1 when the job is to stop, 0 when the
+  // folder yields no names.
+  int EncodeFolder(const char* folder);
+  // Reads and decodes one frame file into the picture buffer: 1, 0 on a
+  // read or decode failure, -1 on a picture-size mismatch.
+  int LoadFrame(const char* path, bool probeOnly);
+  // The picture size from the first frame file the folder lists: 1 or 0.
+  int ProbeSize(const char* folder);
+
+  // Decode of the next frame on a second thread while this one is encoded
+  // (on by default). The output is the same either way.
+  void SetPipelining(bool on) { pipelining_ = on; }
+
+  // Shared with the user-interface thread.
+  std::atomic<int> running{0};
+  std::atomic<int> stopRequested{0};
+
+  // Job fields, used by the worker thread while a job runs.
+  int frameStep = 9999;
+  int width = 0;
+  int height = 0;
+  int frameCount = 0;
+  int nameLength = 0;
+  vlib_file* file = nullptr;
+  vlib_codec* codec = nullptr;
+
+  // Results of the last job, valid once running is back to 0.
+  Outcome outcome() const { return outcome_.load(); }
+  int picturesWritten() const { return picturesWritten_.load(); }
+  int framesMeasured() const { return framesMeasured_.load(); }
+  int fps() const { return fps_; }
+  // The picture buffer LoadFrame fills (packed YUV 4:2:0).
+  const std::uint8_t* picture() const { return picture_.data(); }
+
+ private:
+  class Prefetcher;
+
+  // Fills names_ with the folder's frame names of 8 or 9 characters,
+  // sorted; false when there are none.
+  bool CollectNames(const char* folder);
+  // Reads and decodes a file into `picture` (unused in probe mode) and
+  // gives the frame's size: 1, 0 on failure, -1 on a size mismatch (the
+  // picture is then untouched). Shows nothing: safe on the decode thread.
+  int Decode(const char* path, bool probeOnly, std::uint8_t* picture, int* frameWidth,
+             int* frameHeight);
+  // Copies (or converts) the decoded picture into packed YUV 4:2:0.
+  void PackPicture(const AVFrame* frame, std::uint8_t* picture);
+  int Mismatch(int frameWidth, int frameHeight);
+  // Encodes `picture` and writes it; false when the encoder failed.
+  bool WritePicture(const std::uint8_t* picture, const char* failureText);
+  bool GrowBuffers(int pictureWidth, int pictureHeight);
+  void FinishJob();
+
+  ExportUi* ui_;
+  av::CodecContextPtr decoder_;
+  av::PacketPtr packet_;
+  av::FramePtr frame_;
+  av::SwsPtr sws_;
+  av::FramePtr converted_;  // other chroma layouts, converted to 4:2:0
+  std::vector<std::uint8_t> readBuffer_;
+  std::vector<std::uint8_t> picture_;
+  std::vector<std::uint8_t> picture2_;  // the pipeline's second picture
+  std::vector<std::uint8_t> output_;
+  std::size_t readLimit_ = kExportBufferSize;
+
+  std::vector<FrameName> names_;
+  std::vector<platform::DirEntry> listing_;
+  std::vector<int> loads_;  // name indices the encode pass loads, in order
+
+  bool pipelining_ = true;
+  Prefetcher* prefetcher_ = nullptr;
+  std::thread thread_;
+  std::atomic<Outcome> outcome_{Outcome::kNone};
+  std::atomic<int> picturesWritten_{0};
+  std::atomic<int> framesMeasured_{0};
+  int fps_ = 0;
+};

@@ -1,0 +1,47 @@
+// What the export job reads from and writes to the user interface: the
+// Save As dialog's input list, output name, bit-rate and format lists, and
+// the progress dialog's status text, progress bar and button.
+//
+// The Win32 dialog implements it by sending messages to its controls (the
+// worker thread waits while the user-interface thread serves them); the
+// command-line tool and the tests implement it directly. Every call comes
+// from the job's worker thread.
+#pragma once
+
+#include <cstddef>
+
+class ExportUi {
+ public:
+  virtual ~ExportUi() = default;
+
+  // Input folder list: paths ending with the path separator, in list order.
+  virtual int FolderCount() = 0;
+  // Copies entry `index` into `out` (at most size - 1 characters); false
+  // when there is no such entry or it does not fit.
+  virtual bool GetFolder(int index, char* out, std::size_t size) = 0;
+  virtual void RemoveFolder(int index) = 0;
+
+  // Output name field.
+  virtual bool GetOutputName(char* out, std::size_t size) = 0;
+  virtual void SetOutputName(const char* name) = 0;
+
+  // Text of the selected bit-rate entry (kbit/s, read as a decimal number);
+  // false when no entry is selected.
+  virtual bool GetBitRateText(char* out, std::size_t size) = 0;
+  // Format code of the selected format entry (6 .mpg, 1 .avi, 2 .asf,
+  // 4 .wmv); -1 when no entry is selected.
+  virtual int GetFormatCode() = 0;
+
+  // Progress dialog. The range's upper bound is a frame count, which may
+  // exceed 65535 (PBM_SETRANGE32 holds it).
+  virtual void SetStatusText(const char* text) = 0;
+  virtual void SetProgressRange(int low, int high) = 0;
+  virtual void SetProgressStep(int step) = 0;
+  virtual void SetProgressPosition(int position) = 0;
+  virtual void StepProgress() = 0;
+  virtual void SetButtonText(const char* text) = 0;
+
+  // The picture-size mismatch: a message box owned by the Save As dialog,
+  // OK button, stop icon, the system's default caption.
+  virtual void ShowMismatch(const char* text) = 0;
+};
