@@ -1,6 +1,420 @@
-#include "cli/cli.h"
+// orvanel-cli export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] FOLDER...
+//
+// Exports minute folders into one video file with the export job the Save
+// As dialog runs. Each FOLDER is a minute folder or any folder above one
+// (hour, date, camera, backup root), which stands for its minute folders in
+// the tree's order, as a drop onto the dialog does. OUTPUT gets the
+// format's extension (out.avi with --format mpg is written as out.mpg); the
+// name written is printed on the output stream.
+//
+// Progress goes to the error stream: a bar on a terminal, a line every 10%
+// otherwise. Ctrl+C stops the export; the file written so far is closed
+// and playable.
+//
+// Exit 0 done; 1 stopped (cancelled, picture-size mismatch, encoder
+// failure, nothing to export); 2 bad arguments or unreadable input.
+#include "cli/cmd_export.h"
 
-int CmdExport(int, char**, std::FILE*, std::FILE* err) {
-  std::fputs("orvanel-cli: 'export' is not available in this build\n", err);
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "cli/cli.h"
+#include "cli/cli_paths.h"
+#include "export/export_job.h"
+#include "platform/platform.h"
+#include "store/layout.h"
+
+namespace {
+
+// A minute folder, its separator and a 9-character frame name fit a path.
+constexpr std::size_t kMaxFolderLength = platform::kMaxPath - 1 - 1 - 9;
+
+const char kCommand[] = "export";
+
+struct Format {
+  const char* name;
+  int code;
+};
+const Format kFormats[] = {{"mpg", 6}, {"avi", 1}, {"asf", 2}, {"wmv", 4}};
+
+// ---------------------------------------------------------------- folders
+
+std::string LastComponent(const std::string& path) {
+  std::size_t end = path.size();
+  std::size_t start = end;
+  while (start > 0 && !cli::IsSeparator(path[start - 1])) --start;
+  return path.substr(start, end - start);
+}
+
+std::string Parent(const std::string& path) {
+  std::size_t start = path.size();
+  while (start > 0 && !cli::IsSeparator(path[start - 1])) --start;
+  return cli::StripTrailingSeparators(path.substr(0, start));
+}
+
+bool HoldsFrames(const std::string& path, std::vector<platform::DirEntry>& entries) {
+  int error = 0;
+  if (platform::ListDirectory(path.c_str(), "*.jpg", entries, &error) != 0) return false;
+  for (const platform::DirEntry& e : entries)
+    if (!e.isDirectory) return true;
+  return false;
+}
+
+// The subfolders of `path` that the tree shows at `level`, in its order.
+std::vector<std::string> Children(const std::string& path, int level,
+                                  std::vector<platform::DirEntry>& entries) {
+  std::vector<std::string> names;
+  int error = 0;
+  if (platform::ListDirectory(path.c_str(), "*", entries, &error) != 0) return names;
+  for (const platform::DirEntry& e : entries) {
+    if (!e.isDirectory || e.name.empty() || e.name[0] == '.') continue;
+    if (IsValidLevelName(e.name.c_str(), level)) names.push_back(e.name);
+  }
+  return names;
+}
+
+void AddMinute(const std::string& path, std::vector<std::string>& minutes) {
+  const std::string entry = cli::StripTrailingSeparators(path) + platform::kPathSeparator;
+  for (const std::string& m : minutes)
+    if (platform::CompareNtfsOrder(m.c_str(), entry.c_str()) == 0) return;
+  minutes.push_back(entry);
+}
+
+void Walk(const std::string& path, int level, std::vector<std::string>& minutes,
+          std::vector<platform::DirEntry>& entries) {
+  for (const std::string& name : Children(path, level, entries)) {
+    const std::string child = cli::JoinPath(path, name);
+    if (level == 5)
+      AddMinute(child, minutes);
+    else
+      Walk(child, level + 1, minutes, entries);
+  }
+}
+
+// ---------------------------------------------------------------- progress
+
+std::atomic<int>* g_stop = nullptr;
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+  if (std::atomic<int>* stop = g_stop) stop->store(1);
+  return TRUE;
+}
+#else
+extern "C" void OnInterrupt(int) {
+  if (std::atomic<int>* stop = g_stop) stop->store(1);
+}
+#endif
+
+// Stops the job on Ctrl+C while it lives; the previous handling returns.
+class InterruptGuard {
+ public:
+  explicit InterruptGuard(std::atomic<int>* stop) {
+    g_stop = stop;
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+    previous_ = std::signal(SIGINT, OnInterrupt);
+#endif
+  }
+  ~InterruptGuard() {
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+#else
+    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+#endif
+    g_stop = nullptr;
+  }
+
+ private:
+#ifndef _WIN32
+  void (*previous_)(int) = SIG_DFL;
+#endif
+};
+
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// The export's user interface on a console. Called on the job's worker
+// thread only; the command's thread waits for the job meanwhile.
+class ConsoleUi : public ExportUi {
+ public:
+  ConsoleUi(std::FILE* err, bool terminal) : err_(err), terminal_(terminal) {}
+
+  std::vector<std::string> folders;
+  std::string output;
+  std::string bitRate;
+  int format = 6;
+  std::string lastFrame;  // the frame being loaded (the status text)
+
+  int FolderCount() override { return static_cast<int>(folders.size()); }
+  bool GetFolder(int index, char* out, std::size_t size) override {
+    if (index < 0 || index >= FolderCount() || folders[index].size() >= size) return false;
+    std::memcpy(out, folders[index].c_str(), folders[index].size() + 1);
+    return true;
+  }
+  void RemoveFolder(int index) override { folders.erase(folders.begin() + index); }
+  bool GetOutputName(char* out, std::size_t size) override {
+    if (output.size() >= size) return false;
+    std::memcpy(out, output.c_str(), output.size() + 1);
+    return true;
+  }
+  void SetOutputName(const char* name) override { output = name; }
+  bool GetBitRateText(char* out, std::size_t size) override {
+    std::snprintf(out, size, "%s", bitRate.c_str());
+    return true;
+  }
+  int GetFormatCode() override { return format; }
+
+  void SetStatusText(const char* text) override {
+    if (std::strcmp(text, kCalculatingFps) == 0) {
+      start_ = std::chrono::steady_clock::now();
+      std::fprintf(err_, "orvanel-cli: export: %s\n", text);
+    } else if (std::strcmp(text, kCompleted) == 0) {
+      completed_ = true;
+    } else {
+      lastFrame = text;
+    }
+  }
+  void SetProgressRange(int, int high) override { total_ = high + 1; }
+  void SetProgressStep(int) override {}
+  void SetProgressPosition(int position) override {
+    position_ = position + (completed_ ? 1 : 0);
+    Render(true);
+  }
+  void StepProgress() override {
+    ++position_;
+    Render(false);
+  }
+  void SetButtonText(const char*) override {}
+  void ShowMismatch(const char* text) override {
+    EndBar();
+    std::fprintf(err_, "orvanel-cli: export: %s\n", text);
+  }
+
+  // Ends the progress bar's line (at a message, and when the job is over).
+  void EndBar() {
+    if (barOpen_) std::fputc('\n', err_);
+    barOpen_ = false;
+  }
+
+ private:
+  void Render(bool force) {
+    if (total_ <= 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const int percent = static_cast<int>(100LL * std::min(position_, total_) / total_);
+    if (terminal_) {
+      if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+      lastDraw_ = now;
+      char bar[31];
+      const int filled = percent * 30 / 100;
+      for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : '.';
+      bar[30] = '\0';
+      const int elapsed = static_cast<int>(seconds);
+      std::fprintf(err_, "\r[%s] %3d%%  %d/%d frames  %02d:%02d", bar, percent, position_, total_,
+                   elapsed / 60, elapsed % 60);
+      std::fflush(err_);
+      barOpen_ = true;
+    } else if (percent / 10 > lastDecile_ || (force && percent == 100 && lastDecile_ < 10)) {
+      lastDecile_ = percent / 10;
+      std::fprintf(err_, "orvanel-cli: export: %d%% (%d/%d frames, %.1f s)\n", percent, position_,
+                   total_, seconds);
+    }
+  }
+
+
+  std::FILE* err_;
+  bool terminal_;
+  bool barOpen_ = false;
+  bool completed_ = false;
+  int total_ = 0;
+  int position_ = 0;
+  int lastDecile_ = 0;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+int Usage(std::FILE* err, const char* cause) {
+  std::fprintf(err,
+               "orvanel-cli: export: %s\n"
+               "usage: orvanel-cli export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] "
+               "FOLDER...\n",
+               cause);
   return 2;
+}
+
+}  // namespace
+
+bool ExpandExportFolder(const std::string& folder, std::vector<std::string>& minutes,
+                        std::string* error) {
+  const std::string path = cli::StripTrailingSeparators(folder);
+  if (!platform::IsDirectory(path.c_str())) {
+    if (error) *error = "no such folder";
+    return false;
+  }
+  std::vector<platform::DirEntry> entries;
+  if (HoldsFrames(path, entries)) {
+    AddMinute(path, minutes);
+    return true;
+  }
+  const std::string name = LastComponent(path);
+  int childLevel = 2;  // a backup root: cameras below
+  if (IsValidLevelName(name.c_str(), 3))
+    childLevel = 4;  // a date: hours below
+  else if (IsValidLevelName(name.c_str(), 4) &&
+           IsValidLevelName(LastComponent(Parent(path)).c_str(), 3))
+    childLevel = 5;  // an hour: minutes below
+  else if (!Children(path, 3, entries).empty())
+    childLevel = 3;  // a camera: dates below
+  Walk(path, childLevel, minutes, entries);
+  return true;
+}
+
+int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  std::string output;
+  int format = 6;
+  std::string bitRate = "400";
+  std::vector<std::string> inputs;
+  bool optionsEnded = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (optionsEnded) {
+      inputs.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (!hasValue) return Usage(err, "-o needs a file name");
+      output = argv[++i];
+    } else if (arg == "--format") {
+      if (!hasValue) return Usage(err, "--format needs mpg, avi, asf or wmv");
+      std::string value = argv[++i];
+      if (!value.empty() && value[0] == '.') value.erase(0, 1);
+      format = -1;
+      for (const Format& f : kFormats)
+        if (platform::CompareNtfsOrder(value.c_str(), f.name) == 0) format = f.code;
+      if (format < 0) return Usage(err, ("unknown format '" + value + "'").c_str());
+    } else if (arg == "--bitrate") {
+      if (!hasValue) return Usage(err, "--bitrate needs a number of kbit/s");
+      bitRate = argv[++i];
+      const int kbps = LeadingNumber(bitRate.c_str());
+      if (bitRate.find_first_not_of("0123456789") != std::string::npos || kbps < 1 ||
+          kbps > 100000)
+        return Usage(err, ("bit rate '" + bitRate + "' is not 1 to 100000 kbit/s").c_str());
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Usage(err, ("unknown option '" + arg + "'").c_str());
+    } else {
+      inputs.push_back(arg);
+    }
+  }
+  if (output.empty()) return Usage(err, "no output file (-o OUTPUT)");
+  if (inputs.empty()) return Usage(err, "no input folder");
+
+  std::vector<std::string> minutes;
+  for (const std::string& input : inputs) {
+    if (!cli::CheckFolder(kCommand, cli::StripTrailingSeparators(input), kMaxFolderLength, err))
+      return 2;
+    std::string error;
+    if (!ExpandExportFolder(input, minutes, &error)) {
+      std::fprintf(err, "orvanel-cli: export: '%s': %s\n", input.c_str(), error.c_str());
+      return 2;
+    }
+  }
+  for (const std::string& m : minutes) {
+    if (m.size() > kMaxFolderLength + 1) {
+      std::fprintf(err, "orvanel-cli: export: '%s': path longer than %u characters\n", m.c_str(),
+                   static_cast<unsigned>(kMaxFolderLength));
+      return 2;
+    }
+  }
+  if (minutes.empty()) {
+    std::fprintf(err, "orvanel-cli: export: no minute folders in the given folders\n");
+    return 1;
+  }
+
+  ConsoleUi ui(err, IsTerminal(err));
+  ui.folders = minutes;
+  ui.output = output;
+  ui.bitRate = bitRate;
+  ui.format = format;
+
+  // FFmpeg's own notices (buffer sizes, clipped coefficients) are noise
+  // here; its errors still show.
+  const int logLevel = av_log_get_level();
+  av_log_set_level(AV_LOG_ERROR);
+  ExportJob job(&ui);
+  {
+    InterruptGuard guard(&job.stopRequested);
+    job.Start();
+    job.Join();
+  }
+  ui.EndBar();
+  av_log_set_level(logLevel);
+
+  const std::string& written = ui.output;
+  switch (job.outcome()) {
+    case ExportJob::Outcome::kCompleted:
+      if (job.picturesWritten() == 0) {
+        std::fprintf(err,
+                     "orvanel-cli: export: '%s': no picture written (a folder needs two usable "
+                     "frames)\n",
+                     written.c_str());
+        return 1;
+      }
+      std::fprintf(out, "%s\n", written.c_str());
+      return 0;
+    case ExportJob::Outcome::kCancelled:
+      std::fprintf(err, "orvanel-cli: export: '%s': cancelled; the part written so far is kept\n",
+                   written.c_str());
+      return 1;
+    case ExportJob::Outcome::kMismatch:
+      std::fprintf(err,
+                   "orvanel-cli: export: '%s': picture size differs from the first frame's; "
+                   "stopped, '%s' keeps the part written before it\n",
+                   ui.lastFrame.c_str(), written.c_str());
+      return 1;
+    case ExportJob::Outcome::kOutputFailed:
+      std::fprintf(err, "orvanel-cli: export: '%s': cannot create the output file\n",
+                   written.c_str());
+      return 2;
+    case ExportJob::Outcome::kNoFolder:
+      std::fprintf(err, "orvanel-cli: export: no frame files in the given folders\n");
+      return 1;
+    case ExportJob::Outcome::kProbeFailed:
+      std::fprintf(err, "orvanel-cli: export: '%s': its first frame file cannot be read\n",
+                   ui.folders.empty() ? "" : ui.folders.front().c_str());
+      return 2;
+    case ExportJob::Outcome::kEncoderFailed:
+      std::fprintf(err, "orvanel-cli: export: '%s': the encoder cannot take %dx%d pictures\n",
+                   written.c_str(), job.width, job.height);
+      return 1;
+    case ExportJob::Outcome::kNone:
+      break;
+  }
+  std::fprintf(err, "orvanel-cli: export: the export did not run\n");
+  return 1;
 }
