@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "playback/av_util.h"
+#include "tools/jpeg_luma.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -37,12 +38,17 @@ constexpr Colour kGreen{150, 60, 40};
 constexpr Colour kYellow{210, 20, 150};
 constexpr Colour kTrack{35, 128, 128};
 
+// Grey pictures are encoded as 4:4:4 with neutral chroma, which
+// KeepLumaOnly then drops.
 AVPixelFormat PixelFormatOf(Chroma chroma) {
   switch (chroma) {
-    case Chroma::k422: return AV_PIX_FMT_YUVJ422P;
-    case Chroma::k444: return AV_PIX_FMT_YUVJ444P;
+    case Chroma::k422:
+      return AV_PIX_FMT_YUVJ422P;
+    case Chroma::k444:
+    case Chroma::kGray:
+      return AV_PIX_FMT_YUVJ444P;
     case Chroma::k420:
-    case Chroma::kGray: break;
+      break;
   }
   return AV_PIX_FMT_YUVJ420P;
 }
@@ -52,8 +58,8 @@ AVPixelFormat PixelFormatOf(Chroma chroma) {
 class Canvas {
  public:
   Canvas(AVFrame* f, Chroma chroma) : f_(f), colour_(chroma != Chroma::kGray) {
-    sx_ = chroma == Chroma::k444 ? 0 : 1;
-    sy_ = chroma == Chroma::k420 || chroma == Chroma::kGray ? 1 : 0;
+    sx_ = chroma == Chroma::k444 || chroma == Chroma::kGray ? 0 : 1;
+    sy_ = chroma == Chroma::k420 ? 1 : 0;
   }
 
   void Fill(int x0, int y0, int x1, int y1, Colour c) {
@@ -137,15 +143,16 @@ void DrawPicture(AVFrame* f, const FrameSpec& spec) {
   const int minute = std::clamp(spec.minute, 0, 99);
   const int centis = std::clamp(spec.centis, 0, 5999);
   const int secs = centis / 100, hundredths = centis % 100;
-  const int digits[8] = {hour / 10,   hour % 10,  minute / 10,
-                         minute % 10, secs / 10,  secs % 10,
+  const int digits[8] = {hour / 10,       hour % 10,      minute / 10,
+                         minute % 10,     secs / 10,      secs % 10,
                          hundredths / 10, hundredths % 10};
   for (int i = 0; i < 8; ++i) {
     DrawDigit(c, x, y, dw, dh, t, digits[i]);
     x += dw + gap;
     if (i == 1 || i == 3) {  // colon
       c.Fill(x + (narrow - t) / 2, y + dh / 3 - t / 2,
-             x + (narrow + t) / 2 + (t == 1), y + dh / 3 + t / 2 + 1, kClockInk);
+             x + (narrow + t) / 2 + (t == 1), y + dh / 3 + t / 2 + 1,
+             kClockInk);
       c.Fill(x + (narrow - t) / 2, y + 2 * dh / 3 - t / 2,
              x + (narrow + t) / 2 + (t == 1), y + 2 * dh / 3 + t / 2 + 1,
              kClockInk);
@@ -184,6 +191,7 @@ struct Encoder {
   int width = 0, height = 0, quality = 0;
   std::int64_t nextPts = 0;  // the encoder wants rising time stamps
   Chroma chroma = Chroma::k420;
+  std::vector<std::uint8_t> grey;  // a grey picture's one-component JPEG
 };
 
 // Sets *error to one line naming the path and the cause; returns false.
@@ -280,8 +288,16 @@ bool EncodeFrame(Encoder& e, const std::string& path, const FrameSpec& spec,
     e = Encoder{};
     return Fail(error, path, "cannot encode the picture", err);
   }
-  const bool ok = WriteBytes(path, e.packet->data,
-                             static_cast<std::size_t>(e.packet->size), error);
+  const std::uint8_t* bytes = e.packet->data;
+  std::size_t size = static_cast<std::size_t>(e.packet->size);
+  bool ok = true;
+  if (spec.chroma == Chroma::kGray) {
+    ok = KeepLumaOnly(bytes, size, e.grey) ||
+         Fail(error, path, "cannot make the grey picture one-component");
+    bytes = e.grey.data();
+    size = e.grey.size();
+  }
+  ok = ok && WriteBytes(path, bytes, size, error);
   av_packet_unref(e.packet.get());
   if (drained) e = Encoder{};
   return ok;
@@ -327,27 +343,30 @@ constexpr NameScheme kCs = NameScheme::kCentisecond;
 constexpr NameScheme kMs = NameScheme::kMillisecond;
 constexpr NameScheme kDash = NameScheme::kDashed;
 
-// The shown minute folders, in order.
+// The shown minute folders, in order: camera, date, hour, minute, names,
+// chroma, runs of frames {start ms, end ms, step ms, jitter ms}.
+// clang-format off
 const MinuteDef kMinuteDefs[] = {
-    {0, "2004-03-15", 12, 0, kCs, Chroma::k420, {{0, 60000, 500, 60}, {}}, 1},
-    {0, "2004-03-15", 12, 1, kCs, Chroma::k420,
+    {0, "2004-03-15", 12,  0, kCs,   Chroma::k420, {{0, 60000, 500, 60}, {}}, 1},
+    {0, "2004-03-15", 12,  1, kCs,   Chroma::k420,
      {{20000, 35000, 200, 30}, {42000, 50000, 200, 30}}, 2},
-    {0, "2004-03-15", 12, 2, kCs, Chroma::k420, {{}, {}}, 0},
-    {0, "2004-03-15", 12, 3, kDash, Chroma::k420,
+    {0, "2004-03-15", 12,  2, kCs,   Chroma::k420, {{}, {}}, 0},
+    {0, "2004-03-15", 12,  3, kDash, Chroma::k420,
      {{0, 10000, 200, 20}, {15000, 30000, 400, 40}}, 2},
-    {0, "2004-03-15", 12, 59, kCs, Chroma::k420, {{50000, 60000, 500, 0}, {}}, 1},
-    {0, "2004-03-15", 14, 3, kMs, Chroma::k420, {{5000, 9000, 40, 8}, {}}, 1},
-    {0, "2004-03-15", 14, 10, kCs, Chroma::k420, {{0, 20000, 1000, 0}, {}}, 1},
-    {0, "2004-03-16", 9, 30, kCs, Chroma::k444, {{0, 30000, 400, 40}, {}}, 1},
-    {1, "2004-03-15", 8, 15, kMs, Chroma::k422,
+    {0, "2004-03-15", 12, 59, kCs,   Chroma::k420, {{50000, 60000, 500, 0}, {}}, 1},
+    {0, "2004-03-15", 14,  3, kMs,   Chroma::k420, {{5000, 9000, 40, 8}, {}}, 1},
+    {0, "2004-03-15", 14, 10, kCs,   Chroma::k420, {{0, 20000, 1000, 0}, {}}, 1},
+    {0, "2004-03-16",  9, 30, kCs,   Chroma::k444, {{0, 30000, 400, 40}, {}}, 1},
+    {1, "2004-03-15",  8, 15, kMs,   Chroma::k422,
      {{0, 5000, 40, 8}, {12000, 13000, 40, 8}}, 2},
-    {1, "2004-03-15", 8, 16, kCs, Chroma::k422, {{0, 60000, 500, 60}, {}}, 1},
-    {1, "2004-03-15", 8, 17, kDash, Chroma::k422,
+    {1, "2004-03-15",  8, 16, kCs,   Chroma::k422, {{0, 60000, 500, 60}, {}}, 1},
+    {1, "2004-03-15",  8, 17, kDash, Chroma::k422,
      {{2000, 20000, 400, 40}, {45000, 58000, 400, 40}}, 2},
-    {1, "2004-03-15", 10, 0, kCs, Chroma::kGray, {{0, 60000, 2000, 0}, {}}, 1},
-    {1, "2004-03-16", 7, 45, kDash, Chroma::k422, {{10000, 40000, 500, 40}, {}}, 1},
-    {1, "2004-03-16", 7, 46, kMs, Chroma::k422, {{0, 2000, 40, 10}, {}}, 1},
+    {1, "2004-03-15", 10,  0, kCs,   Chroma::kGray, {{0, 60000, 2000, 0}, {}}, 1},
+    {1, "2004-03-16",  7, 45, kDash, Chroma::k422, {{10000, 40000, 500, 40}, {}}, 1},
+    {1, "2004-03-16",  7, 46, kMs,   Chroma::k422, {{0, 2000, 40, 10}, {}}, 1},
 };
+// clang-format on
 
 const MinuteDef* FindDef(const SampleMinute& m) {
   for (const MinuteDef& d : kMinuteDefs)
@@ -362,9 +381,9 @@ std::vector<int> TimesOf(const MinuteDef& d) {
   const int unit = d.scheme == NameScheme::kMillisecond ? 1 : 10;
   // A fixed linear congruential sequence per minute: the same jitter on
   // every run and every machine.
-  std::uint32_t state = static_cast<std::uint32_t>(
-      (d.camera + 1) * 7919 + (d.date[9] - '0') * 100003 + d.hour * 60 +
-      d.minute);
+  std::uint32_t state = static_cast<std::uint32_t>((d.camera + 1) * 7919 +
+                                                   (d.date[9] - '0') * 100003 +
+                                                   d.hour * 60 + d.minute);
   auto next = [&state] {
     state = state * 1664525u + 1013904223u;
     return state >> 8;

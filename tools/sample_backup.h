@@ -8,9 +8,9 @@
 
 namespace sample {
 
-// Chroma layouts the cameras write. FFmpeg's MJPEG encoder takes no
-// one-component picture, so kGray is written as 4:2:0 with neutral chroma
-// (no colour anywhere); it decodes as YUVJ420P.
+// Chroma layouts the cameras write: YUVJ420P, YUVJ422P, YUVJ444P, and a
+// one-component greyscale JPEG that decodes as GRAY8 (encoded as 4:4:4 with
+// neutral chroma, then repackaged without the chroma; see jpeg_luma.h).
 enum class Chroma { k420, k422, k444, kGray };
 
 // Largest width or height WriteFrame accepts.
@@ -40,39 +40,42 @@ bool WriteFrame(const std::string& path, const FrameSpec& spec);
 // The sample backup.
 //
 // root/
-//   .sync/state.db                      hidden: dot folder among cameras
-//   Camera 1/                           704 x 576
-//     .thumbs/0000.jpg                  hidden: dot folder among dates
-//     2004-13-01/12/00/0000.jpg         hidden: invalid date
-//     misc/readme.txt                   hidden: not a date
-//     index.txt                         hidden: stray file among dates
+//   .sync/state.db                 hidden: dot folder among cameras
+//   Camera 1/                      704 x 576
+//     .thumbs/0000.jpg             hidden: dot folder among dates
+//     2004-13-01/12/00/0000.jpg    hidden: invalid date
+//     misc/readme.txt              hidden: not a date
+//     index.txt                    hidden: stray file among dates
 //     2004-03-15/
-//       12/00  centisecond  4:2:0  120 frames  00.00-59.49   0.5 s steps, jitter, whole minute
-//       12/01  centisecond  4:2:0  115 frames  20.00-49.77   starts late; 0.2 s steps; none 34.8-42.0 s
-//       12/02  (empty minute folder: no frames)
-//       12/03  dashed       4:2:0   88 frames  00.00-29.80   0.2 s, then 0.4 s steps; none 9.8-15.0 s
-//       12/59  centisecond  4:2:0   20 frames  50.00-59.50   0.5 s steps
+//       12/00 cs   4:2:0 120 00.00-59.49   0.5 s steps, jitter; whole minute
+//       12/01 cs   4:2:0 115 20.00-49.77   starts late; 0.2 s; none 34.8-42 s
+//       12/02      (empty minute folder: no frames)
+//       12/03 dash 4:2:0  88 00.00-29.80   0.2 s, later 0.4 s; none 9.8-15 s
+//       12/59 cs   4:2:0  20 50.00-59.50   0.5 s steps
 //       (no hour 13)
-//       14/03  millisecond  4:2:0  100 frames  05.000-08.964 0.04 s steps; 8-character names mixed in
-//       14/10  centisecond  4:2:0   20 frames  00.00-19.00   1 s steps
-//       15/    (empty hour folder: no minutes)
-//       24/00/0000.jpg                  hidden: invalid hour
-//       ab/                             hidden: invalid hour (empty)
-//       notes.txt                       hidden: stray file among hours
-//       12/00/index.dat                 not a frame: a non-jpg file in a minute folder
+//       14/03 ms   4:2:0 100 05.000-08.964 0.04 s steps, jitter
+//       14/10 cs   4:2:0  20 00.00-19.00   1 s steps
+//       15/        (empty hour folder: no minutes)
+//       24/00/0000.jpg             hidden: invalid hour
+//       ab/                        hidden: invalid hour (empty)
+//       notes.txt                  hidden: stray file among hours
+//       12/00/index.dat            not a frame: non-jpg file in a minute
 //     2004-03-16/
-//       09/30  centisecond  4:4:4   75 frames  00.00-29.57   0.4 s steps, jitter
-//       09/60/0000.jpg                  hidden: invalid minute
-//   Camera 2/                           352 x 240
+//       09/30 cs   4:4:4  75 00.00-29.57   0.4 s steps, jitter
+//       09/60/0000.jpg             hidden: invalid minute
+//   Camera 2/                      352 x 240
 //     2004-03-15/
-//       08/15  millisecond  4:2:2  150 frames  00.000-12.956 0.04 s steps; none 5.0-12.0 s
-//       08/16  centisecond  4:2:2  120 frames  00.00-59.51   0.5 s steps, jitter, whole minute
-//       08/17  dashed       4:2:2   78 frames  02.00-57.81   0.4 s steps; none 19.6-45.0 s
-//       10/00  centisecond  gray    30 frames  00.00-58.00   2 s steps
+//       08/15 ms   4:2:2 150 00.000-12.956 0.04 s steps; none 5-12 s
+//       08/16 cs   4:2:2 120 00.00-59.51   0.5 s steps, jitter; whole minute
+//       08/17 dash 4:2:2  78 02.00-57.81   0.4 s steps; none 19.6-45 s
+//       10/00 cs   grey   30 00.00-58.00   2 s steps
 //     2004-03-16/
-//       07/45  dashed       4:2:2   60 frames  10.00-39.49   0.5 s steps, jitter
-//       07/46  millisecond  4:2:2   50 frames  00.000-01.965 0.04 s steps; 8-character names mixed in
+//       07/45 dash 4:2:2  60 10.00-39.49   0.5 s steps, jitter
+//       07/46 ms   4:2:2  50 00.000-01.965 0.04 s steps, jitter
 //
+// Columns: minute folder, frame names (cs centisecond SSCC.jpg; ms
+// millisecond SSmmm.jpg with 8-character SSmm.jpg mixed in for times below
+// 100 ms; dash SS-CC.jpg), chroma layout, frames, first and last time.
 // 1026 frames (plus 4 in hidden folders), about 12 MB. Jitter: up to
 // +-20 to 60 ms on steps of 0.2 s and more, +-8 to 10 ms on 0.04 s steps
 // (never on a run's first frame).
@@ -139,8 +142,7 @@ std::vector<int> SampleFrameTimes(const SampleMinute& minute);
 // "4307.jpg", "43075.jpg" (or "4375.jpg" for 43.075 s), "43-07.jpg".
 std::string SampleFrameName(NameScheme scheme, int ms);
 
-// root + separator + camera + separator + date + separator + HH + separator + MM
-// (the platform's separator, no trailing one).
+// root\camera\date\HH\MM with the platform's separator, no trailing one.
 std::string SampleMinutePath(const std::string& root, const SampleMinute& m);
 
 // Writes the sample backup described above under `root` (created if

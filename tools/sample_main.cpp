@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   }
   if (sample::GenerateSampleBackup(argv[1]) != 0) return 1;
   int frames = 0;
-  for (const sample::SampleMinute& m : sample::SampleMinutes()) frames += m.frames;
+  for (const sample::SampleMinute& m : sample::SampleMinutes())
+    frames += m.frames;
   std::printf("orvanel-sample: wrote %d frames under %s\n", frames, argv[1]);
   return 0;
 }

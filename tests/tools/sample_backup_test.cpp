@@ -1,3 +1,5 @@
+#include "tools/sample_backup.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 #include "tests/tools/decode_file.h"
-#include "tools/sample_backup.h"
 
 namespace fs = std::filesystem;
 
@@ -76,8 +77,8 @@ std::uint64_t Digest(const std::string& root, int* entries) {
 TEST(SampleLayout, HoldsWhatTheViewerMustCopeWith) {
   const auto& minutes = sample::SampleMinutes();
   // The documented counts, in order; other areas' tests rely on them.
-  const int counts[] = {120, 115, 0, 88, 20, 100, 20, 75,
-                        150, 120, 78, 30, 60, 50};
+  const int counts[] = {120, 115, 0,   88, 20, 100, 20,
+                        75,  150, 120, 78, 30, 60,  50};
   ASSERT_EQ(minutes.size(), std::size(counts));
   int total = 0;
   std::set<NameScheme> schemes;
@@ -141,13 +142,18 @@ TEST(SampleLayout, HoldsWhatTheViewerMustCopeWith) {
 }
 
 TEST(SampleLayout, FrameNamesFollowTheThreeSchemes) {
-  EXPECT_EQ(sample::SampleFrameName(NameScheme::kCentisecond, 43070), "4307.jpg");
+  EXPECT_EQ(sample::SampleFrameName(NameScheme::kCentisecond, 43070),
+            "4307.jpg");
   EXPECT_EQ(sample::SampleFrameName(NameScheme::kDashed, 43070), "43-07.jpg");
-  EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 43175), "43175.jpg");
-  EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 43075), "4375.jpg");
-  EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 3961), "03961.jpg");
+  EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 43175),
+            "43175.jpg");
+  EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 43075),
+            "4375.jpg");
+  EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 3961),
+            "03961.jpg");
   EXPECT_EQ(sample::SampleFrameName(NameScheme::kMillisecond, 0), "0000.jpg");
-  EXPECT_EQ(sample::SampleFrameName(NameScheme::kCentisecond, 59999), "5999.jpg");
+  EXPECT_EQ(sample::SampleFrameName(NameScheme::kCentisecond, 59999),
+            "5999.jpg");
 }
 
 // Each shown minute folder holds exactly its frames, which decode.
@@ -170,9 +176,10 @@ void CheckShownMinutes(const std::string& root) {
 
     // The first and last frames decode to the camera's size and layout.
     const AVPixelFormat format =
-        m.chroma == sample::Chroma::k422   ? AV_PIX_FMT_YUVJ422P
-        : m.chroma == sample::Chroma::k444 ? AV_PIX_FMT_YUVJ444P
-                                           : AV_PIX_FMT_YUVJ420P;
+        m.chroma == sample::Chroma::k422    ? AV_PIX_FMT_YUVJ422P
+        : m.chroma == sample::Chroma::k444  ? AV_PIX_FMT_YUVJ444P
+        : m.chroma == sample::Chroma::kGray ? AV_PIX_FMT_GRAY8
+                                            : AV_PIX_FMT_YUVJ420P;
     for (const std::string& name : {expected.front(), expected.back()}) {
       av::FramePtr f = tools_test::DecodeFile(folder + "/" + name);
       ASSERT_TRUE(f) << name;
