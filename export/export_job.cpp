@@ -188,6 +188,8 @@ ExportJob::ExportJob(ExportUi* ui)
       picture_(kExportBufferSize),
       picture2_(kExportBufferSize),
       output_(kExportBufferSize) {
+  // FFmpeg 5.1 registers its codecs and formats by itself: there is no
+  // av_register_all() to call before the first export.
   if (!decoder_) LogWindow::Print("export: no MJPEG decoder");
   names_.reserve(kUsualFrameCount);
   listing_.reserve(kUsualFrameCount + 2);
