@@ -6,7 +6,7 @@
 // at least 98 % of the frames the elapsed time calls for. The count steps up
 // until one does not hold.
 //
-//   bench-streams [--seconds N] [--counts 4,8,12,16,20,24]
+//   bench-streams [--seconds N] [--counts 4,8,12,16,20,24,28,32,40,48]
 //
 // N is the time each count plays (20 s by default; 5 for a quick run).
 // Prints "name: value" lines; the final "ratio:" is the largest count that
@@ -118,7 +118,7 @@ double DecodeMs(const std::string& minute) {
 
 int main(int argc, char** argv) {
   int seconds = 20;
-  std::vector<int> counts = {4, 8, 12, 16, 20, 24};
+  std::vector<int> counts = {4, 8, 12, 16, 20, 24, 28, 32, 40, 48};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
       seconds = std::atoi(argv[++i]);

@@ -183,6 +183,18 @@ TEST_F(VideoChildThread, SliderMovesAndPaintsWhilePlayingAreSafeAndTheLastMoveWi
   child.SetPosition(25);
   ASSERT_TRUE(Eventually([&] { return child.parked() && child.position() == 29; }));
   EXPECT_EQ(view.Texts().back(), " 12 : 58 : 00 29");
+
+  // Paused: the window sets the position and shows the frame at once;
+  // Forward then plays on from there.
+  child.SetPosition(5);
+  EXPECT_EQ(child.ShowFrame(5), 0);
+  EXPECT_EQ(view.Texts().back(), " 12 : 58 : 00 05");
+  const std::size_t shown = view.Texts().size();
+  child.SetMode(PlaybackMode::Forward);
+  ASSERT_TRUE(view.WaitForTexts(shown + 2));
+  const auto texts = view.Texts();
+  EXPECT_EQ(texts[shown], " 12 : 58 : 00 05");
+  EXPECT_EQ(texts[shown + 1], " 12 : 58 : 00 06");
 }
 
 TEST_F(VideoChildThread, AMinuteOpenedIntoAPlayingChildPlaysFromItsStart) {
