@@ -230,7 +230,9 @@ int VideoChild::StepUntilDue(Clock::time_point* dueOut, std::uint64_t* listOut) 
       if (list_.position < 0) {
         if (!playContinuously_.load() ||
             ::FindPreviousMinute(list_.folderBuffer()) != 0) {
+          // Back on the first frame shown.
           list_.position += speed.frameStep;
+          if (list_.count() > 0) list_.position = std::max(list_.position, 0);
           SetModeLocked(PlaybackMode::Pause);
           return -1;
         }
@@ -243,7 +245,10 @@ int VideoChild::StepUntilDue(Clock::time_point* dueOut, std::uint64_t* listOut) 
       if (list_.position >= list_.count()) {
         if (!playContinuously_.load() ||
             ::FindNextMinute(list_.folderBuffer()) != 0) {
+          // Back on the last frame shown (or the last frame, for a
+          // position set beyond the list).
           list_.position -= speed.frameStep;
+          if (list_.count() > 0) list_.position = std::min(list_.position, list_.count() - 1);
           SetModeLocked(PlaybackMode::Pause);
           return -1;
         }

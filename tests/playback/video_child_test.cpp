@@ -117,7 +117,7 @@ TEST_F(VideoChildSteps, FastModesShowEveryThirdFrameAtAThirdOfTheDelay) {
   EXPECT_EQ(child.position(), 1);
 }
 
-TEST_F(VideoChildSteps, RewindStartsAtTheLastFrameOfAFreshList) {
+TEST_F(VideoChildSteps, RewindStartsAtTheLastFrameOfAFreshListAndEndsStayInside) {
   ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(3, 0, 1)).c_str()), 0);
   EXPECT_EQ(child.position(), -1);
   child.SetMode(PlaybackMode::Rewind);
@@ -129,6 +129,14 @@ TEST_F(VideoChildSteps, RewindStartsAtTheLastFrameOfAFreshList) {
   child.SetMode(PlaybackMode::Rewind);
   EXPECT_EQ(child.Step(), 0);
   EXPECT_EQ(child.Step(), -1);
+
+  // A position beyond the list pauses on its last frame.
+  child.SetPosition(50);
+  child.SetMode(PlaybackMode::Forward);
+  EXPECT_EQ(child.Step(), -1);
+  EXPECT_EQ(child.position(), 2);
+  child.SetMode(PlaybackMode::Forward);
+  EXPECT_EQ(child.Step(), 2);
 }
 
 TEST_F(VideoChildSteps, PauseAndDraggingLeaveThingsWhereTheyAre) {
