@@ -73,10 +73,10 @@ class Backup {
     }
     testing_support::TempDir scratch;
     const std::string path = scratch.Join("frame.jpg");
-    sample::FrameSpec spec;
-    spec.width = width;
-    spec.height = height;
-    if (!sample::WriteFrame(path, spec)) throw std::runtime_error("WriteFrame failed");
+    sample::FrameSpec picture;
+    picture.width = width;
+    picture.height = height;
+    if (!sample::WriteFrame(path, picture)) throw std::runtime_error("WriteFrame failed");
     cache.emplace_back(std::make_pair(width, height), testing_support::ReadFile(path));
     return cache.back().second;
   }
