@@ -110,17 +110,18 @@ void Walk(const std::string& path, int level, std::vector<std::string>& minutes,
 
 // ---------------------------------------------------------------- progress
 
-std::atomic<int>* g_stop = nullptr;
+// Atomic: the handler may run on any thread while the guard sets or clears it.
+std::atomic<std::atomic<int>*> g_stop{nullptr};
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-  if (std::atomic<int>* stop = g_stop) stop->store(1);
+  if (std::atomic<int>* stop = g_stop.load()) stop->store(1);
   return TRUE;
 }
 #else
 extern "C" void OnInterrupt(int) {
-  if (std::atomic<int>* stop = g_stop) stop->store(1);
+  if (std::atomic<int>* stop = g_stop.load()) stop->store(1);
 }
 #endif
 
