@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -55,32 +53,24 @@ void WriteFrames(const std::string& folder, const Names& names) {
 
 }  // namespace
 
-TEST(SortFrameNames, OrdersBySortKeyWithinTheRange) {
-  EXPECT_EQ(Sorted({"4500.jpg", "0007.jpg", "1234.jpg"}), (Names{"0007.jpg", "1234.jpg", "4500.jpg"}));
-  EXPECT_EQ(Sorted({"43100.jpg", "43075.jpg", "4376.jpg"}), (Names{"43075.jpg", "4376.jpg", "43100.jpg"}));
-  const Names equalKeys = Sorted({"43100.jpg", "4307.jpg", "00000.jpg", "43007.jpg"});
-  EXPECT_EQ(equalKeys.front(), "00000.jpg");
-  EXPECT_EQ(equalKeys.back(), "43100.jpg");
+TEST(SortFrameNames, OrdersByKeyWithinTheRange) {
+  EXPECT_EQ(Sorted({"43100.jpg", "4500.jpg", "0007.jpg", "43075.jpg", "4376.jpg"}),
+            (Names{"0007.jpg", "43075.jpg", "4376.jpg", "43100.jpg", "4500.jpg"}));
   EXPECT_EQ(Sorted({"9", "3", "2", "1", "0"}, 1, 3), (Names{"9", "1", "2", "3", "0"}));
-  EXPECT_EQ(Sorted({"2", "1"}, 1, 0), (Names{"2", "1"}));
 }
 
-// In-order, reverse and all-equal inputs make a last-element-pivot quicksort
-// quadratic and as deep as the count: 60000 names would take seconds and a
-// deep stack there, and are instant for an O(n log n) sort.
-TEST(SortFrameNames, LargeOrderedReversedEqualShuffledAndMixedInputs) {
+// Ordered, reversed and all-equal inputs make a naive quicksort quadratic and
+// as deep as the count; an O(n log n) sort finishes them at once.
+TEST(SortFrameNames, LargeOrderedReversedEqualAndNtfsOrderedInputs) {
   Names expected;
   for (int i = 0; i < 60000; ++i) expected.push_back(Numbered(i));
   EXPECT_EQ(Sorted(expected), expected);
   EXPECT_EQ(Sorted(Names(expected.rbegin(), expected.rend())), expected);
-  Names shuffled = expected;
-  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
-  EXPECT_EQ(Sorted(shuffled), expected);
   const Names same(60000, "4307.jpg");
   EXPECT_EQ(Sorted(same), same);
 
-  // 8-character names among 9-character ones, arriving in NTFS order: the
-  // key order differs ("0031.jpg" is key "00031.jpg", after "00030.jpg").
+  // Listings arrive in NTFS order, which differs from key order once
+  // 8-character names mix in ("0031.jpg" is key "00031.jpg").
   Names mixed;
   for (int i = 0; i < 1900; ++i) {
     char buf[16];
@@ -92,69 +82,46 @@ TEST(SortFrameNames, LargeOrderedReversedEqualShuffledAndMixedInputs) {
   EXPECT_EQ(Sorted(ntfs), mixed);
 }
 
-TEST(MinuteFrameList, LoadsSortsSetsTheFlagAndTheSlider) {
+TEST(MinuteFrameList, LoadsSortedFramesOrLeavesAnEmptyList) {
   TempDir dir;
   const std::string folder = dir.Join("cam/2004-03-15/12/58");
-  WriteFrames(folder, {"4500.jpg", "0007.jpg", "1234.jpg", "notes.txt"});
+  WriteFrames(folder, {"4500.jpg", "0007.JPG", "1234.jpg", "notes.txt"});
   MinuteFrameList list;
   FakeView view;
-  TraceCapture trace;
   list.position = 5;
   ASSERT_EQ(list.Load(folder.c_str(), &view), 0);
-  EXPECT_EQ(Listed(list), (Names{"0007.jpg", "1234.jpg", "4500.jpg"}));
+  EXPECT_EQ(Listed(list), (Names{"0007.JPG", "1234.jpg", "4500.jpg"}));
   EXPECT_EQ(list.position, -1);
   EXPECT_FALSE(list.millisecondNames());
   EXPECT_EQ(view.calls, (Names{"range 0..2", "pos 0"}));
-  EXPECT_TRUE(trace.Contains("The first file found is 0007.jpg\n"));
-  EXPECT_TRUE(trace.Contains("files total numbers = 3"));
   char path[platform::kMaxPath], tiny[8];
   ASSERT_TRUE(list.FramePath(2, path, sizeof path));
   EXPECT_EQ(path, folder + platform::kPathSeparator + "4500.jpg");
   EXPECT_FALSE(list.FramePath(0, tiny, sizeof tiny));
   EXPECT_FALSE(list.FramePath(3, path, sizeof path));
 
-  // The only long name is the first one listed: the flag is still set, and
-  // 8-character names then read as milliseconds.
+  // One long name, even listed first, makes 8-character names milliseconds.
   WriteFrames(dir.Join("ms"), {"00123.jpg", "4376.jpg", "5999.jpg"});
   ASSERT_EQ(list.Load(dir.Join("ms").c_str(), &view), 0);
   EXPECT_TRUE(list.millisecondNames());
   EXPECT_EQ(list.TimeCodeAt(1), 4307);
 
-  WriteFrames(dir.Join("dashed"), {"43-10.jpg", "43-07.jpg"});
-  ASSERT_EQ(list.Load(dir.Join("dashed").c_str(), &view), 0);
-  EXPECT_EQ(Listed(list), (Names{"43-07.jpg", "43-10.jpg"}));
-  EXPECT_FALSE(list.millisecondNames());
-
-  WriteFrames(dir.Join("one"), {"0100.JPG"});
-  view.calls.clear();
-  ASSERT_EQ(list.Load(dir.Join("one").c_str(), &view), 0);
-  EXPECT_EQ(view.calls, (Names{"range 0..0", "pos 0"}));
-}
-
-TEST(MinuteFrameList, FailedLoadsLeaveAnEmptyListAndTheSliderAlone) {
-  TempDir dir;
-  WriteFrames(dir.Join("good"), {"0000.jpg", "0100.jpg"});
+  // Failed loads leave an empty list and the slider alone.
   MakeDirs(dir.Join("empty"));
   WriteFrames(dir.Join("other"), {"readme.txt"});
   MakeDirs(dir.Join("folders/4307.jpg"));  // a folder named like a frame
-  MinuteFrameList list;
-  FakeView view;
-  TraceCapture trace;
   for (const char* bad : {"missing", "empty", "other", "folders"}) {
     SCOPED_TRACE(bad);
-    ASSERT_EQ(list.Load(dir.Join("good").c_str(), &view), 0);
+    ASSERT_EQ(list.Load(folder.c_str(), &view), 0);
     list.position = 1;
     view.calls.clear();
-    const std::string folder = dir.Join(bad);
-    EXPECT_EQ(list.Load(folder.c_str(), &view), -1);
+    const std::string badFolder = dir.Join(bad);
+    EXPECT_EQ(list.Load(badFolder.c_str(), &view), -1);
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.position, -1);
     EXPECT_TRUE(view.calls.empty());
-    EXPECT_STREQ(list.folder(), folder.c_str());
+    EXPECT_STREQ(list.folder(), badFolder.c_str());
   }
-  EXPECT_TRUE(trace.Contains("load file find what = " + dir.Join("missing") +
-                             platform::kPathSeparator + "*.jpg"));
-  EXPECT_TRUE(trace.Contains("Invalid File Handle. Get Last Error reports "));
 }
 
 TEST(MinuteFrameList, LargeMinutesLongNamesAndLongPaths) {
@@ -178,7 +145,6 @@ TEST(MinuteFrameList, LargeMinutesLongNamesAndLongPaths) {
 
   // A folder whose listing pattern cannot fit a path buffer is refused.
   view.calls.clear();
-  EXPECT_EQ(list.Load(std::string(300, 'a').c_str(), &view), -1);
   EXPECT_EQ(list.Load(std::string(kMaxMinuteFolderLength + 1, 'b').c_str(), &view), -1);
   EXPECT_EQ(list.count(), 0);
   EXPECT_TRUE(view.calls.empty());
