@@ -7,22 +7,7 @@
 #include "shell/log_window.h"
 #include "tests/support/test_support.h"
 
-TEST(LogPrint, SilentWithoutHookAndFormatsWithOne) {
-  EXPECT_EQ(LogWindow::Print("files total numbers = %d", 3), 1);
-  testing_support::TraceCapture trace;
-  EXPECT_EQ(LogWindow::Print("files total numbers = %d", 3), 1);
-  EXPECT_EQ(trace.Lines(), std::vector<std::string>{"files total numbers = 3"});
-}
-
-TEST(LogPrint, LongTextsAreCutNotOverflowed) {
-  testing_support::TraceCapture trace;
-  const std::string longPath(1000, 'p');
-  LogWindow::Print("src = %s", longPath.c_str());
-  ASSERT_EQ(trace.Lines().size(), 1u);
-  EXPECT_EQ(trace.Lines()[0].size(), 255u);
-}
-
-TEST(LogPrint, SafeFromManyThreads) {
+TEST(LogPrint, FormatsAndCutsTextsSafelyFromManyThreads) {
   testing_support::TraceCapture trace;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
@@ -31,6 +16,11 @@ TEST(LogPrint, SafeFromManyThreads) {
     });
   for (auto& th : threads) th.join();
   EXPECT_EQ(trace.Lines().size(), 400u);
+  EXPECT_TRUE(trace.Contains("thread 3 line 99"));
+  trace.Clear();
+  LogWindow::Print("src = %s", std::string(1000, 'p').c_str());
+  ASSERT_EQ(trace.Lines().size(), 1u);
+  EXPECT_EQ(trace.Lines()[0].size(), 255u);
 }
 
 TEST(LogWrite, WithoutWindowHasNoEffectAndSucceeds) {
