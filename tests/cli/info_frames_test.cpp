@@ -2,18 +2,25 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
+#include "tools/sample_backup.h"
 
 using testing_support::MakeDirs;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
+
+using Command = int (*)(int, char**, std::FILE*, std::FILE*);
+using Lines = std::vector<std::string>;
 
 struct Result {
   int code = -1;
@@ -25,14 +32,12 @@ std::string Drain(std::FILE* f) {
   std::string text;
   std::rewind(f);
   char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
   std::fclose(f);
   return text;
 }
 
-Result Call(int (*command)(int, char**, std::FILE*, std::FILE*),
-            std::vector<std::string> args) {
+Result Call(Command command, std::vector<std::string> args) {
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
@@ -46,20 +51,12 @@ Result Call(int (*command)(int, char**, std::FILE*, std::FILE*),
   return r;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
+Lines Split(const std::string& text) {
+  Lines lines;
   std::size_t start = 0;
   for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
     lines.push_back(text.substr(start, end - start));
   return lines;
-}
-
-// Expects a failed command: exit 2, one line on the error stream naming `path`.
-void ExpectOneLineError(const Result& r, const std::string& path) {
-  EXPECT_EQ(r.code, 2);
-  EXPECT_TRUE(r.out.empty());
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-  EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
 }
 
 // A backup whose folders exercise every level rule.
@@ -111,88 +108,140 @@ TEST_F(BackupTree, InfoListsAcceptedFoldersWithFrameTotals) {
                        "      hour 1 00\n"
                        "        minute 1 00\n"
                        "  camera 0 z cam\n");
+  EXPECT_EQ(Call(CmdInfo, {P("z cam")}).out, "root 0 " + P("z cam") + "\n");
 }
 
-TEST_F(BackupTree, InfoRefusesBadArgumentsWithOneLine) {
-  WriteFile(P("file"), "x");
-  ExpectOneLineError(Call(CmdInfo, {P("missing")}), P("missing"));
-  ExpectOneLineError(Call(CmdInfo, {P("file")}), P("file"));
-  ExpectOneLineError(Call(CmdInfo, {}), "ROOT");
-  ExpectOneLineError(Call(CmdInfo, {P("a"), P("b")}), "ROOT");
-  ExpectOneLineError(Call(CmdInfo, {std::string(300, 'x')}), std::string(300, 'x'));
-  MakeDirs(P("empty"));
-  const Result empty = Call(CmdInfo, {P("empty")});
-  EXPECT_EQ(empty.code, 0);
-  EXPECT_EQ(empty.out, "root 0 " + P("empty") + "\n");
-}
-
-TEST_F(BackupTree, FramesPlaysOneMinuteEitherWay) {
-  Frames("cam/2004-03-15/12/58", {"4500.jpg", "0007.jpg", "1234.jpg"});
-  Frames("cam/2004-03-15/12/59", {"0000.jpg"});
-  const std::vector<std::string> forward = {
-      Line("0007", "cam/2004-03-15/12/58/0007.jpg"),
-      Line("1234", "cam/2004-03-15/12/58/1234.jpg"),
-      Line("4500", "cam/2004-03-15/12/58/4500.jpg")};
-  Result r = Call(CmdFrames, {P("cam/2004-03-15/12/58") + platform::kPathSeparator});
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Lines(r.out), forward);
-
-  r = Call(CmdFrames, {"--reverse", P("cam/2004-03-15/12/58")});
-  EXPECT_EQ(Lines(r.out), std::vector<std::string>(forward.rbegin(), forward.rend()));
-
-  // Through the dispatcher, as the program is called.
-  r = Call(CliMain, {"orvanel-cli", "frames", P("cam/2004-03-15/12/58")});
-  EXPECT_EQ(Lines(r.out), forward);
-}
-
-TEST_F(BackupTree, FramesTimeCodesFollowTheNamingScheme) {
-  Frames("cam/2004-03-15/12/00", {"43100.jpg", "4376.jpg", "00005.jpg"});
-  Frames("cam/2004-03-15/12/01", {"43-07.jpg", "00-00.jpg"});
-  const Result r = Call(CmdFrames, {"--continue", P("cam/2004-03-15/12/00")});
-  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
-                              Line("0000", "cam/2004-03-15/12/00/00005.jpg"),
-                              Line("4307", "cam/2004-03-15/12/00/4376.jpg"),
-                              Line("4310", "cam/2004-03-15/12/00/43100.jpg"),
-                              Line("0000", "cam/2004-03-15/12/01/00-00.jpg"),
-                              Line("4307", "cam/2004-03-15/12/01/43-07.jpg")}));
-}
-
-TEST_F(BackupTree, FramesContinuesThroughTheDateOnly) {
-  Frames("cam/2004-03-15/11/59", {"0000.jpg"});
-  Frames("cam/2004-03-15/12/58", {"0100.jpg", "0000.jpg"});
+TEST_F(BackupTree, FramesPlayInOrderEitherWayThroughTheDateOnly) {
+  Frames("cam/2004-03-15/11/59", {"43-07.jpg", "00-00.jpg"});
+  Frames("cam/2004-03-15/12/58", {"43100.jpg", "4376.jpg", "00005.jpg"});
   MakeDirs(P("cam/2004-03-15/12/59"));  // empty minute: passed over
-  Frames("cam/2004-03-15/14/03", {"2000.jpg"});
+  Frames("cam/2004-03-15/14/03", {"4500.jpg", "0007.jpg"});
   Frames("cam/2004-03-16/00/00", {"0000.jpg"});  // the next date is not entered
-
-  Result r = Call(CmdFrames, {"--continue", P("cam/2004-03-15/12/58")});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
-                              Line("0000", "cam/2004-03-15/12/58/0000.jpg"),
-                              Line("0100", "cam/2004-03-15/12/58/0100.jpg"),
-                              Line("2000", "cam/2004-03-15/14/03/2000.jpg")}));
-
-  // Backwards from the empty minute: its neighbours, last frame first.
-  r = Call(CmdFrames, {P("cam/2004-03-15/12/59"), "--reverse", "--continue"});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
-                              Line("0100", "cam/2004-03-15/12/58/0100.jpg"),
-                              Line("0000", "cam/2004-03-15/12/58/0000.jpg"),
-                              Line("0000", "cam/2004-03-15/11/59/0000.jpg")}));
-
-  // Without --continue an empty minute prints nothing and is no error.
-  r = Call(CmdFrames, {P("cam/2004-03-15/12/59")});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "");
+  const Lines m1159 = {Line("0000", "cam/2004-03-15/11/59/00-00.jpg"),
+                       Line("4307", "cam/2004-03-15/11/59/43-07.jpg")};
+  const Lines m1258 = {Line("0000", "cam/2004-03-15/12/58/00005.jpg"),
+                       Line("4307", "cam/2004-03-15/12/58/4376.jpg"),
+                       Line("4310", "cam/2004-03-15/12/58/43100.jpg")};
+  const Lines m1403 = {Line("0007", "cam/2004-03-15/14/03/0007.jpg"),
+                       Line("4500", "cam/2004-03-15/14/03/4500.jpg")};
+  const auto cat = [](Lines a, const Lines& b) { a.insert(a.end(), b.begin(), b.end()); return a; };
+  const auto reversed = [](Lines a) { std::reverse(a.begin(), a.end()); return a; };
+  const std::string minute = P("cam/2004-03-15/12/58"), empty = P("cam/2004-03-15/12/59");
+  struct Case { Lines args; Lines lines; };
+  const Case cases[] = {
+      {{minute + platform::kPathSeparator}, m1258},
+      {{"--reverse", minute}, reversed(m1258)},
+      {{"--continue", minute}, cat(m1258, m1403)},
+      {{empty, "--reverse", "--continue"}, cat(reversed(m1258), reversed(m1159))},
+      {{empty}, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    const Result r = Call(CmdFrames, c.args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Split(r.out), c.lines);
+  }
+  // Through the dispatcher, as the program is called.
+  EXPECT_EQ(Split(Call(CliMain, {"orvanel-cli", "frames", minute}).out), m1258);
 }
 
-TEST_F(BackupTree, FramesRefusesBadArgumentsWithOneLine) {
+TEST_F(BackupTree, BadArgumentsExitTwoWithOneLineNamingThem) {
   Frames("cam/2004-03-15/12/58", {"0000.jpg"});
-  WriteFile(P("cam/2004-03-15/12/file"), "x");
+  WriteFile(P("file"), "x");
   const std::string minute = P("cam/2004-03-15/12/58");
-  ExpectOneLineError(Call(CmdFrames, {P("missing")}), P("missing"));
-  ExpectOneLineError(Call(CmdFrames, {P("cam/2004-03-15/12/file")}), P("cam/2004-03-15/12/file"));
-  ExpectOneLineError(Call(CmdFrames, {"--loop", minute}), "--loop");
-  ExpectOneLineError(Call(CmdFrames, {minute, minute}), minute);
-  ExpectOneLineError(Call(CmdFrames, {"--continue"}), "MINUTE_FOLDER");
-  ExpectOneLineError(Call(CmdFrames, {std::string(280, 'y')}), std::string(280, 'y'));
+  struct Case { Command command; Lines args; std::string named; };
+  const Case cases[] = {
+      {CmdInfo, {P("missing")}, P("missing")},
+      {CmdInfo, {P("file")}, P("file")},
+      {CmdInfo, {}, "ROOT"},
+      {CmdInfo, {P("a"), P("b")}, "ROOT"},
+      {CmdInfo, {std::string(300, 'x')}, std::string(300, 'x')},
+      {CmdFrames, {P("missing")}, P("missing")},
+      {CmdFrames, {P("file")}, P("file")},
+      {CmdFrames, {"--loop", minute}, "--loop"},
+      {CmdFrames, {minute, minute}, minute},
+      {CmdFrames, {"--continue"}, "MINUTE_FOLDER"},
+      {CmdFrames, {std::string(280, 'y')}, std::string(280, 'y')}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named);
+    const Result r = Call(c.command, c.args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+  }
+}
+
+// End to end over the sample backup: what info counts is what frames plays.
+TEST(SampleBackup, InfoTotalsAgreeWithContinuousFrames) {
+  TempDir dir;
+  const std::string root = dir.Join("backup");
+  ASSERT_EQ(sample::GenerateSampleBackup(root), 0);
+  const Result info = Call(CmdInfo, {root});
+  ASSERT_EQ(info.code, 0);
+
+  // Minute counts by "camera/date/HH/MM"; date totals with their first and
+  // last minutes.
+  struct Date { long long total = 0; std::string first, last; };
+  std::map<std::string, long long> minutes;
+  std::map<std::string, Date> dates;
+  std::string camera, date, hour;
+  long long rootTotal = -1;
+  for (const std::string& line : Split(info.out)) {
+    std::istringstream fields(line);
+    std::string level, name;
+    long long count = 0;
+    fields >> level >> count;
+    std::getline(fields >> std::ws, name);
+    if (level == "root") rootTotal = count;
+    if (level == "camera") camera = name;
+    if (level == "date") dates[date = camera + "/" + name].total = count;
+    if (level == "hour") hour = name;
+    if (level == "minute") {
+      const std::string m = date + "/" + hour + "/" + name;
+      minutes[m] = count;
+      if (dates[date].first.empty()) dates[date].first = m;
+      dates[date].last = m;
+    }
+  }
+
+  // info shows exactly the sample's minute folders with their frame counts.
+  std::map<std::string, long long> expected;
+  long long all = 0;
+  for (const sample::SampleMinute& m : sample::SampleMinutes()) {
+    char hm[8];
+    std::snprintf(hm, sizeof hm, "%02d/%02d", m.hour, m.minute);
+    expected[std::string(sample::kSampleCameras[m.camera].name) + "/" + m.date + "/" + hm] = m.frames;
+    all += m.frames;
+  }
+  EXPECT_EQ(minutes, expected);
+  EXPECT_EQ(rootTotal, all);
+
+  // Played on from a date's first minute forwards, or from its last one
+  // backwards, the shown minutes' frames add up to the date's total. Forwards
+  // it also reaches the one minute the tree hides behind a shown one, as the
+  // navigation compares numbers only.
+  const auto slashed = [](std::string path) {
+    std::replace(path.begin(), path.end(), platform::kPathSeparator, '/');
+    return path;
+  };
+  const std::string base = slashed(root) + "/";
+  std::set<std::string> hiddenReached;
+  ASSERT_EQ(dates.size(), 4u);
+  for (const auto& [name, d] : dates) {
+    for (bool reverse : {false, true}) {
+      SCOPED_TRACE(name + (reverse ? " backwards" : " forwards"));
+      Lines args = {"--continue", dir.Join("backup/" + (reverse ? d.last : d.first))};
+      if (reverse) args.push_back("--reverse");
+      const Result frames = Call(CmdFrames, args);
+      ASSERT_EQ(frames.code, 0);
+      long long shown = 0;
+      for (const std::string& line : Split(frames.out)) {
+        const std::string path = slashed(line.substr(5));
+        const std::string minute = path.substr(base.size(), path.rfind('/') - base.size());
+        if (minutes.count(minute)) ++shown; else hiddenReached.insert(minute);
+      }
+      EXPECT_EQ(shown, d.total);
+    }
+  }
+  EXPECT_EQ(hiddenReached, std::set<std::string>{"Camera 1/2004-03-16/09/60"});
 }
