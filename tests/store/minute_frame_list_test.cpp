@@ -11,7 +11,6 @@
 
 using testing_support::MakeDirs;
 using testing_support::TempDir;
-using testing_support::TraceCapture;
 using testing_support::WriteFile;
 using Names = std::vector<std::string>;
 
@@ -33,9 +32,9 @@ Names Listed(const MinuteFrameList& list) {
   return out;
 }
 
-std::string Numbered(int i) {
+std::string Name(const char* format, int a, int b = 0) {
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%05d.jpg", i);
+  std::snprintf(buf, sizeof buf, format, a, b);
   return buf;
 }
 
@@ -53,30 +52,24 @@ void WriteFrames(const std::string& folder, const Names& names) {
 
 }  // namespace
 
-TEST(SortFrameNames, OrdersByKeyWithinTheRange) {
+// Ordered, reversed and all-equal inputs make a naive quicksort quadratic and
+// as deep as the count; an O(n log n) sort finishes them at once.
+TEST(SortFrameNames, OrdersByKeyAndCopesWithLargeOrderedInputs) {
   EXPECT_EQ(Sorted({"43100.jpg", "4500.jpg", "0007.jpg", "43075.jpg", "4376.jpg"}),
             (Names{"0007.jpg", "43075.jpg", "4376.jpg", "43100.jpg", "4500.jpg"}));
   EXPECT_EQ(Sorted({"9", "3", "2", "1", "0"}, 1, 3), (Names{"9", "1", "2", "3", "0"}));
-}
 
-// Ordered, reversed and all-equal inputs make a naive quicksort quadratic and
-// as deep as the count; an O(n log n) sort finishes them at once.
-TEST(SortFrameNames, LargeOrderedReversedEqualAndNtfsOrderedInputs) {
-  Names expected;
-  for (int i = 0; i < 60000; ++i) expected.push_back(Numbered(i));
-  EXPECT_EQ(Sorted(expected), expected);
-  EXPECT_EQ(Sorted(Names(expected.rbegin(), expected.rend())), expected);
+  Names ordered;
+  for (int i = 0; i < 60000; ++i) ordered.push_back(Name("%05d.jpg", i));
+  EXPECT_EQ(Sorted(ordered), ordered);
+  EXPECT_EQ(Sorted(Names(ordered.rbegin(), ordered.rend())), ordered);
   const Names same(60000, "4307.jpg");
   EXPECT_EQ(Sorted(same), same);
 
   // Listings arrive in NTFS order, which differs from key order once
   // 8-character names mix in ("0031.jpg" is key "00031.jpg").
   Names mixed;
-  for (int i = 0; i < 1900; ++i) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, i % 2 ? "%02d%03d.jpg" : "%02d%02d.jpg", i / 32, i % 32);
-    mixed.push_back(buf);
-  }
+  for (int i = 0; i < 1900; ++i) mixed.push_back(Name(i % 2 ? "%02d%03d.jpg" : "%02d%02d.jpg", i / 32, i % 32));
   Names ntfs = mixed;
   std::sort(ntfs.begin(), ntfs.end());
   EXPECT_EQ(Sorted(ntfs), mixed);
@@ -115,25 +108,22 @@ TEST(MinuteFrameList, LoadsSortedFramesOrLeavesAnEmptyList) {
     ASSERT_EQ(list.Load(folder.c_str(), &view), 0);
     list.position = 1;
     view.calls.clear();
-    const std::string badFolder = dir.Join(bad);
-    EXPECT_EQ(list.Load(badFolder.c_str(), &view), -1);
+    EXPECT_EQ(list.Load(dir.Join(bad).c_str(), &view), -1);
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.position, -1);
     EXPECT_TRUE(view.calls.empty());
-    EXPECT_STREQ(list.folder(), badFolder.c_str());
+    EXPECT_EQ(list.folder(), dir.Join(bad));
   }
 }
 
 TEST(MinuteFrameList, LargeMinutesLongNamesAndLongPaths) {
   TempDir dir;
-  Names names;
-  for (int i = 2099; i >= 0; --i) names.push_back(Numbered(i));
-  names.push_back("4307.jpg.jpg");  // 12 characters: not a frame name
-  names.push_back("1234567.jpg");   // 11 characters: still taken
+  Names names = {"4307.jpg.jpg", "1234567.jpg"};  // 12 characters: not a frame name; 11: taken
+  for (int i = 2099; i >= 0; --i) names.push_back(Name("%05d.jpg", i));
   WriteFrames(dir.Join("big"), names);
   MinuteFrameList list;
   FakeView view;
-  TraceCapture trace;
+  testing_support::TraceCapture trace;
   ASSERT_EQ(list.Load(dir.Join("big").c_str(), &view), 0);
   EXPECT_EQ(list.count(), 2101);
   EXPECT_STREQ(list.name(2099), "02099.jpg");
@@ -151,14 +141,13 @@ TEST(MinuteFrameList, LargeMinutesLongNamesAndLongPaths) {
   EXPECT_TRUE(trace.Contains("too long"));
 
 #ifndef _WIN32  // Windows cannot make the 262-character path below
-  // In a folder of 250 characters an 8-character name fits a path buffer
-  // (259) and an 11-character one does not: it is skipped, not overflowed.
+  // In a 250-character folder an 8-character name fits a path buffer (259)
+  // and an 11-character one does not: it is skipped, not overflowed.
   std::string folder = dir.path();
   while (folder.size() < 250) {
     const std::size_t room = 249 - folder.size();  // after the separator
     folder += platform::kPathSeparator + std::string(room > 60 ? 50 : room, 'd');
   }
-  ASSERT_EQ(folder.size(), 250u);
   WriteFrames(folder, {"0100.jpg", "1234567.jpg"});
   ASSERT_EQ(list.Load(folder.c_str(), nullptr), 0);
   EXPECT_EQ(Listed(list), Names{"0100.jpg"});
