@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -15,21 +16,17 @@ namespace fs = std::filesystem;
 namespace testing_support {
 
 namespace {
-std::string Native(const std::string& p) {
-  std::string s = p;
-  for (char& c : s)
-    if (c == '/') c = platform::kPathSeparator;
-  return s;
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
+  return path;
 }
 }  // namespace
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
-  const auto stamp =
-      std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path p = fs::temp_directory_path() /
-               ("orvanel-test-" + std::to_string(stamp) + "-" +
-                std::to_string(counter++));
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const fs::path p = fs::temp_directory_path() /
+                     ("orvanel-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
   fs::create_directories(p);
   path_ = Native(p.string());
 }
@@ -46,7 +43,7 @@ std::string TempDir::Join(const std::string& relative) const {
 void MakeDirs(const std::string& path) { fs::create_directories(path); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  fs::path p(path);
+  const fs::path p(path);
   if (p.has_parent_path()) fs::create_directories(p.parent_path());
   std::ofstream f(path, std::ios::binary);
   if (!f) throw std::runtime_error("cannot write " + path);
@@ -87,9 +84,9 @@ std::vector<std::string> TraceCapture::Lines() const {
 }
 
 bool TraceCapture::Contains(const std::string& text) const {
-  for (const std::string& l : Lines())
-    if (l.find(text) != std::string::npos) return true;
-  return false;
+  const std::vector<std::string> lines = Lines();
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.find(text) != std::string::npos; });
 }
 
 void TraceCapture::Clear() {

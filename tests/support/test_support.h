@@ -23,10 +23,8 @@ class TempDir {
   std::string path_;
 };
 
-// Creates a folder and its parents.
-void MakeDirs(const std::string& path);
-// Writes bytes to a file, creating its folder.
-void WriteFile(const std::string& path, const std::string& bytes);
+void MakeDirs(const std::string& path);  // with its parents
+void WriteFile(const std::string& path, const std::string& bytes);  // and its folder
 std::string ReadFile(const std::string& path);
 
 // Collects the trace texts given to LogWindow::Print while it lives. One at a
