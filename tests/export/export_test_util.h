@@ -1,15 +1,11 @@
 // Shared by the export tests: a user interface that records what the job
-// shows, minute folders of real JPEG frames, and ffprobe where it exists.
+// shows, and minute folders of real JPEG frames.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
-#include <cstring>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,27 +17,22 @@
 
 namespace export_test {
 
-// Every call comes from the job's worker thread; the test reads the record
-// after Join. Hooks let a test act at a given point (cancel, for example).
+// Called from the job's worker thread; the test reads the record after
+// Join.
 class FakeUi : public ExportUi {
  public:
   std::vector<std::string> folders;
   std::string outputName;
-  std::string bitRate = "400";
-  bool bitRateSelected = true;
   int format = 6;
 
-  std::vector<std::string> statuses;
-  std::vector<std::string> mismatches;
+  std::vector<std::string> statuses, mismatches;
   std::string button;
-  int rangeLow = -1, rangeHigh = -1, step = -1, position = -1;
+  int rangeHigh = -1, position = -1;
   std::atomic<int> steps{0};
-  std::function<void(int)> onGetFolder;   // index
-  std::function<void(int)> onStep;        // steps so far
+  std::function<void(int)> onStep;  // steps so far
 
   int FolderCount() override { return static_cast<int>(folders.size()); }
   bool GetFolder(int index, char* out, std::size_t size) override {
-    if (onGetFolder) onGetFolder(index);
     if (index < 0 || index >= FolderCount() || folders[index].size() >= size) return false;
     std::snprintf(out, size, "%s", folders[index].c_str());
     return true;
@@ -53,16 +44,13 @@ class FakeUi : public ExportUi {
   }
   void SetOutputName(const char* name) override { outputName = name; }
   bool GetBitRateText(char* out, std::size_t size) override {
-    std::snprintf(out, size, "%s", bitRate.c_str());
-    return bitRateSelected;
+    std::snprintf(out, size, "400");
+    return true;
   }
   int GetFormatCode() override { return format; }
   void SetStatusText(const char* text) override { statuses.push_back(text); }
-  void SetProgressRange(int low, int high) override {
-    rangeLow = low;
-    rangeHigh = high;
-  }
-  void SetProgressStep(int s) override { step = s; }
+  void SetProgressRange(int, int high) override { rangeHigh = high; }
+  void SetProgressStep(int) override {}
   void SetProgressPosition(int p) override { position = p; }
   void StepProgress() override {
     const int now = ++steps;
@@ -71,11 +59,7 @@ class FakeUi : public ExportUi {
   void SetButtonText(const char* text) override { button = text; }
   void ShowMismatch(const char* text) override { mismatches.push_back(text); }
 
-  bool ShowedStatus(const std::string& text) const {
-    for (const std::string& s : statuses)
-      if (s == text) return true;
-    return false;
-  }
+  bool Completed() const { return !statuses.empty() && statuses.back() == "Completed."; }
 };
 
 // A minute folder path with its final separator.
@@ -83,51 +67,26 @@ inline std::string Folder(const testing_support::TempDir& dir, const std::string
   return dir.Join(relative) + platform::kPathSeparator;
 }
 
-// The centisecond name of a time: 1234 -> "1234.jpg".
-inline std::string CentiName(int centis) {
-  char name[16];
-  std::snprintf(name, sizeof name, "%04d.jpg", centis);
-  return name;
-}
-
-// Real JPEG bytes for a picture, made once per (size, chroma, time).
-inline const std::string& FrameBytes(int width, int height, int centis,
-                                     sample::Chroma chroma = sample::Chroma::k420) {
-  static std::mutex mutex;
-  static std::map<std::tuple<int, int, int, int>, std::string> cache;
-  static testing_support::TempDir scratch;
-  std::lock_guard<std::mutex> lock(mutex);
-  auto key = std::make_tuple(width, height, centis, static_cast<int>(chroma));
-  auto it = cache.find(key);
-  if (it != cache.end()) return it->second;
-  sample::FrameSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.centis = centis % 6000;
-  spec.chroma = chroma;
-  spec.quality = 8;
-  const std::string path = scratch.Join("frame.jpg");
-  if (!sample::WriteFrame(path, spec)) {
-    ADD_FAILURE() << "cannot write a " << width << "x" << height << " sample frame";
-    static const std::string kNone;
-    return kNone;
-  }
-  return cache.emplace(key, testing_support::ReadFile(path)).first->second;
-}
-
-// Writes a minute folder holding frames at the given times (centisecond
+// A minute folder of real JPEG frames at the given times (centisecond
 // names); returns its path with the final separator.
 inline std::string MakeMinute(const testing_support::TempDir& dir, const std::string& relative,
-                              const std::vector<int>& times, int width = 64, int height = 48,
-                              sample::Chroma chroma = sample::Chroma::k420) {
-  const std::string folder = Folder(dir, relative);
+                              const std::vector<int>& times, int width = 64, int height = 48) {
   testing_support::MakeDirs(dir.Join(relative));
-  for (int t : times)
-    testing_support::WriteFile(folder + CentiName(t), FrameBytes(width, height, t, chroma));
+  const std::string folder = Folder(dir, relative);
+  for (int t : times) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%04d.jpg", t);
+    sample::FrameSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.centis = t;
+    spec.quality = 8;
+    EXPECT_TRUE(sample::WriteFrame(folder + name, spec)) << folder + name;
+  }
   return folder;
 }
 
-// Regularly spaced times: count frames from `first`, `spacing` apart.
+// `count` times from `first`, `spacing` apart.
 inline std::vector<int> Spaced(int first, int spacing, int count) {
   std::vector<int> times;
   for (int i = 0; i < count; ++i) times.push_back(first + i * spacing);
