@@ -23,15 +23,6 @@ using testing_support::WriteFile;
 
 namespace {
 
-std::string Slurp(std::FILE* f) {
-  std::string text;
-  std::rewind(f);
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  return text;
-}
-
 struct Result {
   int code;
   std::string out, err;
@@ -42,62 +33,53 @@ Result Export(std::vector<std::string> args) {
   args.insert(args.begin(), {"orvanel-cli", "export"});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+  std::FILE* streams[2] = {std::tmpfile(), std::tmpfile()};
   Result r;
   {
     testing_support::StderrCapture library;  // the encoder's own lines
-    r.code = CliMain(static_cast<int>(argv.size()), argv.data(), out, err);
+    r.code = CliMain(static_cast<int>(argv.size()), argv.data(), streams[0], streams[1]);
   }
-  r.out = Slurp(out);
-  r.err = Slurp(err);
-  std::fclose(out);
-  std::fclose(err);
+  std::string* texts[2] = {&r.out, &r.err};
+  for (int i = 0; i < 2; ++i) {
+    std::rewind(streams[i]);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, streams[i])) > 0;)
+      texts[i]->append(buffer, n);
+    std::fclose(streams[i]);
+  }
   return r;
-}
-
-std::string WithSeparator(const std::string& path) { return path + platform::kPathSeparator; }
-
-// A backup with two cameras and the folders the tree must not show.
-void MakeBackup(const TempDir& dir) {
-  for (const char* minute : {"root/CamA/2004-03-15/12/00", "root/CamA/2004-03-15/12/01",
-                             "root/CamA/2004-03-15/13/05", "root/CamA/2004-03-16/09/30",
-                             "root/CamB/2004-03-15/08/15"})
-    WriteFile(dir.Join(std::string(minute) + "/0010.jpg"), "");
-  for (const char* hidden : {"root/.sync/2004-03-15/12/00", "root/CamA/2004-13-01/12/00",
-                             "root/CamA/2004-03-15/24/00", "root/CamA/2004-03-15/12/60",
-                             "root/CamA/2004-03-15/ab/00"})
-    WriteFile(dir.Join(std::string(hidden) + "/0010.jpg"), "");
 }
 
 }  // namespace
 
 TEST(ExportCliFolders, ExpandsEveryLevelInTreeOrder) {
   TempDir dir;
-  MakeBackup(dir);
-  auto expand = [&](const std::string& relative) {
-    std::vector<std::string> minutes;
-    std::string error;
-    EXPECT_TRUE(ExpandExportFolder(dir.Join(relative), minutes, &error)) << error;
-    for (std::string& m : minutes) m = m.substr(dir.path().size() + 1);
-    return minutes;
-  };
-  const char s = platform::kPathSeparator;
-  auto path = [&](std::string p) {
-    for (char& c : p)
-      if (c == '/') c = s;
-    return p;
-  };
   const std::vector<std::string> all = {
-      path("root/CamA/2004-03-15/12/00/"), path("root/CamA/2004-03-15/12/01/"),
-      path("root/CamA/2004-03-15/13/05/"), path("root/CamA/2004-03-16/09/30/"),
-      path("root/CamB/2004-03-15/08/15/")};
-  EXPECT_EQ(expand("root"), all);
-  EXPECT_EQ(expand("root/CamA"), std::vector<std::string>(all.begin(), all.begin() + 4));
-  EXPECT_EQ(expand("root/CamA/2004-03-15"), std::vector<std::string>(all.begin(), all.begin() + 3));
-  EXPECT_EQ(expand("root/CamA/2004-03-15/12"), std::vector<std::string>(all.begin(), all.begin() + 2));
-  EXPECT_EQ(expand("root/CamA/2004-03-15/12/01/"), std::vector<std::string>{all[1]});
-
+      "root/CamA/2004-03-15/12/00", "root/CamA/2004-03-15/12/01", "root/CamA/2004-03-15/13/05",
+      "root/CamA/2004-03-16/09/30", "root/CamB/2004-03-15/08/15"};
+  // Folders the tree does not show: a dot folder, an invalid month, hour, minute.
+  for (const char* hidden : {"root/.sync/2004-03-15/12/00", "root/CamA/2004-13-01/12/00",
+                             "root/CamA/2004-03-15/24/00", "root/CamA/2004-03-15/12/60",
+                             "root/CamA/2004-03-15/ab/00"})
+    WriteFile(dir.Join(std::string(hidden) + "/0010.jpg"), "");
+  for (const std::string& minute : all) WriteFile(dir.Join(minute + "/0010.jpg"), "");
+  const struct {
+    const char* folder;
+    std::size_t first, count;
+  } kCases[] = {{"root", 0, 5},
+                {"root/CamA", 0, 4},
+                {"root/CamA/2004-03-15", 0, 3},
+                {"root/CamA/2004-03-15/12", 0, 2},
+                {"root/CamA/2004-03-15/12/01/", 1, 1}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.folder);
+    std::vector<std::string> minutes, expected;
+    std::string error;
+    EXPECT_TRUE(ExpandExportFolder(dir.Join(c.folder), minutes, &error)) << error;
+    for (std::size_t i = c.first; i < c.first + c.count; ++i)
+      expected.push_back(dir.Join(all[i]) + platform::kPathSeparator);
+    EXPECT_EQ(minutes, expected);
+  }
   // A minute is listed once, however often it is named.
   std::vector<std::string> minutes;
   std::string error;
@@ -108,81 +90,51 @@ TEST(ExportCliFolders, ExpandsEveryLevelInTreeOrder) {
   EXPECT_EQ(error, "no such folder");
 }
 
-TEST(ExportCliArguments, RefusedWithExitCode2) {
+// Exit 0 with the name written, 1 for a stopped export, 2 for bad
+// arguments; the reason on one line of the error stream.
+TEST(ExportCliRun, ExitCodesAndMessages) {
   TempDir dir;
   const std::string minute = MakeMinute(dir, "m", {10, 20});
-  const std::string out = dir.Join("out.avi");
+  const std::string out = dir.Join("out.avi"), missing = dir.Join("missing");
+  MakeMinute(dir, "root/Cam/2004-03-15/12/00", Spaced(10, 20, 10));
+  MakeMinute(dir, "root/Cam/2004-03-15/12/01", Spaced(10, 20, 10));
+  // Two cameras of different picture sizes: the "message box" is a line.
+  MakeMinute(dir, "a/Cam1/2004-03-15/12/00", {10, 20, 30}, 64, 48);
+  MakeMinute(dir, "a/Cam2/2004-03-15/12/00", {10, 20, 30}, 80, 48);
+  MakeMinute(dir, "b/2004-03-15/12/00", {10});  // single frames: nothing to write
+  MakeMinute(dir, "b/2004-03-15/12/01", {500});
+  MakeDirs(dir.Join("c/Cam/2004-03-15"));  // no minute below
   const struct {
     std::vector<std::string> args;
+    int code;
     std::string message;
   } kCases[] = {
-      {{minute}, "no output file"},
-      {{"-o", out}, "no input folder"},
-      {{"-o", out, "--format", "mp4", minute}, "unknown format 'mp4'"},
-      {{"-o", out, "--bitrate", "0", minute}, "bit rate '0'"},
-      {{"-o", out, "--bitrate", "fast", minute}, "bit rate 'fast'"},
-      {{"-o", out, "--quality", "9", minute}, "unknown option '--quality'"},
-      {{"-o", out, dir.Join("missing")}, "'" + dir.Join("missing") + "': no such folder"},
-      {{"-o", out, "--format"}, "--format needs"},
+      {{minute}, 2, "no output file"},
+      {{"-o", out}, 2, "no input folder"},
+      {{"-o", out, "--format", "mp4", minute}, 2, "unknown format 'mp4'"},
+      {{"-o", out, "--bitrate", "0", minute}, 2, "bit rate '0'"},
+      {{"-o", out, "--bitrate", "fast", minute}, 2, "bit rate 'fast'"},
+      {{"-o", out, "--quality", "9", minute}, 2, "unknown option '--quality'"},
+      {{"-o", out, missing}, 2, "'" + missing + "': no such folder"},
+      {{"-o", out, "--format"}, 2, "--format needs"},
+      {{"-o", dir.Join("no/such/folder/out"), minute}, 2, "cannot create the output file"},
+      {{"-o", out, dir.Join("a")}, 1, "orvanel-cli: export: Image mismatch : 64x48 != 80x48\n"},
+      {{"-o", out, dir.Join("a")}, 1, "0010.jpg': picture size differs"},
+      {{"-o", out, dir.Join("b/2004-03-15/12")}, 1, "no picture written"},
+      {{"-o", out, dir.Join("c")}, 1, "no minute folders"},
+      // Not a terminal: plain progress lines up to 100%.
+      {{"-o", dir.Join("clip.avi"), "--format", "wmv", "--bitrate", "250",
+        dir.Join("root/Cam") + platform::kPathSeparator},
+       0, "orvanel-cli: export: 100% (20/20 frames"},
   };
   for (const auto& c : kCases) {
     const Result r = Export(c.args);
-    EXPECT_EQ(r.code, 2) << c.message;
+    EXPECT_EQ(r.code, c.code) << c.message;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_EQ(r.out, c.code == 0 ? dir.Join("clip.wmv") + "\n" : "");
   }
-  // An output file that cannot be created.
-  const Result r = Export({"-o", dir.Join("no/such/folder/out"), minute});
-  EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("cannot create the output file"), std::string::npos) << r.err;
-}
-
-TEST(ExportCliRun, ExportsACameraAndPrintsTheName) {
-  TempDir dir;
-  MakeMinute(dir, "root/Cam/2004-03-15/12/00", Spaced(10, 20, 10));
-  MakeMinute(dir, "root/Cam/2004-03-15/12/01", Spaced(10, 20, 10));
-  const Result r = Export({"-o", dir.Join("clip.avi"), "--format", "wmv", "--bitrate", "250",
-                           WithSeparator(dir.Join("root/Cam"))});
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, dir.Join("clip.wmv") + "\n");
-  // Not a terminal: plain progress lines up to 100%.
-  EXPECT_NE(r.err.find("orvanel-cli: export: Calculating FPS..."), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("orvanel-cli: export: 100% (20/20 frames"), std::string::npos) << r.err;
-  EXPECT_EQ(r.err.find('\r'), std::string::npos);
-  const std::string bytes = ReadFile(dir.Join("clip.wmv"));
-  ASSERT_GT(bytes.size(), 8u);
-  EXPECT_EQ(bytes.compare(0, 8, "\x30\x26\xb2\x75\x8e\x66\xcf\x11"), 0);
-}
-
-TEST(ExportCliRun, StoppedExportsExitWith1) {
-  TempDir dir;
-  {
-    // Two cameras of different picture sizes: the "message box" is a line.
-    MakeMinute(dir, "a/Cam1/2004-03-15/12/00", {10, 20, 30}, 64, 48);
-    MakeMinute(dir, "a/Cam2/2004-03-15/12/00", {10, 20, 30}, 80, 48);
-    const Result r = Export({"-o", dir.Join("a.mpg"), dir.Join("a")});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("orvanel-cli: export: Image mismatch : 64x48 != 80x48\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("0010.jpg': picture size differs"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");
-  }
-  {
-    // Only single frames: nothing to write.
-    MakeMinute(dir, "b/2004-03-15/12/00", {10});
-    MakeMinute(dir, "b/2004-03-15/12/01", {500});
-    const Result r = Export({"-o", dir.Join("b.avi"), dir.Join("b/2004-03-15/12")});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("no picture written"), std::string::npos) << r.err;
-  }
-  {
-    // Folders without any minute below them.
-    MakeDirs(dir.Join("c/Cam/2004-03-15"));
-    const Result r = Export({"-o", dir.Join("c.avi"), dir.Join("c")});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("no minute folders"), std::string::npos) << r.err;
-  }
+  EXPECT_EQ(ReadFile(dir.Join("clip.wmv")).compare(0, 8, "\x30\x26\xb2\x75\x8e\x66\xcf\x11"), 0);
 }
 
 #ifndef _WIN32
@@ -190,7 +142,6 @@ TEST(ExportCliRun, StoppedExportsExitWith1) {
 // arrives after the export has ended falls on the test's own handler.
 TEST(ExportCliRun, InterruptCancels) {
   TempDir dir;
-  std::vector<std::string> folders;
   for (int m = 0; m < 6; ++m)
     MakeMinute(dir, "h/2004-03-15/12/0" + std::to_string(m), Spaced(10, 10, 60), 176, 144);
   void (*previous)(int) = std::signal(SIGINT, SIG_IGN);

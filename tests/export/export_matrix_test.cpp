@@ -88,8 +88,8 @@ TEST(ExportMatrix, FfprobeReadsEveryExportBack) {
     ui.format = c.format->code;
     ui.outputName = dir.Join(name);
     ExportJob job(&ui);
-    ui.onStep = [&](int steps) {
-      if (steps == c.cancelAfterSteps) job.stopRequested = 1;
+    ui.onStep = [&, steps = 0]() mutable {
+      if (++steps == c.cancelAfterSteps) job.stopRequested = 1;
     };
     {
       testing_support::StderrCapture quiet;

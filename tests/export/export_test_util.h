@@ -2,7 +2,6 @@
 // shows, and minute folders of real JPEG frames.
 #pragma once
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -17,19 +16,17 @@
 
 namespace export_test {
 
-// Called from the job's worker thread; the test reads the record after
-// Join.
+// Called from the job's worker thread; the test reads the record after Join.
 class FakeUi : public ExportUi {
  public:
   std::vector<std::string> folders;
   std::string outputName;
   int format = 6;
 
-  std::vector<std::string> statuses, mismatches;
-  std::string button;
+  std::vector<std::string> mismatches;
+  std::string status, button;
   int rangeHigh = -1, position = -1;
-  std::atomic<int> steps{0};
-  std::function<void(int)> onStep;  // steps so far
+  std::function<void()> onStep;
 
   int FolderCount() override { return static_cast<int>(folders.size()); }
   bool GetFolder(int index, char* out, std::size_t size) override {
@@ -48,18 +45,17 @@ class FakeUi : public ExportUi {
     return true;
   }
   int GetFormatCode() override { return format; }
-  void SetStatusText(const char* text) override { statuses.push_back(text); }
+  void SetStatusText(const char* text) override { status = text; }
   void SetProgressRange(int, int high) override { rangeHigh = high; }
   void SetProgressStep(int) override {}
   void SetProgressPosition(int p) override { position = p; }
   void StepProgress() override {
-    const int now = ++steps;
-    if (onStep) onStep(now);
+    if (onStep) onStep();
   }
   void SetButtonText(const char* text) override { button = text; }
   void ShowMismatch(const char* text) override { mismatches.push_back(text); }
 
-  bool Completed() const { return !statuses.empty() && statuses.back() == "Completed."; }
+  bool Completed() const { return status == "Completed."; }
 };
 
 // A minute folder path with its final separator.

@@ -6,43 +6,42 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <unistd.h>
 #endif
 
-#include "tests/support/test_support.h"
-
 namespace testing_support {
 
 class StderrCapture {
  public:
-  StderrCapture() : path_(dir_.Join("stderr.txt")) {
+  StderrCapture() : file_(std::tmpfile()) {
     std::fflush(stderr);
-    saved_ = dup(2);
-    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 2);
-    close(fd);
+    if (file_) saved_ = dup(2);
+    if (saved_ >= 0) dup2(fileno(file_), 2);
   }
-  ~StderrCapture() { Stop(); }
+  ~StderrCapture() {
+    Stop();
+    if (file_) std::fclose(file_);
+  }
+  StderrCapture(const StderrCapture&) = delete;
+  StderrCapture& operator=(const StderrCapture&) = delete;
 
   // Ends the capture; the lines written since it began, without line ends.
   std::vector<std::string> Lines() {
     Stop();
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : ReadFile(path_)) {
+    std::vector<std::string> lines(1);
+    if (file_) std::rewind(file_);
+    for (int c; file_ && (c = std::fgetc(file_)) != EOF;) {
       if (c != '\n') {
-        line += c;
+        lines.back() += static_cast<char>(c);
         continue;
       }
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line);
-      line.clear();
+      if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+      lines.emplace_back();
     }
-    if (!line.empty()) lines.push_back(line);
+    if (lines.back().empty()) lines.pop_back();
     return lines;
   }
 
@@ -55,8 +54,7 @@ class StderrCapture {
     saved_ = -1;
   }
 
-  TempDir dir_;
-  std::string path_;
+  std::FILE* file_;
   int saved_ = -1;
 };
 
