@@ -9,17 +9,9 @@
 
 namespace cli {
 
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == platform::kPathSeparator;
-#endif
-}
-
 std::string StripTrailingSeparators(const std::string& path) {
   std::string out = path;
-  while (out.size() > 1 && IsSeparator(out.back())) {
+  while (out.size() > 1 && platform::IsPathSeparator(out.back())) {
     // "C:\" is the root of a drive; "C:" alone would mean its current folder.
     if (out.size() == 3 && out[1] == ':') break;
     out.pop_back();
@@ -28,7 +20,7 @@ std::string StripTrailingSeparators(const std::string& path) {
 }
 
 std::string JoinPath(const std::string& parent, const std::string& name) {
-  if (!parent.empty() && IsSeparator(parent.back())) return parent + name;
+  if (!parent.empty() && platform::IsPathSeparator(parent.back())) return parent + name;
   return parent + platform::kPathSeparator + name;
 }
 

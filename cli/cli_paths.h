@@ -7,8 +7,6 @@
 
 namespace cli {
 
-bool IsSeparator(char c);
-
 // "cam/2004-03-15/12/58/" -> "cam/2004-03-15/12/58"; a root ("/", "C:\")
 // keeps its separator.
 std::string StripTrailingSeparators(const std::string& path);

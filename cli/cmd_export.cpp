@@ -59,13 +59,13 @@ const Format kFormats[] = {{"mpg", 6}, {"avi", 1}, {"asf", 2}, {"wmv", 4}};
 std::string LastComponent(const std::string& path) {
   std::size_t end = path.size();
   std::size_t start = end;
-  while (start > 0 && !cli::IsSeparator(path[start - 1])) --start;
+  while (start > 0 && !platform::IsPathSeparator(path[start - 1])) --start;
   return path.substr(start, end - start);
 }
 
 std::string Parent(const std::string& path) {
   std::size_t start = path.size();
-  while (start > 0 && !cli::IsSeparator(path[start - 1])) --start;
+  while (start > 0 && !platform::IsPathSeparator(path[start - 1])) --start;
   return cli::StripTrailingSeparators(path.substr(0, start));
 }
 

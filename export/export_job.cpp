@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "platform/platform.h"
 #include "shell/log_window.h"
 #include "store/layout.h"
 
@@ -27,14 +28,12 @@ constexpr int kDefaultBitRate = 400;
 // the largest pictures cameras write.
 constexpr std::size_t kProbeReadLimit = 64u << 20;
 
-bool IsSeparator(char c) { return c == platform::kPathSeparator || c == '/'; }
-
 // "<folder><name>", with a separator between them when the folder lacks
 // its final one; false when the path does not fit.
 bool JoinPath(const char* folder, const char* name, char* out, std::size_t size) {
   const std::size_t length = std::strlen(folder);
   const char separator[2] = {
-      length > 0 && !IsSeparator(folder[length - 1]) ? platform::kPathSeparator : '\0', '\0'};
+      length > 0 && !platform::IsPathSeparator(folder[length - 1]) ? platform::kPathSeparator : '\0', '\0'};
   const int written = std::snprintf(out, size, "%s%s%s", folder, separator, name);
   return written >= 0 && static_cast<std::size_t>(written) < size;
 }
@@ -90,7 +89,7 @@ bool ReplaceExtension(const char* name, const char* extension, char* out,
                       std::size_t size) {
   const std::size_t length = std::strlen(name);
   std::size_t fileStart = length;
-  while (fileStart > 0 && !IsSeparator(name[fileStart - 1])) --fileStart;
+  while (fileStart > 0 && !platform::IsPathSeparator(name[fileStart - 1])) --fileStart;
   const char* dot = std::strrchr(name + fileStart, '.');
   const std::size_t keep = dot ? static_cast<std::size_t>(dot - name) : length;
   const int written = std::snprintf(out, size, "%.*s%s", static_cast<int>(keep), name, extension);
@@ -230,7 +229,7 @@ bool ExportJob::CollectNames(const char* folder) {
     return false;
   }
   std::size_t length = static_cast<std::size_t>(written);
-  while (length > 1 && IsSeparator(directory[length - 1])) directory[--length] = '\0';
+  while (length > 1 && platform::IsPathSeparator(directory[length - 1])) directory[--length] = '\0';
   int error = 0;
   if (platform::ListDirectory(directory, "*.jpg", listing_, &error) != 0) return false;
   for (const platform::DirEntry& entry : listing_) {
@@ -270,7 +269,7 @@ int ExportJob::ProbeSize(const char* folder) {
   const int written = std::snprintf(directory, sizeof directory, "%s", folder);
   if (written < 0 || static_cast<std::size_t>(written) >= sizeof directory) return 0;
   std::size_t length = static_cast<std::size_t>(written);
-  while (length > 1 && IsSeparator(directory[length - 1])) directory[--length] = '\0';
+  while (length > 1 && platform::IsPathSeparator(directory[length - 1])) directory[--length] = '\0';
   int error = 0;
   if (platform::ListDirectory(directory, "*.jpg", listing_, &error) != 0) return 0;
   // The first file the search returns, whatever its name.

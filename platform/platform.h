@@ -16,6 +16,9 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// Windows takes '/' as well as '\\' in paths; a path typed with either works.
+constexpr bool IsPathSeparator(char c) { return c == kPathSeparator || c == '/'; }
+
 // Paths and names live in 260-byte buffers: at most 259 characters.
 constexpr std::size_t kMaxPath = 260;
 

@@ -15,15 +15,6 @@ constexpr std::size_t kMaxPathLength = platform::kMaxPath - 1;
 
 enum class Direction { kNext, kPrevious };
 
-// Windows takes '/' as well as '\\'; a path typed with either must navigate.
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == platform::kPathSeparator;
-#endif
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The nearest number beyond `from` (above for kNext, below for kPrevious)
@@ -63,8 +54,8 @@ int FindMinute(char* folder, Direction direction) {
   const std::size_t length = std::strlen(folder);
   // The hour and minute are read from fixed places at the end of the path,
   // so both must be two-digit components.
-  if (length < 7 || length > kMaxPathLength || !IsSeparator(folder[length - 6]) ||
-      !IsSeparator(folder[length - 3]) || !IsDigit(folder[length - 5]) ||
+  if (length < 7 || length > kMaxPathLength || !platform::IsPathSeparator(folder[length - 6]) ||
+      !platform::IsPathSeparator(folder[length - 3]) || !IsDigit(folder[length - 5]) ||
       !IsDigit(folder[length - 4]) || !IsDigit(folder[length - 2]) ||
       !IsDigit(folder[length - 1])) {
     LogWindow::Print("not a minute folder path (..%cHH%cMM): %.200s",
