@@ -39,17 +39,51 @@ bool PathFits(const char* path) {
   return std::strlen(path) < platform::kMaxPath;
 }
 
+// An MJPEG decoder that refuses absurd sizes before it allocates planes for
+// them; null when this FFmpeg build has none.
+av::CodecContextPtr OpenFrameDecoder() {
+  av::CodecContextPtr ctx = av::OpenMjpegDecoder();
+  if (ctx) ctx->max_pixels = static_cast<std::int64_t>(kMaxPictureSide) * kMaxPictureSide;
+  return ctx;
+}
+
+// Reads a frame file whole into `buffer`, padded for the decoder. On failure
+// logs the trace texts and writes the cause into `why`.
+bool ReadFrameFile(const char* path, std::vector<std::uint8_t>& buffer, std::size_t* size,
+                   char* why, std::size_t whySize) {
+  int error = 0;
+  switch (platform::ReadWholeFile(path, buffer, AV_INPUT_BUFFER_PADDING_SIZE,
+                                  kMaxFrameFileSize, size, &error)) {
+    case platform::ReadResult::Ok:
+      return true;
+    case platform::ReadResult::OpenFailed:
+      LogWindow::Print("src = %s", path);
+      LogWindow::Print("Can't open file (errno): %d", error);
+      std::snprintf(why, whySize, "cannot open the file (error %d)", error);
+      return false;
+    case platform::ReadResult::ReadFailed:
+      LogWindow::Print("Can't open Read file (errno): %d", error);
+      std::snprintf(why, whySize, "cannot read the file (error %d)", error);
+      return false;
+    case platform::ReadResult::TooLarge:
+      LogWindow::Print("src = %s", path);
+      LogWindow::Print("Frame file larger than %d MiB refused.",
+                       static_cast<int>(kMaxFrameFileSize >> 20));
+      std::snprintf(why, whySize, "the file is larger than %d MiB",
+                    static_cast<int>(kMaxFrameFileSize >> 20));
+      return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 FrameDecoder::FrameDecoder()
-    : ctx_(av::OpenMjpegDecoder()),
+    : ctx_(OpenFrameDecoder()),
       packet_(av_packet_alloc()),
       frame_(av_frame_alloc()),
       file_(kFrameBufferSize + AV_INPUT_BUFFER_PADDING_SIZE),
-      picture_(kFrameBufferSize) {
-  // Refuse absurd sizes before the decoder allocates planes for them.
-  if (ctx_) ctx_->max_pixels = static_cast<std::int64_t>(kMaxPictureSide) * kMaxPictureSide;
-}
+      picture_(kFrameBufferSize) {}
 
 FrameDecoder::~FrameDecoder() { sws_freeContext(sws_); }
 
@@ -75,28 +109,7 @@ int FrameDecoder::Decode(const char* path) {
   }
 
   std::size_t size = 0;
-  int error = 0;
-  switch (platform::ReadWholeFile(path, file_, AV_INPUT_BUFFER_PADDING_SIZE,
-                                  kMaxFrameFileSize, &size, &error)) {
-    case platform::ReadResult::Ok:
-      break;
-    case platform::ReadResult::OpenFailed:
-      LogWindow::Print("src = %s", path);
-      LogWindow::Print("Can't open file (errno): %d", error);
-      Fail("cannot open the file (error %d)", error);
-      return -1;
-    case platform::ReadResult::ReadFailed:
-      LogWindow::Print("Can't open Read file (errno): %d", error);
-      Fail("cannot read the file (error %d)", error);
-      return -1;
-    case platform::ReadResult::TooLarge:
-      LogWindow::Print("src = %s", path);
-      LogWindow::Print("Frame file larger than %d MiB refused.",
-                       static_cast<int>(kMaxFrameFileSize >> 20));
-      Fail("the file is larger than %d MiB",
-           static_cast<int>(kMaxFrameFileSize >> 20));
-      return -1;
-  }
+  if (!ReadFrameFile(path, file_, &size, lastError_, sizeof lastError_)) return -1;
 
   const int got =
       av::DecodeJpeg(ctx_.get(), packet_.get(), frame_.get(), file_.data(), size);
@@ -229,29 +242,17 @@ int GetImageSize(const char* folder, int* width, int* height,
     return -1;
   }
 
-  av::CodecContextPtr ctx = av::OpenMjpegDecoder();
+  av::CodecContextPtr ctx = OpenFrameDecoder();
   av::PacketPtr packet(av_packet_alloc());
   av::FramePtr frame(av_frame_alloc());
   if (!ctx || !packet || !frame) {
     LogWindow::Print("Decoding frame failed.");
     return -1;
   }
-  ctx->max_pixels = static_cast<std::int64_t>(kMaxPictureSide) * kMaxPictureSide;
 
   std::size_t size = 0;
-  switch (platform::ReadWholeFile(path, readBuffer, AV_INPUT_BUFFER_PADDING_SIZE,
-                                  kMaxFrameFileSize, &size, &error)) {
-    case platform::ReadResult::Ok:
-      break;
-    case platform::ReadResult::OpenFailed:
-      LogWindow::Print("src = %s", path);
-      LogWindow::Print("Can't open file (errno): %d", error);
-      return -1;
-    case platform::ReadResult::ReadFailed:
-    case platform::ReadResult::TooLarge:
-      LogWindow::Print("Can't open Read file (errno): %d", error);
-      return -1;
-  }
+  char why[96];
+  if (!ReadFrameFile(path, readBuffer, &size, why, sizeof why)) return -1;
 
   // No picture (an empty first file) is a failure here: a size of 0 x 0
   // would make a window with nothing in it; the caller keeps its default.
