@@ -11,7 +11,6 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "playback/video_child.h"
@@ -23,70 +22,51 @@ namespace video_child_test {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// One camera's date folder of minute folders holding frames of a few
-// hundredths of a second each.
+// Long enough for a loaded machine running sanitizers; only a failing test
+// waits it out.
+constexpr milliseconds kPatience{30000};
+
+// One camera's date folder of minute folders.
 class Backup {
  public:
-  Backup() : date_(dir_.Join("cam/2004-03-15")) {}
-
   // Writes the frames `names` into HH/MM and answers the minute's path.
   std::string Minute(int hour, int minute, const std::vector<std::string>& names,
                      int width = 64, int height = 48) {
     const std::string folder = MinutePath(hour, minute);
     testing_support::MakeDirs(folder);
+    sample::FrameSpec picture;
+    picture.width = width;
+    picture.height = height;
     for (const std::string& name : names) {
-      testing_support::WriteFile(folder + platform::kPathSeparator + name,
-                                 FrameBytes(width, height));
+      if (!sample::WriteFrame(folder + platform::kPathSeparator + name, picture))
+        throw std::runtime_error("WriteFrame " + name);
     }
     return folder;
   }
 
   std::string MinutePath(int hour, int minute) const {
-    char tail[16];
-    std::snprintf(tail, sizeof tail, "%c%02d%c%02d", platform::kPathSeparator,
-                  hour, platform::kPathSeparator, minute);
-    return date_ + tail;
+    char tail[32];
+    std::snprintf(tail, sizeof tail, "cam/2004-03-15/%02d/%02d", hour, minute);
+    return dir_.Join(tail);
   }
 
   // Names "SSCC.jpg" for `n` frames from `first` hundredths, `step` apart.
   static std::vector<std::string> Names(int n, int first, int step) {
     std::vector<std::string> names;
-    for (int i = 0; i < n; ++i) {
+    for (int code = first; code < first + n * step; code += step) {
       char name[16];
-      const int code = first + i * step;
       std::snprintf(name, sizeof name, "%02d%02d.jpg", (code / 100) % 100, code % 100);
       names.push_back(name);
     }
     return names;
   }
 
-  const testing_support::TempDir& dir() const { return dir_; }
-
  private:
-  // One picture per size, encoded once per process.
-  static const std::string& FrameBytes(int width, int height) {
-    static std::mutex mutex;
-    static std::vector<std::pair<std::pair<int, int>, std::string>> cache;
-    std::lock_guard<std::mutex> lock(mutex);
-    for (const auto& entry : cache) {
-      if (entry.first == std::make_pair(width, height)) return entry.second;
-    }
-    testing_support::TempDir scratch;
-    const std::string path = scratch.Join("frame.jpg");
-    sample::FrameSpec picture;
-    picture.width = width;
-    picture.height = height;
-    if (!sample::WriteFrame(path, picture)) throw std::runtime_error("WriteFrame failed");
-    cache.emplace_back(std::make_pair(width, height), testing_support::ReadFile(path));
-    return cache.back().second;
-  }
-
   testing_support::TempDir dir_;
-  std::string date_;
 };
 
-// Records every call with the time it came, thread-safely; Repaint paints the
-// child as the window's message handler would.
+// Records every call, thread-safely; Repaint paints the child as the
+// window's message handler would.
 class RecordingView : public VideoView {
  public:
   enum class Kind { Range, Thumb, Text, Draw, Ended };
@@ -94,16 +74,12 @@ class RecordingView : public VideoView {
     Kind kind;
     int value;  // range maximum, thumb, or the drawn picture's width
     std::string text;
-    Clock::time_point at;
   };
 
   VideoChild* child = nullptr;
-  // Runs inside Repaint before painting (e.g. to stall the playback thread).
-  std::function<void()> beforeRepaint;
-  // Runs inside SetSliderPosition, with the thumb position.
-  std::function<void(int)> onThumb;
-  // Runs inside ThreadEnded (e.g. to destroy the child there).
-  std::function<void()> onThreadEnded;
+  std::function<void()> beforeRepaint;  // e.g. to stall the playback thread
+  std::function<void(int)> onThumb;     // with the thumb position
+  std::function<void()> onThreadEnded;  // e.g. to destroy the child there
 
   void SetSliderRange(int maximum) override { Add(Kind::Range, maximum); }
   void SetSliderPosition(int position) override {
@@ -116,8 +92,8 @@ class RecordingView : public VideoView {
     return child ? child->Paint() : 0;
   }
   int DrawPicture(const BitmapHeader& header, const std::uint8_t* pixels) override {
-    // Touch the first and the last byte of the picture, so that sanitizers
-    // see the whole buffer read while the child may be decoding.
+    // Reads the first and last byte, so the sanitizers check the whole
+    // buffer while the child may be decoding.
     const int height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
     const std::size_t stride = (3 * static_cast<std::size_t>(header.biWidth) + 3) & ~std::size_t{3};
     volatile std::uint8_t sink = pixels[0];
@@ -131,58 +107,43 @@ class RecordingView : public VideoView {
     Add(Kind::Ended, 0);
   }
 
-  std::vector<Event> Events() const {
+  std::vector<int> Values(Kind kind) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-  std::vector<Event> Of(Kind kind) const {
-    std::vector<Event> out;
-    for (const Event& e : Events())
-      if (e.kind == kind) out.push_back(e);
+    std::vector<int> out;
+    for (const Event& e : events_)
+      if (e.kind == kind) out.push_back(e.value);
     return out;
   }
   std::vector<std::string> Texts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> out;
-    for (const Event& e : Of(Kind::Text)) out.push_back(e.text);
+    for (const Event& e : events_)
+      if (e.kind == Kind::Text) out.push_back(e.text);
     return out;
+  }
+  std::size_t Count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_.size();
   }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.clear();
   }
 
-  // Waits until `done(events)` holds; false after `timeout`.
-  bool WaitUntil(const std::function<bool(const std::vector<Event>&)>& done,
-                 milliseconds timeout = milliseconds(5000)) {
+  // Waits for `n` events of `kind` (texts: containing `part`).
+  bool WaitFor(Kind kind, std::size_t n = 1, const std::string& part = "") {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return done(events_); });
-  }
-  bool WaitForTexts(std::size_t n, milliseconds timeout = milliseconds(5000)) {
-    return WaitUntil([n](const std::vector<Event>& events) {
-      std::size_t texts = 0;
-      for (const Event& e : events) texts += e.kind == Kind::Text;
-      return texts >= n;
-    }, timeout);
-  }
-  bool WaitForText(const std::string& part, milliseconds timeout = milliseconds(5000)) {
-    return WaitUntil([&](const std::vector<Event>& events) {
-      for (const Event& e : events)
-        if (e.kind == Kind::Text && e.text.find(part) != std::string::npos) return true;
-      return false;
-    }, timeout);
-  }
-  bool WaitForEnd(milliseconds timeout = milliseconds(5000)) {
-    return WaitUntil([](const std::vector<Event>& events) {
-      for (const Event& e : events)
-        if (e.kind == Kind::Ended) return true;
-      return false;
-    }, timeout);
+    return changed_.wait_for(lock, kPatience, [&] {
+      std::size_t seen = 0;
+      for (const Event& e : events_) seen += e.kind == kind && e.text.find(part) != std::string::npos;
+      return seen >= n;
+    });
   }
 
  private:
   void Add(Kind kind, int value, const char* text = "") {
     std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back({kind, value, text, Clock::now()});
+    events_.push_back({kind, value, text});
     changed_.notify_all();
   }
 
@@ -192,9 +153,8 @@ class RecordingView : public VideoView {
 };
 
 // Waits for a condition polled on the calling thread.
-inline bool Eventually(const std::function<bool()>& done,
-                       milliseconds timeout = milliseconds(5000)) {
-  const Clock::time_point end = Clock::now() + timeout;
+inline bool Eventually(const std::function<bool()>& done) {
+  const Clock::time_point end = Clock::now() + kPatience;
   while (!done()) {
     if (Clock::now() > end) return false;
     std::this_thread::sleep_for(milliseconds(1));

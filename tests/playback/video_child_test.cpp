@@ -3,7 +3,6 @@
 // what ShowFrame and Paint hand to the view.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,54 +10,42 @@
 #include "tests/playback/video_child_fixture.h"
 
 using namespace video_child_test;
-using testing_support::TraceCapture;
 using Kind = RecordingView::Kind;
+using Shown = std::vector<std::pair<std::string, int>>;
 
 namespace {
 
-std::string Text(const char* folder, const char* name, std::size_t size = 64) {
-  std::vector<char> out(size, 'x');
-  FormatTimeText(folder, name, out.data(), out.size());
-  return std::string(out.data());
-}
-
-TEST(VideoChildTimeText, ShowsHourMinuteSecondAndHundredthsOfEveryScheme) {
+TEST(VideoChildTimeText, ShowsTheTimeOfEveryNamingSchemeWithinItsBuffer) {
   const std::string sep(1, platform::kPathSeparator);
-  const std::string folder = "root" + sep + "cam" + sep + "2004-03-15" + sep + "12" + sep + "58";
-  EXPECT_EQ(Text(folder.c_str(), "4307.jpg"), " 12 : 58 : 43 07");
-  EXPECT_EQ(Text(folder.c_str(), "43-07.jpg"), " 12 : 58 : 43 07");
-  EXPECT_EQ(Text(folder.c_str(), "43075.jpg"), " 12 : 58 : 43 07");
-  // An 8-character name of a millisecond folder shows its digits as they are.
-  EXPECT_EQ(Text(folder.c_str(), "4375.jpg"), " 12 : 58 : 43 75");
+  const std::string folder = "cam" + sep + "2004-03-15" + sep + "12" + sep + "58";
+  char out[32];
+  for (const char* name : {"4307.jpg", "43-07.jpg", "43075.jpg"}) {
+    FormatTimeText(folder.c_str(), name, out, sizeof out);
+    EXPECT_STREQ(out, " 12 : 58 : 43 07") << name;
+  }
+  FormatTimeText("5", nullptr, out, 6);  // what is missing shows as '?'
+  EXPECT_STREQ(out, " ?? :");
 }
 
-TEST(VideoChildTimeText, ShortPathsAndNamesAndSmallBuffersStayBounded) {
-  EXPECT_EQ(Text("5", "4"), " ?? : ?5 : 4? ??");
-  EXPECT_EQ(Text(nullptr, nullptr), " ?? : ?? : ?? ??");
-  EXPECT_EQ(Text("a/12/58", "4307.jpg", 6), " 12 :");
-  char untouched = 'u';
-  FormatTimeText("a/12/58", "4307.jpg", &untouched, 0);
-  EXPECT_EQ(untouched, 'u');
+std::string HourMinute(const std::string& folder) {
+  std::string hhmm = folder.substr(folder.size() - 5);
+  hhmm[2] = '/';
+  return hhmm;
+}
+
+// Steps until the child pauses; the frames answered as (HH/MM, index).
+Shown PlayToPause(VideoChild& child) {
+  Shown shown;
+  for (int guard = 0; guard < 200 && child.mode() != PlaybackMode::Pause; ++guard) {
+    const int index = child.Step();
+    if (index >= 0) shown.emplace_back(HourMinute(child.folder()), index);
+  }
+  return shown;
 }
 
 class VideoChildSteps : public ::testing::Test {
  protected:
   VideoChildSteps() : child(false, &view) { view.child = &child; }
-
-  // Steps until the child pauses; the frames answered as (HH/MM, index).
-  std::vector<std::pair<std::string, int>> PlayToPause() {
-    std::vector<std::pair<std::string, int>> shown;
-    for (int guard = 0; guard < 200 && child.mode() != PlaybackMode::Pause; ++guard) {
-      const int index = child.Step();
-      if (index >= 0) {
-        const std::string folder = child.folder();
-        std::string hhmm = folder.substr(folder.size() - 5);
-        hhmm[2] = '/';
-        shown.emplace_back(hhmm, index);
-      }
-    }
-    return shown;
-  }
 
   Backup backup;
   RecordingView view;
@@ -79,205 +66,125 @@ TEST_F(VideoChildSteps, ForwardWaitsTheGapAfterEachFrameThenPausesOnTheLast) {
   EXPECT_EQ(child.Step(), -1);
   EXPECT_EQ(child.mode(), PlaybackMode::Pause);
   EXPECT_EQ(child.position(), 2);
-
-  // A new Forward shows the last frame once more and pauses again.
-  child.SetMode(PlaybackMode::Forward);
-  EXPECT_EQ(child.Step(), 2);
-  EXPECT_EQ(child.Step(), -1);
-  EXPECT_EQ(child.mode(), PlaybackMode::Pause);
-  EXPECT_EQ(child.position(), 2);
-
   // The load sets range and thumb; each step puts the thumb on the frame
   // about to be shown.
-  std::vector<int> thumbs;
-  for (const auto& e : view.Of(Kind::Thumb)) thumbs.push_back(e.value);
-  EXPECT_EQ(thumbs, (std::vector<int>{0, 0, 1, 2, 2}));
-  ASSERT_EQ(view.Of(Kind::Range).size(), 1u);
-  EXPECT_EQ(view.Of(Kind::Range)[0].value, 2);
+  EXPECT_EQ(view.Values(Kind::Thumb), (std::vector<int>{0, 0, 1, 2}));
+  EXPECT_EQ(view.Values(Kind::Range), (std::vector<int>{2}));
 }
 
-TEST_F(VideoChildSteps, FastModesShowEveryThirdFrameAtAThirdOfTheDelay) {
+TEST_F(VideoChildSteps, EachModePlaysFromItsPositionAndPausesInsideTheList) {
   ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(10, 4300, 1)).c_str()), 0);
-  child.SetMode(PlaybackMode::FastForward);
-  const Clock::time_point start = Clock::now();
-  std::vector<int> shown;
-  for (int index; (index = child.Step()) >= 0;) shown.push_back(index);
-  EXPECT_EQ(shown, (std::vector<int>{0, 3, 6, 9}));
-  // 3 ms per hundredth over three hundredths, before each of the first three.
-  EXPECT_GE(MillisecondsBetween(start, Clock::now()), 25);
-  EXPECT_EQ(child.mode(), PlaybackMode::Pause);
-  EXPECT_EQ(child.position(), 9);
+  struct Case {
+    int from;
+    PlaybackMode mode;
+    std::vector<int> shown;  // then paused on the last of these
+    int pausedOn;
+    int sleptMs;  // the gaps between them: 10 ms a hundredth, 3 in fast modes
+  };
+  const Case cases[] = {
+      {-1, PlaybackMode::Rewind, {9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, 0, 90},  // none: from the end
+      {-1, PlaybackMode::FastForward, {0, 3, 6, 9}, 9, 27},               // none: from the start
+      {9, PlaybackMode::Forward, {9}, 9, 0},  // at the end: the last frame once more
+      {1, PlaybackMode::FastRewind, {1}, 1, 0},
+      {8, PlaybackMode::FastRewind, {8, 5, 2}, 2, 18},
+      {50, PlaybackMode::Forward, {}, 9, 0},  // beyond the list
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    child.SetPosition(c.from);
+    child.SetMode(c.mode);
+    const Clock::time_point start = Clock::now();
+    std::vector<int> shown;
+    for (const auto& frame : PlayToPause(child)) shown.push_back(frame.second);
+    EXPECT_GE(MillisecondsBetween(start, Clock::now()), c.sleptMs);
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(child.position(), c.pausedOn);
+  }
 
-  // FastRewind from 1 shows frame 1, passes the start, and stays on 1.
-  child.SetPosition(1);
-  child.SetMode(PlaybackMode::FastRewind);
-  EXPECT_EQ(child.Step(), 1);
-  EXPECT_EQ(child.Step(), -1);
-  EXPECT_EQ(child.mode(), PlaybackMode::Pause);
-  EXPECT_EQ(child.position(), 1);
-}
-
-TEST_F(VideoChildSteps, RewindStartsAtTheLastFrameOfAFreshListAndEndsStayInside) {
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(3, 0, 1)).c_str()), 0);
-  EXPECT_EQ(child.position(), -1);
-  child.SetMode(PlaybackMode::Rewind);
-  EXPECT_EQ(child.position(), 2);
-  std::vector<int> shown;
-  for (int index; (index = child.Step()) >= 0;) shown.push_back(index);
-  EXPECT_EQ(shown, (std::vector<int>{2, 1, 0}));
-  EXPECT_EQ(child.position(), 0);
-  child.SetMode(PlaybackMode::Rewind);
-  EXPECT_EQ(child.Step(), 0);
-  EXPECT_EQ(child.Step(), -1);
-
-  // A position beyond the list pauses on its last frame.
-  child.SetPosition(50);
-  child.SetMode(PlaybackMode::Forward);
-  EXPECT_EQ(child.Step(), -1);
-  EXPECT_EQ(child.position(), 2);
-  child.SetMode(PlaybackMode::Forward);
-  EXPECT_EQ(child.Step(), 2);
-}
-
-TEST_F(VideoChildSteps, PauseAndDraggingLeaveThingsWhereTheyAre) {
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(4, 0, 1)).c_str()), 0);
-  EXPECT_EQ(child.Step(), -1);  // made paused
-  EXPECT_EQ(child.position(), -1);
-  child.SetMode(PlaybackMode::Pause);
-  EXPECT_EQ(child.position(), -1);
-
-  view.Clear();
+  // While the user drags the thumb, playing leaves it alone.
+  child.SetPosition(0);
   child.SetDragging(true);
   child.SetMode(PlaybackMode::Forward);
+  view.Clear();
   EXPECT_EQ(child.Step(), 0);
-  EXPECT_EQ(child.Step(), 1);
-  EXPECT_TRUE(view.Of(Kind::Thumb).empty());
+  EXPECT_TRUE(view.Values(Kind::Thumb).empty());
   child.SetDragging(false);
-  EXPECT_EQ(child.Step(), 2);
-  ASSERT_EQ(view.Of(Kind::Thumb).size(), 1u);
+  EXPECT_EQ(child.Step(), 1);
+  EXPECT_EQ(view.Values(Kind::Thumb), (std::vector<int>{1}));
 }
 
-// Minutes 12:58 (2 frames), 12:59 (1), no hour 13, 14:03 (2), 14:05 empty,
-// 14:07 (1).
-class VideoChildMinutes : public VideoChildSteps {
- protected:
-  VideoChildMinutes() {
-    m1258 = backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
-    backup.Minute(12, 59, {"0000.jpg"});
-    backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});
-    testing_support::MakeDirs(backup.MinutePath(14, 5));
-    m1407 = backup.Minute(14, 7, {"0000.jpg"});
+TEST(VideoChildMinutes, MinuteEndsCrossOrPauseAsContinuationSays) {
+  Backup backup;
+  backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
+  backup.Minute(12, 59, {"0000.jpg"});
+  backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});  // no hour 13
+  testing_support::MakeDirs(backup.MinutePath(14, 5));
+  backup.Minute(14, 7, {"0000.jpg"});
+  struct Case {
+    bool continuous;
+    PlaybackMode mode;
+    int hour, minute;
+    Shown shown;  // ends paused on the last of these
+    std::vector<int> ranges;  // the slider resized for each minute loaded
+  };
+  const Case cases[] = {
+      {true, PlaybackMode::Forward, 12, 58,
+       {{"12/58", 0}, {"12/58", 1}, {"12/59", 0}, {"14/03", 0}, {"14/03", 1}, {"14/07", 0}},
+       {1, 0, 1, 0}},
+      {true, PlaybackMode::Rewind, 14, 7,
+       {{"14/07", 0}, {"14/03", 1}, {"14/03", 0}, {"12/59", 0}, {"12/58", 1}, {"12/58", 0}},
+       {0, 1, 0, 1}},
+      {false, PlaybackMode::Forward, 12, 58, {{"12/58", 0}, {"12/58", 1}}, {1}},
+      {false, PlaybackMode::Rewind, 14, 3, {{"14/03", 1}, {"14/03", 0}}, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.continuous << ", mode " << static_cast<int>(c.mode));
+    RecordingView view;
+    VideoChild child(c.continuous, &view);
+    view.child = &child;
+    ASSERT_EQ(child.LoadFrameList(backup.MinutePath(c.hour, c.minute).c_str()), 0);
+    child.SetMode(c.mode);
+    EXPECT_EQ(PlayToPause(child), c.shown);
+    EXPECT_EQ(HourMinute(child.folder()), c.shown.back().first);
+    EXPECT_EQ(child.position(), c.shown.back().second);
+    EXPECT_EQ(view.Values(Kind::Range), c.ranges);
   }
-  std::string m1258, m1407;
-};
-
-TEST_F(VideoChildMinutes, ForwardWithContinuationCrossesMinutesAndHoursAndPassesEmptyOnes) {
-  child.SetPlayContinuously(true);
-  ASSERT_EQ(child.LoadFrameList(m1258.c_str()), 0);
-  child.SetMode(PlaybackMode::Forward);
-  const auto shown = PlayToPause();
-  const std::vector<std::pair<std::string, int>> want = {
-      {"12/58", 0}, {"12/58", 1}, {"12/59", 0}, {"14/03", 0}, {"14/03", 1}, {"14/07", 0}};
-  EXPECT_EQ(shown, want);
-  // The date has no later minute: paused on the last frame of 14:07.
-  EXPECT_EQ(child.folder(), m1407);
-  EXPECT_EQ(child.position(), 0);
-  // Every minute loaded on the way resized the slider; the empty one did not.
-  std::vector<int> ranges;
-  for (const auto& e : view.Of(Kind::Range)) ranges.push_back(e.value);
-  EXPECT_EQ(ranges, (std::vector<int>{1, 0, 1, 0}));
 }
 
-TEST_F(VideoChildMinutes, RewindWithContinuationGoesBackToTheDatesFirstFrame) {
-  child.SetPlayContinuously(true);
-  ASSERT_EQ(child.LoadFrameList(m1407.c_str()), 0);
-  child.SetMode(PlaybackMode::Rewind);
-  const auto shown = PlayToPause();
-  const std::vector<std::pair<std::string, int>> want = {
-      {"14/07", 0}, {"14/03", 1}, {"14/03", 0}, {"12/59", 0}, {"12/58", 1}, {"12/58", 0}};
-  EXPECT_EQ(shown, want);
-  EXPECT_EQ(child.folder(), m1258);
-  EXPECT_EQ(child.position(), 0);
-}
+TEST_F(VideoChildSteps, ShowFrameDrawsThroughTheViewAndKeepsThePictureOnFailure) {
+  const std::string folder = backup.Minute(12, 58, {"4307.jpg", "4310.jpg"});
+  testing_support::WriteFile(folder + platform::kPathSeparator + "4320.jpg", "not a picture");
+  backup.Minute(12, 58, {"4330.jpg"}, 800, 600);  // larger than the usual buffer
+  ASSERT_EQ(child.LoadFrameList(folder.c_str()), 0);
+  EXPECT_EQ(child.Paint(), 0);  // nothing decoded: nothing drawn
+  EXPECT_TRUE(view.Values(Kind::Draw).empty());
 
-TEST_F(VideoChildMinutes, WithoutContinuationTheMinutesEndPauses) {
-  ASSERT_EQ(child.LoadFrameList(m1258.c_str()), 0);
-  child.SetMode(PlaybackMode::Forward);
-  EXPECT_EQ(PlayToPause(), (std::vector<std::pair<std::string, int>>{{"12/58", 0}, {"12/58", 1}}));
-  EXPECT_EQ(child.folder(), m1258);
-  child.TogglePlayContinuously();
-  child.SetMode(PlaybackMode::Forward);
-  const auto shown = PlayToPause();
-  ASSERT_FALSE(shown.empty());
-  EXPECT_EQ(shown.back().first, "14/07");
-}
+  view.Clear();
+  EXPECT_EQ(child.ShowFrame(0), 0);
+  EXPECT_EQ(view.Texts(), (std::vector<std::string>{" 12 : 58 : 43 07"}));
+  EXPECT_EQ(view.Values(Kind::Draw), (std::vector<int>{64}));
+  EXPECT_EQ(child.pictureHeight(), 48);
 
-TEST_F(VideoChildSteps, LoadFrameListReplacesTheListAndMovesTheSliderOnlyOnSuccess) {
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(3, 0, 1)).c_str()), 0);
+  // Outside the list, or a file that is no picture: nothing changes.
+  view.Clear();
+  for (int index : {4, -1, 2}) EXPECT_EQ(child.ShowFrame(index), -1) << index;
+  EXPECT_EQ(view.Count(), 0u);
+  EXPECT_EQ(child.Paint(), 0);
+  EXPECT_EQ(view.Values(Kind::Draw), (std::vector<int>{64}));
+
+  // The view reads the last byte of the larger picture (the sanitizers check).
+  EXPECT_EQ(child.ShowFrame(3), 0);
+  EXPECT_EQ(view.Values(Kind::Draw).back(), 800);
+  EXPECT_EQ(child.pictureHeight(), 600);
+
+  // A minute that cannot be listed empties the list and leaves the slider.
   child.SetPosition(2);
   view.Clear();
   EXPECT_EQ(child.LoadFrameList(backup.MinutePath(12, 30).c_str()), -1);
   EXPECT_EQ(child.count(), 0);
   EXPECT_EQ(child.position(), -1);
-  EXPECT_TRUE(view.Events().empty());
+  EXPECT_EQ(view.Count(), 0u);
   EXPECT_EQ(child.ShowFrame(0), -1);
-}
-
-TEST_F(VideoChildSteps, ShowFrameDecodesSetsTheTextAndDrawsThroughTheView) {
-  const std::string folder = backup.Minute(12, 58, {"4307.jpg", "4310.jpg"});
-  testing_support::WriteFile(folder + platform::kPathSeparator + "4320.jpg", "not a picture");
-  ASSERT_EQ(child.LoadFrameList(folder.c_str()), 0);
-  EXPECT_EQ(child.pictureWidth(), 0);
-  EXPECT_EQ(child.Paint(), 0);  // nothing decoded: nothing drawn
-  EXPECT_TRUE(view.Of(Kind::Draw).empty());
-
-  view.Clear();
-  EXPECT_EQ(child.ShowFrame(0), 0);
-  EXPECT_EQ(view.Texts(), (std::vector<std::string>{" 12 : 58 : 43 07"}));
-  ASSERT_EQ(view.Of(Kind::Draw).size(), 1u);
-  EXPECT_EQ(view.Of(Kind::Draw)[0].value, 64);
-  EXPECT_EQ(child.pictureWidth(), 64);
-  EXPECT_EQ(child.pictureHeight(), 48);
-
-  // Outside the list, or a file that is no picture: nothing changes.
-  view.Clear();
-  EXPECT_EQ(child.ShowFrame(3), -1);
-  EXPECT_EQ(child.ShowFrame(-1), -1);
-  EXPECT_EQ(child.ShowFrame(2), -1);
-  EXPECT_TRUE(view.Events().empty());
-  EXPECT_EQ(child.pictureWidth(), 64);
-  EXPECT_EQ(child.Paint(), 0);
-  EXPECT_EQ(view.Of(Kind::Draw).size(), 1u);
-}
-
-TEST_F(VideoChildSteps, APictureLargerThanTheUsualBufferIsDrawnWhole) {
-  // 800 x 600 x 3 is more than the 704 x 576 buffer: the view reads its
-  // last byte, which the sanitizers check.
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, {"0000.jpg"}, 800, 600).c_str()), 0);
-  EXPECT_EQ(child.ShowFrame(0), 0);
-  ASSERT_EQ(view.Of(Kind::Draw).size(), 1u);
-  EXPECT_EQ(view.Of(Kind::Draw)[0].value, 800);
-  EXPECT_EQ(child.pictureHeight(), 600);
-}
-
-TEST(VideoChild, WithoutAViewNothingIsDrawnAndTheTraceSaysWhy) {
-  Backup backup;
-  VideoChild child(false);
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, {"0000.jpg"}).c_str()), 0);
-  TraceCapture trace;
-  EXPECT_EQ(child.ShowFrame(0), -1);
-  EXPECT_TRUE(trace.Contains("Not available child"));
-  EXPECT_EQ(child.pictureWidth(), 64);  // decoded all the same
-  trace.Clear();
-  EXPECT_EQ(child.Paint(), -1);
-  EXPECT_TRUE(trace.Contains("Not available child"));
-}
-
-TEST(VideoChild, KeepsABoundedCameraName) {
-  VideoChild child(true);
-  const std::string longName(400, 'c');
-  child.SetCameraName(longName.c_str());
-  EXPECT_EQ(std::strlen(child.cameraName()), platform::kMaxPath - 1);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The playback thread with a user-interface thread (the test) acting on the
-// child while it plays: pausing and closing in the middle of a long gap, the
-// slider moved, a minute opened into a playing child, a stall, and the child
-// destroyed from its own thread's end. Run under TSan as well.
+// child while it plays. Run under TSan as well.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -16,19 +15,26 @@ using Kind = RecordingView::Kind;
 
 namespace {
 
+// Read only after Join, when the playback thread no longer calls it.
 struct HookLog {
-  std::mutex mutex;
-  std::vector<int> indices;
   std::vector<Clock::time_point> dues;
   bool dueAfterShown = false;
-  static void Hook(void* context, int index, Clock::time_point due, Clock::time_point shown) {
+  static void Hook(void* context, int, Clock::time_point due, Clock::time_point shown) {
     auto* log = static_cast<HookLog*>(context);
-    std::lock_guard<std::mutex> lock(log->mutex);
-    log->indices.push_back(index);
     log->dues.push_back(due);
     if (due > shown) log->dueAfterShown = true;
   }
 };
+
+// Two frames due `gap` apart; or the later step came more than a second late
+// (a loaded machine) and the engine re-anchored its clock there.
+::testing::AssertionResult PacedApart(Clock::duration between, milliseconds gap) {
+  if (between == gap || between > gap + std::chrono::seconds(1))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << std::chrono::duration_cast<std::chrono::microseconds>(between).count()
+         << " us apart, want " << gap.count() << " ms";
+}
 
 class VideoChildThread : public ::testing::Test {
  protected:
@@ -38,8 +44,8 @@ class VideoChildThread : public ::testing::Test {
     child.Join();
   }
 
-  // Used by the playback thread: members, so that they outlive it even when
-  // a test ends early.
+  // Members, so that they outlive the playback thread even when a test ends
+  // early.
   HookLog hook;
   std::atomic<bool> once{false};
   Backup backup;
@@ -47,80 +53,38 @@ class VideoChildThread : public ::testing::Test {
   VideoChild child;
 };
 
-
-TEST_F(VideoChildThread, PlaysAMinuteInOrderParksAtTheEndAndEndsOnRequest) {
+TEST_F(VideoChildThread, FramesAreDueAtTheirRecordedTimesWhateverDrawingCosts) {
+  // 30 ms apart; each drawing takes 10 ms, which must not add up. The first
+  // blocks the thread for 1.2 s, as a window busy elsewhere would: frame 1 is
+  // then due when the stall ends, not owed from before (and so drawn at once
+  // with those after it).
   child.SetFrameHook(&HookLog::Hook, &hook);
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, {"0000.jpg", "0002.jpg", "0004.jpg"}).c_str()), 0);
+  view.beforeRepaint = [this] {
+    std::this_thread::sleep_for(milliseconds(once.exchange(true) ? 10 : 1200));
+  };
+  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(8, 0, 3)).c_str()), 0);
   ASSERT_EQ(child.StartThread(), 0);
-  EXPECT_EQ(child.StartThread(), -1);  // one thread per child
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
   child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitForTexts(3));
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-  EXPECT_EQ(view.Texts(), (std::vector<std::string>{" 12 : 58 : 00 00", " 12 : 58 : 00 02",
-                                                    " 12 : 58 : 00 04"}));
-  EXPECT_EQ(view.Of(Kind::Draw).size(), 3u);
-  EXPECT_EQ(child.mode(), PlaybackMode::Pause);
-  EXPECT_EQ(child.position(), 2);
-
-  child.SetMode(PlaybackMode::Forward);  // the last frame once more
-  ASSERT_TRUE(view.WaitForTexts(4));
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-  EXPECT_EQ(view.Texts().back(), " 12 : 58 : 00 04");
-  {
-    std::lock_guard<std::mutex> lock(hook.mutex);
-    EXPECT_EQ(hook.indices, (std::vector<int>{0, 1, 2, 2}));
-    EXPECT_FALSE(hook.dueAfterShown);
-  }
-
-  // Closing a paused child: the parked thread wakes and ends at once.
-  const Clock::time_point asked = Clock::now();
+  ASSERT_TRUE(view.WaitFor(Kind::Text, 8));
   child.RequestQuit();
   child.Join();
-  EXPECT_LT(MillisecondsBetween(asked, Clock::now()), 1000);
-  EXPECT_EQ(view.Of(Kind::Ended).size(), 1u);
-}
-
-TEST_F(VideoChildThread, FramesAreDueAtTheirRecordedTimesWhateverDrawingCosts) {
-  // 30 ms apart; each drawing takes 10 ms, which must not add up.
-  child.SetFrameHook(&HookLog::Hook, &hook);
-  view.beforeRepaint = [] { std::this_thread::sleep_for(milliseconds(10)); };
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(5, 0, 3)).c_str()), 0);
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitForTexts(5));
-  child.RequestQuit();
-  child.Join();  // the hook is not called any more
-  ASSERT_EQ(hook.dues.size(), 5u);
-  for (int i = 1; i < 4; ++i) EXPECT_EQ(hook.dues[i] - hook.dues[i - 1], milliseconds(30)) << i;
-  EXPECT_EQ(hook.dues[4], hook.dues[3]);  // no gap follows the last frame
+  ASSERT_EQ(hook.dues.size(), 8u);
+  EXPECT_GT(hook.dues[1] - hook.dues[0], milliseconds(1100));
+  int exact = 0;
+  for (int i = 2; i < 7; ++i) {
+    EXPECT_TRUE(PacedApart(hook.dues[i] - hook.dues[i - 1], milliseconds(30))) << i;
+    exact += hook.dues[i] - hook.dues[i - 1] == milliseconds(30);
+  }
+  EXPECT_GT(exact, 0) << "every step more than a second late";
+  EXPECT_TRUE(PacedApart(hook.dues[7] - hook.dues[6], milliseconds(0)))
+      << "no gap follows the last frame";
   EXPECT_FALSE(hook.dueAfterShown);
 }
 
-TEST_F(VideoChildThread, AMinuteOpenedBetweenAStepAndItsDrawingIsNotDrawnWithTheOldIndex) {
-  const std::string other = backup.Minute(14, 3, Backup::Names(5, 0, 1));
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(5, 0, 1)).c_str()), 0);
-  // The playback thread moves the thumb right after choosing frame 2 and
-  // before drawing it: open the other minute just then.
-  view.onThumb = [this, other](int thumb) {
-    if (thumb == 2 && !once.exchange(true)) {
-      child.LoadFrameList(other.c_str());
-    }
-  };
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitForText(" 14 : 03 : 00 04"));
-  const auto texts = view.Texts();
-  std::size_t first = 0;
-  while (first < texts.size() && texts[first].find(" 14 : 03") == std::string::npos) ++first;
-  ASSERT_LT(first, texts.size());
-  EXPECT_EQ(texts[first], " 14 : 03 : 00 00");
-  EXPECT_EQ(first, 2u);  // 12:58 frames 0 and 1 only
-}
-
 TEST_F(VideoChildThread, PauseModeChangeAndQuitCutALongGapShort) {
-  // Frame 0 is drawn after the 3 s gap that follows it.
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, {"0000.jpg", "0300.jpg"}).c_str()), 0);
+  // Frame 0 is drawn after the 50 s gap that follows it; "at once" below is
+  // anything well short of that.
+  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, {"0000.jpg", "5000.jpg"}).c_str()), 0);
   ASSERT_EQ(child.StartThread(), 0);
   child.SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(Eventually([&] { return child.position() == 1; }));  // waiting for frame 0
@@ -128,17 +92,9 @@ TEST_F(VideoChildThread, PauseModeChangeAndQuitCutALongGapShort) {
   Clock::time_point asked = Clock::now();
   child.SetMode(PlaybackMode::Pause);
   ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-  EXPECT_LT(MillisecondsBetween(asked, Clock::now()), 1000);
+  EXPECT_LT(MillisecondsBetween(asked, Clock::now()), 10000);
   EXPECT_TRUE(view.Texts().empty());  // the frame waited for is not drawn...
   EXPECT_EQ(child.position(), 0);     // ...and playing resumes from it
-
-  // Rewind from frame 0 has no gap to wait: frame 0 at once, then the start.
-  asked = Clock::now();
-  child.SetMode(PlaybackMode::Rewind);
-  ASSERT_TRUE(view.WaitForTexts(1));
-  EXPECT_LT(MillisecondsBetween(asked, view.Of(Kind::Text)[0].at), 1000);
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-  EXPECT_EQ(child.position(), 0);
 
   // Closing a child in the middle of the gap.
   child.SetMode(PlaybackMode::Forward);
@@ -146,30 +102,64 @@ TEST_F(VideoChildThread, PauseModeChangeAndQuitCutALongGapShort) {
   asked = Clock::now();
   child.RequestQuit();
   child.Join();
-  EXPECT_LT(MillisecondsBetween(asked, Clock::now()), 1000);
-  EXPECT_EQ(view.Texts().size(), 1u);
+  EXPECT_LT(MillisecondsBetween(asked, Clock::now()), 10000);
+  EXPECT_TRUE(view.Texts().empty());
 }
 
-TEST_F(VideoChildThread, AfterAStallPlayingSkipsAheadInsteadOfRacing) {
-  // Frames 0.1 s apart; the first drawing blocks the thread for 1.2 s, as a
-  // window busy elsewhere would.
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(8, 0, 10)).c_str()), 0);
-  view.beforeRepaint = [this] {
-    if (!once.exchange(true)) std::this_thread::sleep_for(milliseconds(1200));
+TEST_F(VideoChildThread, AMinuteOpenedBetweenAStepAndItsDrawingPlaysFromItsStart) {
+  const std::string other = backup.Minute(14, 3, Backup::Names(5, 0, 1));
+  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(5, 0, 1)).c_str()), 0);
+  // The playback thread moves the thumb right after choosing frame 2 and
+  // before drawing it: open the other minute just then. Its frame 2 must not
+  // be drawn for the old list's index.
+  view.onThumb = [this, other](int thumb) {
+    if (thumb == 2 && !once.exchange(true)) child.LoadFrameList(other.c_str());
   };
   ASSERT_EQ(child.StartThread(), 0);
   child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitForTexts(4));
-  const auto texts = view.Of(Kind::Text);
-  // Frames after the stall keep their spacing (about 100 ms) instead of
-  // following each other at once to catch up with the lost second.
-  EXPECT_GE(MillisecondsBetween(texts[1].at, texts[2].at), 50);
-  EXPECT_GE(MillisecondsBetween(texts[2].at, texts[3].at), 50);
+  ASSERT_TRUE(view.WaitFor(Kind::Text, 1, " 14 : 03 : 00 04"));
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  EXPECT_EQ(view.Texts(), (std::vector<std::string>{
+                              " 12 : 58 : 00 00", " 12 : 58 : 00 01", " 14 : 03 : 00 00",
+                              " 14 : 03 : 00 01", " 14 : 03 : 00 02", " 14 : 03 : 00 03",
+                              " 14 : 03 : 00 04"}));
+  EXPECT_EQ(view.Values(Kind::Range), (std::vector<int>{4, 4}));
 }
 
-TEST_F(VideoChildThread, SliderMovesAndPaintsWhilePlayingAreSafeAndTheLastMoveWins) {
+TEST_F(VideoChildThread, AMinuteOpenedIntoARewindingChildIsNotLeftBeforeItsPositionIsSet) {
+  // 14:03 is opened into a child rewinding 14:07 with continuation, and its
+  // position set a little later (within the 10 s gaps of 14:03). In between,
+  // the fresh list's "no position" must not count as "before the first
+  // frame" and send it to 12:59.
+  child.SetPlayContinuously(true);
+  backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
+  backup.Minute(12, 59, {"0000.jpg", "0001.jpg"});
+  const std::string m1403 = backup.Minute(14, 3, {"0000.jpg", "1000.jpg", "2000.jpg"});
+  ASSERT_EQ(child.LoadFrameList(backup.Minute(14, 7, Backup::Names(40, 0, 5)).c_str()), 0);
+  ASSERT_EQ(child.StartThread(), 0);
+  child.SetMode(PlaybackMode::Rewind);
+  ASSERT_TRUE(view.WaitFor(Kind::Text, 2));
+
+  ASSERT_EQ(child.LoadFrameList(m1403.c_str()), 0);
+  std::this_thread::sleep_for(milliseconds(30));
+  child.SetPosition(0);
+  // Then back over the hour gap, pausing at the date's first frame.
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  const auto texts = view.Texts();
+  const auto after = std::find_if(texts.begin(), texts.end(), [](const std::string& text) {
+    return text.find(" 14 : 07") == std::string::npos;
+  });
+  EXPECT_EQ(std::vector<std::string>(after, texts.end()), (std::vector<std::string>{" 14 : 03 : 00 00", " 12 : 59 : 00 01",
+                                             " 12 : 59 : 00 00", " 12 : 58 : 00 01",
+                                             " 12 : 58 : 00 00"}));
+  EXPECT_EQ(child.position(), 0);
+}
+
+TEST_F(VideoChildThread, SliderMovesWhilePlayingAndPausedAndClosingAPausedChild) {
   ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(30, 0, 1)).c_str()), 0);
   ASSERT_EQ(child.StartThread(), 0);
+  EXPECT_EQ(child.StartThread(), -1);  // one thread per child
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
   child.SetMode(PlaybackMode::Forward);
   // The user-interface thread drags, paints and shows frames meanwhile.
   for (int i = 0; i < 150; ++i) {
@@ -179,10 +169,15 @@ TEST_F(VideoChildThread, SliderMovesAndPaintsWhilePlayingAreSafeAndTheLastMoveWi
     if (i % 25 == 0) child.SetMode(i % 50 ? PlaybackMode::Forward : PlaybackMode::Rewind);
     std::this_thread::sleep_for(milliseconds(1));
   }
-  child.SetMode(PlaybackMode::Forward);
+  // The last move wins: on to the end from there, and paused on the last frame.
   child.SetPosition(25);
+  child.SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(Eventually([&] { return child.parked() && child.position() == 29; }));
-  EXPECT_EQ(view.Texts().back(), " 12 : 58 : 00 29");
+  std::vector<std::string> texts = view.Texts();
+  ASSERT_GE(texts.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(texts.end() - 5, texts.end()),
+            (std::vector<std::string>{" 12 : 58 : 00 25", " 12 : 58 : 00 26", " 12 : 58 : 00 27",
+                                      " 12 : 58 : 00 28", " 12 : 58 : 00 29"}));
 
   // Paused: the window sets the position and shows the frame at once;
   // Forward then plays on from there.
@@ -191,70 +186,22 @@ TEST_F(VideoChildThread, SliderMovesAndPaintsWhilePlayingAreSafeAndTheLastMoveWi
   EXPECT_EQ(view.Texts().back(), " 12 : 58 : 00 05");
   const std::size_t shown = view.Texts().size();
   child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitForTexts(shown + 2));
-  const auto texts = view.Texts();
+  ASSERT_TRUE(view.WaitFor(Kind::Text, shown + 2));
+  texts = view.Texts();
   EXPECT_EQ(texts[shown], " 12 : 58 : 00 05");
   EXPECT_EQ(texts[shown + 1], " 12 : 58 : 00 06");
-}
 
-TEST_F(VideoChildThread, AMinuteOpenedIntoAPlayingChildPlaysFromItsStart) {
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(40, 0, 5)).c_str()), 0);
-  const std::string other = backup.Minute(14, 3, Backup::Names(3, 0, 2));
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitForTexts(2));
-
-  ASSERT_EQ(child.LoadFrameList(other.c_str()), 0);
-  child.SetPosition(0);
-  ASSERT_TRUE(view.WaitForText(" 14 : 03 : 00 04"));
+  // Closing a paused child: the parked thread wakes and ends.
   ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-
-  const auto texts = view.Texts();
-  std::size_t first = 0;
-  while (first < texts.size() && texts[first].find(" 14 : 03") == std::string::npos) ++first;
-  const std::vector<std::string> after(texts.begin() + first, texts.end());
-  EXPECT_EQ(after, (std::vector<std::string>{" 14 : 03 : 00 00", " 14 : 03 : 00 02",
-                                             " 14 : 03 : 00 04"}));
-  EXPECT_EQ(view.Of(Kind::Range).back().value, 2);
-}
-
-TEST_F(VideoChildThread, AMinuteOpenedIntoARewindingChildIsNotLeftBeforeItsPositionIsSet) {
-  // Rewinding 14:07 with continuation; 14:03 is opened into it and its
-  // position set a little later. In between, the thread must not take the
-  // fresh list's "no position" for "before the first frame" and leave for
-  // 12:59.
-  child.SetPlayContinuously(true);
-  backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
-  backup.Minute(12, 59, {"0000.jpg", "0001.jpg"});
-  const std::string m1403 = backup.Minute(14, 3, {"0000.jpg", "0050.jpg", "0100.jpg"});
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(14, 7, Backup::Names(40, 0, 5)).c_str()), 0);
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Rewind);
-  ASSERT_TRUE(view.WaitForTexts(2));
-
-  ASSERT_EQ(child.LoadFrameList(m1403.c_str()), 0);
-  const std::size_t before = view.Texts().size();
-  std::this_thread::sleep_for(milliseconds(30));
-  child.SetPosition(0);
-  // Then back over the hour gap to 12:59 and 12:58, pausing at the date's
-  // first frame.
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-  const auto texts = view.Texts();
-  ASSERT_GT(texts.size(), before);
-  std::size_t first = before;
-  while (first < texts.size() && texts[first].find(" 14 : 07") != std::string::npos) ++first;
-  const std::vector<std::string> after(texts.begin() + first, texts.end());
-  EXPECT_EQ(after, (std::vector<std::string>{" 14 : 03 : 00 00", " 12 : 59 : 00 01",
-                                             " 12 : 59 : 00 00", " 12 : 58 : 00 01",
-                                             " 12 : 58 : 00 00"}));
-  EXPECT_EQ(child.position(), 0);
+  child.RequestQuit();
+  ASSERT_TRUE(view.WaitFor(Kind::Ended));
+  child.Join();
 }
 
 TEST(VideoChildEnd, TheChildMayBeDestroyedFromItsOwnThreadsLastCall) {
-  // As the program's ChildManager::Unload does on the playback thread. The
-  // view outlives the detached thread.
+  // As the program does on the playback thread. The view outlives the
+  // detached thread.
   static RecordingView view;
-  view.Clear();
   Backup backup;
   auto* child = new VideoChild(false, &view);
   view.child = child;
@@ -267,7 +214,7 @@ TEST(VideoChildEnd, TheChildMayBeDestroyedFromItsOwnThreadsLastCall) {
   child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(Eventually([&] { return child->position() == 1; }));  // mid-gap
   child->RequestQuit();
-  ASSERT_TRUE(view.WaitForEnd());
+  ASSERT_TRUE(view.WaitFor(Kind::Ended));
   EXPECT_EQ(view.child, nullptr);
 }
 
