@@ -142,8 +142,11 @@ TEST(ExportCliRun, ExitCodesAndMessages) {
 // arrives after the export has ended falls on the test's own handler.
 TEST(ExportCliRun, InterruptCancels) {
   TempDir dir;
-  for (int m = 0; m < 6; ++m)
-    MakeMinute(dir, "h/2004-03-15/12/0" + std::to_string(m), Spaced(10, 10, 60), 176, 144);
+  // Frames 2 s apart at 10 frames per second give 20 pictures each: the
+  // export lasts long enough for the interrupt to come first under load.
+  MakeMinute(dir, "h/2004-03-15/12/00", {10, 20}, 352, 288);
+  for (int m = 1; m < 6; ++m)
+    MakeMinute(dir, "h/2004-03-15/12/0" + std::to_string(m), Spaced(10, 200, 30), 352, 288);
   void (*previous)(int) = std::signal(SIGINT, SIG_IGN);
   Result r{};
   std::atomic<bool> done{false};

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -64,20 +66,27 @@ inline std::string Folder(const testing_support::TempDir& dir, const std::string
 }
 
 // A minute folder of real JPEG frames at the given times (centisecond
-// names); returns its path with the final separator.
+// names), each made once per size and time; returns its path with the
+// final separator.
 inline std::string MakeMinute(const testing_support::TempDir& dir, const std::string& relative,
                               const std::vector<int>& times, int width = 64, int height = 48) {
+  static std::map<std::tuple<int, int, int>, std::string> made;
   testing_support::MakeDirs(dir.Join(relative));
   const std::string folder = Folder(dir, relative);
   for (int t : times) {
     char name[16];
     std::snprintf(name, sizeof name, "%04d.jpg", t);
-    sample::FrameSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.centis = t;
-    spec.quality = 8;
-    EXPECT_TRUE(sample::WriteFrame(folder + name, spec)) << folder + name;
+    std::string& bytes = made[std::make_tuple(width, height, t)];
+    if (bytes.empty()) {
+      sample::FrameSpec spec;
+      spec.width = width;
+      spec.height = height;
+      spec.centis = t;
+      spec.quality = 8;
+      EXPECT_TRUE(sample::WriteFrame(folder + name, spec)) << folder + name;
+      bytes = testing_support::ReadFile(folder + name);
+    }
+    testing_support::WriteFile(folder + name, bytes);
   }
   return folder;
 }
