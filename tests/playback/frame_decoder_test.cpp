@@ -122,7 +122,7 @@ TEST(FrameDecoder, EachLayoutAndSizeGivesTheRightColoursInPaddedRows) {
     EXPECT_GT(last[1], 60);
 
     const std::size_t bytes = static_cast<std::size_t>(d.stride()) * c.h;
-    if (bytes <= capacity) EXPECT_EQ(d.pixels(), buffer) << "a picture that fits allocates nothing";
+    EXPECT_TRUE(bytes > capacity || d.pixels() == buffer) << "a picture that fits allocates";
     capacity = std::max(capacity, bytes);
     buffer = d.pixels();
   }
