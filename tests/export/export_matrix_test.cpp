@@ -1,8 +1,10 @@
-// Every export the job can start gives a file a standard player opens: the
-// four formats, every frame rate the job chooses, odd and large pictures,
-// repeats, gaps and a cancelled export. Natively ffprobe reads each file
-// back; without it (or under Wine) the signatures and the job's counts are
-// still checked.
+// Whole exports on one job object: the frame rate is 100 / step clamped to
+// 1..25, each picture repeats to fill the time to the next, a gap over 2 s
+// is written once, an unreadable frame's time goes to the next, folders
+// without frames leave the list, the output takes the format's extension.
+// Natively ffprobe reads each file back (under Wine the signatures are
+// checked): the four formats, every rate, odd and large pictures, a
+// cancelled export.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -34,22 +36,25 @@ struct Format {
 };
 
 const std::string kAsf = "\x30\x26\xb2\x75\x8e\x66\xcf\x11";
-const Format kFormats[] = {{6, ".mpg", "mpeg", "mpeg1video", std::string("\x00\x00\x01\xba", 4)},
+const std::string kMpg("\x00\x00\x01\xba", 4);
+const Format kFormats[] = {{6, ".mpg", "mpeg", "mpeg1video", kMpg},
                            {1, ".avi", "avi", "mpeg4", "RIFF"},
                            {2, ".asf", "asf", "msmpeg4v3", kAsf},
-                           {4, ".wmv", "asf", "wmv1", kAsf}};
+                           {4, ".wmv", "asf", "wmv1", kAsf},
+                           {-1, ".mpg", "mpeg", "mpeg1video", kMpg}};  // none selected
 
 struct Case {
   const Format* format;
   int width, height;
-  std::vector<std::vector<int>> folders;  // frame times
+  std::vector<std::vector<int>> folders;  // frame times; none: an empty folder
   int fps, pictures;                      // what the job's algorithm gives
   int cancelAfterSteps;                   // 0: runs to the end
+  const char* broken;                     // a frame file that does not decode
 };
 
 }  // namespace
 
-TEST(ExportMatrix, FfprobeReadsEveryExportBack) {
+TEST(ExportMatrix, WholeExportsReadBack) {
   // Four frames `step` apart: 100 / step frames per second, three pictures.
   const int steps[] = {4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16, 20, 25, 33, 50, 100};
   const int rates[] = {25, 20, 16, 14, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
@@ -62,35 +67,52 @@ TEST(ExportMatrix, FfprobeReadsEveryExportBack) {
     for (int f = 0; f < 4; ++f)
       if (f == 0 || i % 4 == f)
         cases.push_back({&kFormats[f], sizes[i / 4][0], sizes[i / 4][1],
-                         {Spaced(10, steps[i], 4)}, rates[i], 3, 0});
-  cases.push_back({&kFormats[1], 1920, 1080, {Spaced(10, 20, 3)}, 5, 2, 0});
-  cases.push_back({&kFormats[0], 1920, 1080, {Spaced(10, 20, 3)}, 5, 2, 0});
-  cases.push_back({&kFormats[3], 1280, 720, {Spaced(10, 20, 3)}, 5, 2, 0});
-  // Repeats fill the time, a gap over 2 s is written once, the next folder
-  // starts afresh; cancelled after a few pictures, the part is a whole file.
-  const std::vector<std::vector<int>> gaps = {{10, 50, 60, 400, 410}, Spaced(100, 10, 12)};
-  for (const Format& f : kFormats) {
-    cases.push_back({&f, 176, 144, gaps, 10, 4 + 1 + 1 + 1 + 11, 0});
-    cases.push_back({&f, 176, 144, gaps, 10, 4 + 1 + 1 + 1 + 11, 6});
+                         {Spaced(10, steps[i], 4)}, rates[i], 3, 0, nullptr});
+  const Format &mpg = kFormats[0], &avi = kFormats[1], &asf = kFormats[2], &wmv = kFormats[3];
+  cases.push_back({&avi, 1920, 1080, {Spaced(10, 20, 3)}, 5, 2, 0, nullptr});
+  cases.push_back({&mpg, 1920, 1080, {Spaced(10, 20, 3)}, 5, 2, 0, nullptr});
+  cases.push_back({&wmv, 1280, 720, {Spaced(10, 20, 3)}, 5, 2, 0, nullptr});
+  // Spacing 3 (under a frame): each picture once; spacing 150: two pictures.
+  cases.push_back({&kFormats[4], 176, 144, {{10, 13, 16, 20}}, 25, 3, 0, nullptr});
+  cases.push_back({&avi, 176, 144, {{10, 160}}, 1, 2, 0, nullptr});
+  cases.push_back({&avi, 176, 144, {{100}, {2000}}, 1, 0, 0, nullptr});  // an empty file
+  // 10 and 20 once, 30 fails, 40 covers 30..50 twice.
+  cases.push_back({&asf, 176, 144, {{10, 20, 30, 40, 50}}, 10, 4, 0, "0030.jpg"});
+  // 0000.jpg is unusable: 0020.jpg starts the folder.
+  cases.push_back({&mpg, 176, 144, {{}, {10, 20, 30}, {}, {0, 20, 30, 40}}, 10, 4, 0, nullptr});
+  // 10 -> 50 four pictures, 50 -> 60 one; in the next folder a 3.9 s gap
+  // once, exactly 2 s filled, 600 -> 610 one. Cancelled after a few
+  // pictures, the part is a whole file.
+  const std::vector<std::vector<int>> gaps = {{10, 50, 60}, {10, 400, 600, 610}};
+  for (int f = 0; f < 4; ++f) {
+    cases.push_back({&kFormats[f], 176, 144, gaps, 10, 4 + 1 + 1 + 20 + 1, 0, nullptr});
+    cases.push_back({&kFormats[f], 176, 144, gaps, 10, 4 + 1 + 1 + 20 + 1, 3, nullptr});
   }
 
   TempDir dir;
+  FakeUi ui;
+  ExportJob job(&ui);
   std::vector<std::string> paths;
   std::vector<int> written;  // pictures
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
     const std::string name = "c" + std::to_string(i);
     SCOPED_TRACE(name);
-    FakeUi ui;
-    for (const std::vector<int>& times : c.folders)
+    ui.folders.clear();
+    std::vector<std::string> kept;
+    for (const std::vector<int>& times : c.folders) {
       ui.folders.push_back(MakeMinute(dir, name + "_" + std::to_string(ui.folders.size()), times,
                                       c.width, c.height));
+      if (!times.empty()) kept.push_back(ui.folders.back());
+    }
+    if (c.broken) testing_support::WriteFile(ui.folders[0] + c.broken, "not a picture");
     ui.format = c.format->code;
-    ui.outputName = dir.Join(name);
-    ExportJob job(&ui);
+    ui.outputName = dir.Join(name + ".avi");
+    ui.status.clear();
     ui.onStep = [&, steps = 0]() mutable {
       if (++steps == c.cancelAfterSteps) job.stopRequested = 1;
     };
+    testing_support::TraceCapture trace;
     {
       testing_support::StderrCapture quiet;
       ASSERT_TRUE(job.Start());
@@ -100,12 +122,19 @@ TEST(ExportMatrix, FfprobeReadsEveryExportBack) {
     written.push_back(job.picturesWritten());
     EXPECT_EQ(ui.outputName, dir.Join(name) + c.format->extension);
     EXPECT_EQ(job.fps(), c.fps);
+    EXPECT_EQ(ui.folders, kept);
+    EXPECT_EQ(ui.rangeHigh, job.framesMeasured() - 1);
+    EXPECT_EQ(trace.Lines(), c.broken ? std::vector<std::string>{"Decoding failed!"}
+                                      : std::vector<std::string>{});
     if (c.cancelAfterSteps) {
       EXPECT_EQ(job.outcome(), ExportJob::Outcome::kCancelled);
+      EXPECT_FALSE(ui.Completed());
       EXPECT_LT(written[i], c.pictures);
       EXPECT_GE(written[i], c.cancelAfterSteps);
     } else {
       EXPECT_EQ(job.outcome(), ExportJob::Outcome::kCompleted);
+      EXPECT_TRUE(ui.Completed());
+      EXPECT_EQ(ui.position, ui.rangeHigh);
       EXPECT_EQ(written[i], c.pictures);
     }
   }
@@ -128,6 +157,10 @@ TEST(ExportMatrix, FfprobeReadsEveryExportBack) {
     const int pictures = written[i];
     SCOPED_TRACE(paths[i]);
     const std::string bytes = ReadFile(paths[i]);
+    if (c.pictures == 0) {
+      EXPECT_EQ(bytes, "");
+      continue;
+    }
     ASSERT_GT(bytes.size(), f.signature.size());
     EXPECT_EQ(bytes.compare(0, f.signature.size(), f.signature), 0);
     if (!probed) continue;
@@ -153,11 +186,12 @@ TEST(ExportMatrix, FfprobeReadsEveryExportBack) {
     const double frame = 1.0 / c.fps;
     // ASF keeps millisecond time stamps and no frame rate; MPEG-1's header
     // holds only the rates it codes (with FFmpeg's 5, 10 and 12).
+    const bool mpeg = f.signature == kMpg;
     const bool mpeg1Codes = c.fps == 25 || c.fps == 5 || c.fps == 10 || c.fps == 12;
-    if (f.code == 1 || (f.code == 6 && mpeg1Codes)) {
+    if (f.code == 1 || (mpeg && mpeg1Codes)) {
       EXPECT_EQ(p["r_frame_rate"], std::to_string(c.fps) + "/1");
     }
-    if (f.code != 6) {
+    if (!mpeg) {
       EXPECT_NEAR(std::atof(p["duration"].c_str()), pictures * frame, 0.0015);
     }
     // Every known packet time lies on the frame grid, rising, within the
