@@ -193,3 +193,22 @@ TEST(FrameDecoder, BadFilesAndHugePicturesKeepThePreviousPictureAndLeaveATrace) 
   ASSERT_EQ(d.Decode(dir.Join("edge.jpg").c_str()), 0) << d.lastError();
   EXPECT_TRUE(PixelNear(d, 8191, 7, {128, 128, 128}));
 }
+
+TEST(GetImageSize, ProbesTheFirstListedFileAndLeavesOutputsOnFailure) {
+  TempDir dir;
+  testing_support::MakeDirs(dir.Join("m/00.jpg"));  // a folder that matches is passed over
+  Frame(dir, "m/0002.jpg", 176, 144);
+  Frame(dir, "m/0001.jpg", 352, 240);
+  std::vector<std::uint8_t> buffer;
+  int w = 0, h = 0;
+  ASSERT_EQ(GetImageSize(dir.Join("m").c_str(), &w, &h, buffer), 0);
+  EXPECT_EQ(w, 352);
+  EXPECT_EQ(h, 240);
+
+  WriteFile(dir.Join("e/0001.jpg"), "");  // no picture is no size
+  for (const char* folder : {"e", "none"}) {
+    w = h = 7;
+    EXPECT_EQ(GetImageSize(dir.Join(folder).c_str(), &w, &h, buffer), -1) << folder;
+    EXPECT_EQ(w + h, 14) << folder;
+  }
+}
