@@ -6,36 +6,35 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <unistd.h>
 #endif
 
+#include "tests/support/test_support.h"
+
 namespace testing_support {
 
 class StderrCapture {
  public:
-  StderrCapture() : file_(std::tmpfile()) {
+  StderrCapture() : path_(dir_.Join("stderr.txt")) {
     std::fflush(stderr);
-    if (file_) saved_ = dup(2);
-    if (saved_ >= 0) dup2(fileno(file_), 2);
+    saved_ = dup(2);
+    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 2);
+    close(fd);
   }
-  ~StderrCapture() {
-    Stop();
-    if (file_) std::fclose(file_);
-  }
-  StderrCapture(const StderrCapture&) = delete;
-  StderrCapture& operator=(const StderrCapture&) = delete;
+  ~StderrCapture() { Stop(); }
 
   // Ends the capture; the lines written since it began, without line ends.
   std::vector<std::string> Lines() {
     Stop();
     std::vector<std::string> lines(1);
-    if (file_) std::rewind(file_);
-    for (int c; file_ && (c = std::fgetc(file_)) != EOF;) {
+    for (char c : ReadFile(path_)) {
       if (c != '\n') {
-        lines.back() += static_cast<char>(c);
+        lines.back() += c;
         continue;
       }
       if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
@@ -54,7 +53,8 @@ class StderrCapture {
     saved_ = -1;
   }
 
-  std::FILE* file_;
+  TempDir dir_;
+  std::string path_;
   int saved_ = -1;
 };
 
