@@ -78,12 +78,12 @@ inline std::string MakeMinute(const testing_support::TempDir& dir, const std::st
     std::snprintf(name, sizeof name, "%04d.jpg", t);
     std::string& bytes = made[std::make_tuple(width, height, t)];
     if (bytes.empty()) {
-      sample::FrameSpec spec;
-      spec.width = width;
-      spec.height = height;
-      spec.centis = t;
-      spec.quality = 8;
-      EXPECT_TRUE(sample::WriteFrame(folder + name, spec)) << folder + name;
+      sample::FrameSpec frame;
+      frame.width = width;
+      frame.height = height;
+      frame.centis = t;
+      frame.quality = 8;
+      EXPECT_TRUE(sample::WriteFrame(folder + name, frame)) << folder + name;
       bytes = testing_support::ReadFile(folder + name);
     }
     testing_support::WriteFile(folder + name, bytes);
