@@ -170,6 +170,7 @@ class ConsoleUi : public ExportUi {
   std::string bitRate;
   int format = 6;
   std::string lastFrame;  // the frame being loaded (the status text)
+  std::string mismatch;   // the job's size-mismatch message
 
   int FolderCount() override { return static_cast<int>(folders.size()); }
   bool GetFolder(int index, char* out, std::size_t size) override {
@@ -211,10 +212,8 @@ class ConsoleUi : public ExportUi {
     Render(false);
   }
   void SetButtonText(const char*) override {}
-  void ShowMismatch(const char* text) override {
-    EndBar();
-    std::fprintf(err_, "orvanel-cli: export: %s\n", text);
-  }
+  // Kept for the one closing line that names the frame and the file.
+  void ShowMismatch(const char* text) override { mismatch = text; }
 
   // Ends the progress bar's line (at a message, and when the job is over).
   void EndBar() {
@@ -394,9 +393,9 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
       return 1;
     case ExportJob::Outcome::kMismatch:
       std::fprintf(err,
-                   "orvanel-cli: export: '%s': picture size differs from the first frame's; "
-                   "stopped, '%s' keeps the part written before it\n",
-                   ui.lastFrame.c_str(), written.c_str());
+                   "orvanel-cli: export: '%s': picture size differs from the first frame's "
+                   "(%s); stopped, '%s' keeps the part written before it\n",
+                   ui.lastFrame.c_str(), ui.mismatch.c_str(), written.c_str());
       return 1;
     case ExportJob::Outcome::kOutputFailed:
       std::fprintf(err, "orvanel-cli: export: '%s': cannot create the output file\n",

@@ -118,8 +118,9 @@ TEST(ExportCliRun, ExitCodesAndMessages) {
       {{"-o", out, missing}, 2, "'" + missing + "': no such folder"},
       {{"-o", out, "--format"}, 2, "--format needs"},
       {{"-o", dir.Join("no/such/folder/out"), minute}, 2, "cannot create the output file"},
-      {{"-o", out, dir.Join("a")}, 1, "orvanel-cli: export: Image mismatch : 64x48 != 80x48\n"},
-      {{"-o", out, dir.Join("a")}, 1, "0010.jpg': picture size differs"},
+      {{"-o", out, dir.Join("a")}, 1,
+       "0010.jpg': picture size differs from the first frame's (Image mismatch : 64x48 != 80x48); "
+       "stopped"},
       {{"-o", out, dir.Join("b/2004-03-15/12")}, 1, "no picture written"},
       {{"-o", out, dir.Join("c")}, 1, "no minute folders"},
       // Not a terminal: plain progress lines up to 100%.
