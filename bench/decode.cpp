@@ -28,13 +28,13 @@ namespace {
 
 int Make(const std::string& folder, int count) {
   for (int i = 0; i < count; ++i) {
-    sample::FrameSpec spec;
-    spec.hour = 12;
-    spec.minute = 58;
-    spec.centis = i * 6000 / count;  // a picture that changes every frame
+    sample::FrameSpec shot;
+    shot.hour = 12;
+    shot.minute = 58;
+    shot.centis = i * 6000 / count;  // a picture that changes every frame
     char name[32];
-    std::snprintf(name, sizeof name, "%c%04d.jpg", platform::kPathSeparator, spec.centis);
-    if (!sample::WriteFrame(folder + name, spec)) return 1;
+    std::snprintf(name, sizeof name, "%c%04d.jpg", platform::kPathSeparator, shot.centis);
+    if (!sample::WriteFrame(folder + name, shot)) return 1;
   }
   std::printf("written: %d\n", count);
   return 0;

@@ -20,10 +20,10 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   const int minutes = std::atoi(argv[2]);
   const int spacing = std::atoi(argv[3]);
-  sample::FrameSpec spec;
+  sample::FrameSpec shot;
   if (argc == 6) {
-    spec.width = std::atoi(argv[4]);
-    spec.height = std::atoi(argv[5]);
+    shot.width = std::atoi(argv[4]);
+    shot.height = std::atoi(argv[5]);
   }
   if (minutes < 1 || minutes > 60 || spacing < 1 || spacing > 5999) {
     std::fputs("bench-export_frames: MINUTES 1-60, CENTIS 1-5999\n", stderr);
@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
     for (int t = spacing; t < 6000; t += spacing) {
       char path[300];
       std::snprintf(path, sizeof path, "%s%c%04d.jpg", folder, sep, t);
-      spec.hour = 12;
-      spec.minute = m;
-      spec.centis = t;
-      if (!sample::WriteFrame(path, spec)) return 1;
+      shot.hour = 12;
+      shot.minute = m;
+      shot.centis = t;
+      if (!sample::WriteFrame(path, shot)) return 1;
       ++perMinute;
     }
   }

@@ -114,8 +114,8 @@ void DrawDigit(Canvas& c, int x, int y, int w, int h, int t, int digit) {
   if (s & 0x40) c.Fill(x, mid, x + w, mid + t, kClockInk);
 }
 
-void DrawPicture(AVFrame* f, const FrameSpec& spec) {
-  Canvas c(f, spec.chroma);
+void DrawPicture(AVFrame* f, const FrameSpec& shot) {
+  Canvas c(f, shot.chroma);
   const int w = f->width, h = f->height;
   c.Background();
 
@@ -139,9 +139,9 @@ void DrawPicture(AVFrame* f, const FrameSpec& spec) {
   c.Fill(x - gap, y - gap, x + text + gap, y + dh + gap, kClockBack);
   // Times out of range are drawn clamped rather than refused: the picture
   // only has to show roughly where it is.
-  const int hour = std::clamp(spec.hour, 0, 99);
-  const int minute = std::clamp(spec.minute, 0, 99);
-  const int centis = std::clamp(spec.centis, 0, 5999);
+  const int hour = std::clamp(shot.hour, 0, 99);
+  const int minute = std::clamp(shot.minute, 0, 99);
+  const int centis = std::clamp(shot.centis, 0, 5999);
   const int secs = centis / 100, hundredths = centis % 100;
   const int digits[8] = {hour / 10,       hour % 10,      minute / 10,
                          minute % 10,     secs / 10,      secs % 10,
@@ -203,7 +203,7 @@ bool Fail(std::string* error, const std::string& path, const char* what,
   return false;
 }
 
-bool OpenEncoder(Encoder& e, const FrameSpec& spec, const std::string& path,
+bool OpenEncoder(Encoder& e, const FrameSpec& shot, const std::string& path,
                  std::string* error) {
   e = Encoder{};
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
@@ -212,18 +212,18 @@ bool OpenEncoder(Encoder& e, const FrameSpec& spec, const std::string& path,
   av::FramePtr frame(av_frame_alloc());
   av::PacketPtr packet(av_packet_alloc());
   if (!ctx || !frame || !packet) return Fail(error, path, "out of memory");
-  ctx->width = spec.width;
-  ctx->height = spec.height;
-  ctx->pix_fmt = PixelFormatOf(spec.chroma);
+  ctx->width = shot.width;
+  ctx->height = shot.height;
+  ctx->pix_fmt = PixelFormatOf(shot.chroma);
   ctx->color_range = AVCOL_RANGE_JPEG;
   ctx->time_base = AVRational{1, 25};
   ctx->thread_count = 1;  // one slice: the same bytes on every run
   ctx->flags |= AV_CODEC_FLAG_QSCALE;
-  ctx->global_quality = FF_QP2LAMBDA * spec.quality;
+  ctx->global_quality = FF_QP2LAMBDA * shot.quality;
   int err = avcodec_open2(ctx.get(), codec, nullptr);
   if (err < 0) return Fail(error, path, "cannot open the MJPEG encoder", err);
-  frame->width = spec.width;
-  frame->height = spec.height;
+  frame->width = shot.width;
+  frame->height = shot.height;
   frame->format = ctx->pix_fmt;
   frame->color_range = AVCOL_RANGE_JPEG;
   err = av_frame_get_buffer(frame.get(), 0);
@@ -231,10 +231,10 @@ bool OpenEncoder(Encoder& e, const FrameSpec& spec, const std::string& path,
   e.ctx = std::move(ctx);
   e.frame = std::move(frame);
   e.packet = std::move(packet);
-  e.width = spec.width;
-  e.height = spec.height;
-  e.chroma = spec.chroma;
-  e.quality = spec.quality;
+  e.width = shot.width;
+  e.height = shot.height;
+  e.chroma = shot.chroma;
+  e.quality = shot.quality;
   return true;
 }
 
@@ -251,19 +251,19 @@ bool WriteBytes(const std::string& path, const std::uint8_t* data,
   return true;
 }
 
-bool EncodeFrame(Encoder& e, const std::string& path, const FrameSpec& spec,
+bool EncodeFrame(Encoder& e, const std::string& path, const FrameSpec& shot,
                  std::string* error) {
-  if (spec.width < 1 || spec.height < 1 || spec.width > kMaxFrameSide ||
-      spec.height > kMaxFrameSide || spec.quality < 2 || spec.quality > 31)
+  if (shot.width < 1 || shot.height < 1 || shot.width > kMaxFrameSide ||
+      shot.height > kMaxFrameSide || shot.quality < 2 || shot.quality > 31)
     return Fail(error, path, "frame size or quality out of range");
-  if (!e.ctx || e.width != spec.width || e.height != spec.height ||
-      e.chroma != spec.chroma || e.quality != spec.quality) {
-    if (!OpenEncoder(e, spec, path, error)) return false;
+  if (!e.ctx || e.width != shot.width || e.height != shot.height ||
+      e.chroma != shot.chroma || e.quality != shot.quality) {
+    if (!OpenEncoder(e, shot, path, error)) return false;
   }
   int err = av_frame_make_writable(e.frame.get());
   if (err < 0) return Fail(error, path, "cannot write the picture", err);
-  DrawPicture(e.frame.get(), spec);
-  e.frame->quality = FF_QP2LAMBDA * spec.quality;
+  DrawPicture(e.frame.get(), shot);
+  e.frame->quality = FF_QP2LAMBDA * shot.quality;
   e.frame->pts = e.nextPts++;
 
   err = avcodec_send_frame(e.ctx.get(), e.frame.get());
@@ -291,7 +291,7 @@ bool EncodeFrame(Encoder& e, const std::string& path, const FrameSpec& spec,
   const std::uint8_t* bytes = e.packet->data;
   std::size_t size = static_cast<std::size_t>(e.packet->size);
   bool ok = true;
-  if (spec.chroma == Chroma::kGray) {
+  if (shot.chroma == Chroma::kGray) {
     ok = KeepLumaOnly(bytes, size, e.grey) ||
          Fail(error, path, "cannot make the grey picture one-component");
     bytes = e.grey.data();
@@ -308,12 +308,12 @@ Encoder g_encoder;  // WriteFrame's, guarded by g_encoderMutex
 
 }  // namespace
 
-bool WriteFrame(const std::string& path, const FrameSpec& spec) {
+bool WriteFrame(const std::string& path, const FrameSpec& shot) {
   std::string error;
   bool ok;
   {
     std::lock_guard<std::mutex> lock(g_encoderMutex);
-    ok = EncodeFrame(g_encoder, path, spec, &error);
+    ok = EncodeFrame(g_encoder, path, shot, &error);
   }
   if (!ok) std::fprintf(stderr, "%s\n", error.c_str());
   return ok;
@@ -455,15 +455,15 @@ bool WriteHiddenFrame(Encoder& e, const std::string& root,
   const std::string path = Join(root, relative);
   const std::string folder =
       path.substr(0, path.rfind(platform::kPathSeparator));
-  FrameSpec spec;
-  spec.width = kSampleCameras[camera].width;
-  spec.height = kSampleCameras[camera].height;
-  return MakeFolder(folder, error) && EncodeFrame(e, path, spec, error);
+  FrameSpec shot;
+  shot.width = kSampleCameras[camera].width;
+  shot.height = kSampleCameras[camera].height;
+  return MakeFolder(folder, error) && EncodeFrame(e, path, shot, error);
 }
 
 // Writes the frames of the shown minutes (folders made already), minute by
 // minute, on a few threads with an encoder each: the bytes of a frame
-// depend on its spec only, so the split does not change the result.
+// depend on what it shows only, so the split does not change the result.
 bool WriteMinuteFrames(const std::string& root, std::string* error) {
   const std::vector<SampleMinute>& minutes = SampleMinutes();
   std::atomic<std::size_t> next{0};
@@ -475,17 +475,17 @@ bool WriteMinuteFrames(const std::string& root, std::string* error) {
     for (std::size_t i = next++; i < minutes.size() && !failed; i = next++) {
       const SampleMinute& m = minutes[i];
       const std::string folder = SampleMinutePath(root, m);
-      FrameSpec spec;
-      spec.width = kSampleCameras[m.camera].width;
-      spec.height = kSampleCameras[m.camera].height;
-      spec.hour = m.hour;
-      spec.minute = m.minute;
-      spec.chroma = m.chroma;
+      FrameSpec shot;
+      shot.width = kSampleCameras[m.camera].width;
+      shot.height = kSampleCameras[m.camera].height;
+      shot.hour = m.hour;
+      shot.minute = m.minute;
+      shot.chroma = m.chroma;
       for (int ms : SampleFrameTimes(m)) {
-        spec.centis = ms / 10;
+        shot.centis = ms / 10;
         const std::string path =
             folder + platform::kPathSeparator + SampleFrameName(m.scheme, ms);
-        if (!EncodeFrame(e, path, spec, &message)) {
+        if (!EncodeFrame(e, path, shot, &message)) {
           std::lock_guard<std::mutex> lock(errorMutex);
           if (!failed.exchange(true)) *error = message;
           return;

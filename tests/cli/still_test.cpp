@@ -68,10 +68,10 @@ class StillTest : public ::testing::Test {
       int w, h;
     } frames[] = {{"3000.jpg", 352, 240}, {"0000.jpg", 352, 240}, {"0150.jpg", 353, 241}};
     for (const auto& f : frames) {
-      sample::FrameSpec spec;
-      spec.width = f.w;
-      spec.height = f.h;
-      ASSERT_TRUE(sample::WriteFrame(dir_.Join(kMinute + "/" + f.name), spec));
+      sample::FrameSpec shot;
+      shot.width = f.w;
+      shot.height = f.h;
+      ASSERT_TRUE(sample::WriteFrame(dir_.Join(kMinute + "/" + f.name), shot));
     }
   }
   static bool Exists(const std::string& p) { return std::filesystem::exists(p); }

@@ -43,12 +43,12 @@ void ExpectReferenceColours(const FrameDecoder& d, Bgr left = kBlue, Bgr right =
 
 std::string Frame(const TempDir& dir, const std::string& name, int w, int h,
                   sample::Chroma chroma = sample::Chroma::k420) {
-  sample::FrameSpec spec;
-  spec.width = w;
-  spec.height = h;
-  spec.chroma = chroma;
+  sample::FrameSpec shot;
+  shot.width = w;
+  shot.height = h;
+  shot.chroma = chroma;
   const std::string path = dir.Join(name);
-  EXPECT_TRUE(sample::WriteFrame(path, spec)) << path;
+  EXPECT_TRUE(sample::WriteFrame(path, shot)) << path;
   return path;
 }
 
