@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "shell/log_window.h"
@@ -26,6 +27,16 @@ const Command kCommands[] = {
     {"export", CmdExport},
 };
 
+// Trace texts go to the debug channel (standard error on POSIX) and, on
+// Windows, to standard error as well: a script's user reads them there.
+void Trace(const char* text) {
+  LogWindow::EchoToDebugChannel(text);
+#ifdef _WIN32
+  const std::size_t n = std::strlen(text);
+  std::fprintf(stderr, "%s%s", text, n > 0 && text[n - 1] == '\n' ? "" : "\n");
+#endif
+}
+
 }  // namespace
 
 int CliMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
@@ -33,7 +44,7 @@ int CliMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
   // --trace before the command sends the trace texts to standard error, so
   // that field problems can be diagnosed.
   while (first < argc && std::strcmp(argv[first], "--trace") == 0) {
-    LogWindow::SetTraceHook(LogWindow::EchoToDebugChannel);
+    LogWindow::SetTraceHook(Trace);
     ++first;
   }
   if (first >= argc || std::strcmp(argv[first], "--help") == 0 ||
