@@ -32,10 +32,25 @@ constexpr std::size_t kProbeReadLimit = 64u << 20;
 // its final one; false when the path does not fit.
 bool JoinPath(const char* folder, const char* name, char* out, std::size_t size) {
   const std::size_t length = std::strlen(folder);
-  const char separator[2] = {
-      length > 0 && !platform::IsPathSeparator(folder[length - 1]) ? platform::kPathSeparator : '\0', '\0'};
+  const bool needsSeparator = length > 0 && !platform::IsPathSeparator(folder[length - 1]);
+  const char separator[2] = {needsSeparator ? platform::kPathSeparator : '\0', '\0'};
   const int written = std::snprintf(out, size, "%s%s%s", folder, separator, name);
   return written >= 0 && static_cast<std::size_t>(written) < size;
+}
+
+// Lists the "*.jpg" entries of `folder`, which the listing takes without its
+// final separator; false when the path is too long or cannot be listed.
+bool ListFrameFiles(const char* folder, std::vector<platform::DirEntry>& listing) {
+  char directory[platform::kMaxPath];
+  const int written = std::snprintf(directory, sizeof directory, "%s", folder);
+  if (written < 0 || static_cast<std::size_t>(written) >= sizeof directory) {
+    LogWindow::Print("export: folder path too long: %.200s", folder);
+    return false;
+  }
+  std::size_t length = static_cast<std::size_t>(written);
+  while (length > 1 && platform::IsPathSeparator(directory[length - 1])) directory[--length] = '\0';
+  int error = 0;
+  return platform::ListDirectory(directory, "*.jpg", listing, &error) == 0;
 }
 
 // The limited-range twin of a full-range (JPEG) YUV format. Converting
@@ -221,17 +236,7 @@ void ExportJob::Join() {
 bool ExportJob::CollectNames(const char* folder) {
   names_.clear();
   nameLength = 0;
-  // The listing takes the folder without its final separator.
-  char directory[platform::kMaxPath];
-  const int written = std::snprintf(directory, sizeof directory, "%s", folder);
-  if (written < 0 || static_cast<std::size_t>(written) >= sizeof directory) {
-    LogWindow::Print("export: folder path too long: %.200s", folder);
-    return false;
-  }
-  std::size_t length = static_cast<std::size_t>(written);
-  while (length > 1 && platform::IsPathSeparator(directory[length - 1])) directory[--length] = '\0';
-  int error = 0;
-  if (platform::ListDirectory(directory, "*.jpg", listing_, &error) != 0) return false;
+  if (!ListFrameFiles(folder, listing_)) return false;
   for (const platform::DirEntry& entry : listing_) {
     const std::size_t size = entry.name.size();
     if (entry.isDirectory || (size != 8 && size != 9)) continue;
@@ -265,13 +270,7 @@ int ExportJob::MeasureFolder(const char* folder) {
 }
 
 int ExportJob::ProbeSize(const char* folder) {
-  char directory[platform::kMaxPath];
-  const int written = std::snprintf(directory, sizeof directory, "%s", folder);
-  if (written < 0 || static_cast<std::size_t>(written) >= sizeof directory) return 0;
-  std::size_t length = static_cast<std::size_t>(written);
-  while (length > 1 && platform::IsPathSeparator(directory[length - 1])) directory[--length] = '\0';
-  int error = 0;
-  if (platform::ListDirectory(directory, "*.jpg", listing_, &error) != 0) return 0;
+  if (!ListFrameFiles(folder, listing_)) return 0;
   // The first file the search returns, whatever its name.
   for (const platform::DirEntry& entry : listing_) {
     if (entry.isDirectory) continue;
