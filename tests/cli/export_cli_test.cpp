@@ -12,6 +12,7 @@
 #include "cli/cmd_export.h"
 #include "tests/export/export_test_util.h"
 #include "tests/export/stderr_capture.h"
+#include "tests/cli/run_cli.h"
 #include "tests/support/test_support.h"
 
 using export_test::MakeMinute;
@@ -23,31 +24,13 @@ using testing_support::WriteFile;
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out, err;
-};
+using cli_test::Result;
 
 // Runs "orvanel-cli export ARGS..." in-process.
 Result Export(std::vector<std::string> args) {
   args.insert(args.begin(), {"orvanel-cli", "export"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  std::FILE* streams[2] = {std::tmpfile(), std::tmpfile()};
-  Result r;
-  {
-    testing_support::StderrCapture library;  // the encoder's own lines
-    r.code = CliMain(static_cast<int>(argv.size()), argv.data(), streams[0], streams[1]);
-  }
-  std::string* texts[2] = {&r.out, &r.err};
-  for (int i = 0; i < 2; ++i) {
-    std::rewind(streams[i]);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, streams[i])) > 0;)
-      texts[i]->append(buffer, n);
-    std::fclose(streams[i]);
-  }
-  return r;
+  testing_support::StderrCapture library;  // the encoder's own lines
+  return cli_test::RunCommand(CliMain, args);
 }
 
 }  // namespace

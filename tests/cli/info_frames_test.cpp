@@ -11,6 +11,7 @@
 
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "tests/cli/run_cli.h"
 #include "tests/support/test_support.h"
 #include "tools/sample_backup.h"
 
@@ -20,32 +21,10 @@ using testing_support::WriteFile;
 
 namespace {
 
-using Command = int (*)(int, char**, std::FILE*, std::FILE*);
+using cli_test::Command;
+using cli_test::Result;
+using cli_test::RunCommand;
 using Lines = std::vector<std::string>;
-
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Result Call(Command command, std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  EXPECT_TRUE(out && err);
-  Result r;
-  r.code = command(static_cast<int>(args.size()), argv.data(), out, err);
-  for (auto [f, text] : {std::pair{out, &r.out}, std::pair{err, &r.err}}) {
-    std::rewind(f);
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text->append(buf, n);
-    std::fclose(f);
-  }
-  return r;
-}
 
 Lines Split(const std::string& text) {
   Lines lines;
@@ -88,7 +67,7 @@ TEST_F(BackupTree, InfoListsAcceptedFoldersWithFrameTotals) {
   WriteFile(P("notes"), "a file is not a camera");
   MakeDirs(P("z cam"));
 
-  const Result r = Call(CmdInfo, {dir_.path() + platform::kPathSeparator});
+  const Result r = RunCommand(CmdInfo, {dir_.path() + platform::kPathSeparator});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "root 7 " + dir_.path() + "\n" +
@@ -104,7 +83,7 @@ TEST_F(BackupTree, InfoListsAcceptedFoldersWithFrameTotals) {
                        "      hour 1 00\n"
                        "        minute 1 00\n"
                        "  camera 0 z cam\n");
-  EXPECT_EQ(Call(CmdInfo, {P("z cam")}).out, "root 0 " + P("z cam") + "\n");
+  EXPECT_EQ(RunCommand(CmdInfo, {P("z cam")}).out, "root 0 " + P("z cam") + "\n");
 }
 
 TEST_F(BackupTree, FramesPlayInOrderEitherWayThroughTheDateOnly) {
@@ -132,12 +111,12 @@ TEST_F(BackupTree, FramesPlayInOrderEitherWayThroughTheDateOnly) {
       {{empty}, {}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
-    const Result r = Call(CmdFrames, c.args);
+    const Result r = RunCommand(CmdFrames, c.args);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Split(r.out), c.lines);
   }
   // Through the dispatcher, as the program is called.
-  EXPECT_EQ(Split(Call(CliMain, {"orvanel-cli", "frames", minute}).out), m1258);
+  EXPECT_EQ(Split(RunCommand(CliMain, {"orvanel-cli", "frames", minute}).out), m1258);
 }
 
 TEST_F(BackupTree, BadArgumentsExitTwoWithOneLineNamingThem) {
@@ -157,7 +136,7 @@ TEST_F(BackupTree, BadArgumentsExitTwoWithOneLineNamingThem) {
       {CmdFrames, {std::string(280, 'y')}, std::string(280, 'y')}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.named);
-    const Result r = Call(c.command, c.args);
+    const Result r = RunCommand(c.command, c.args);
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -170,7 +149,7 @@ TEST(SampleBackup, InfoTotalsAgreeWithContinuousFrames) {
   TempDir dir;
   const std::string root = dir.Join("backup");
   ASSERT_EQ(sample::GenerateSampleBackup(root), 0);
-  const Result info = Call(CmdInfo, {root});
+  const Result info = RunCommand(CmdInfo, {root});
   ASSERT_EQ(info.code, 0);
 
   // Totals by "camera/date" and by "camera/date/HH/MM" (ordered by time).
@@ -222,7 +201,7 @@ TEST(SampleBackup, InfoTotalsAgreeWithContinuousFrames) {
       SCOPED_TRACE(name + (reverse ? " backwards" : " forwards"));
       Lines args = {"--continue", dir.Join("backup/" + (reverse ? last : first))};
       if (reverse) args.push_back("--reverse");
-      const Result frames = Call(CmdFrames, args);
+      const Result frames = RunCommand(CmdFrames, args);
       ASSERT_EQ(frames.code, 0);
       long long shown = 0;
       for (const std::string& line : Split(frames.out)) {

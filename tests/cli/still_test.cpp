@@ -10,6 +10,7 @@
 
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "tests/cli/run_cli.h"
 #include "tests/support/test_support.h"
 #include "tools/sample_backup.h"
 
@@ -19,27 +20,9 @@ using testing_support::WriteFile;
 
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string out, err;
-};
+using cli_test::Result;
 
-Result Still(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  EXPECT_TRUE(out && err);
-  Result r;
-  r.code = CmdStill(static_cast<int>(args.size()), argv.data(), out, err);
-  for (auto [f, text] : {std::make_pair(out, &r.out), std::make_pair(err, &r.err)}) {
-    std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;) *text += static_cast<char>(c);
-    std::fclose(f);
-  }
-  return r;
-}
+Result Still(std::vector<std::string> args) { return cli_test::RunCommand(CmdStill, args); }
 
 std::uint32_t U32(const std::string& b, std::size_t at) {
   std::uint32_t v = 0;
