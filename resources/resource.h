@@ -1,0 +1,2 @@
+// Resource ids: one block per menu, dialog and picture.
+#pragma once
