@@ -1,34 +1,100 @@
 // The folder tree panel ("ORVTREEVIEW"): root selector, browse button and
-// the tree of cameras, dates, hours and minutes. One global instance.
+// the tree of cameras, dates, hours and minutes. One global instance, used on
+// the user-interface thread only.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+// Control ids inside the panel.
+constexpr int kRootSelectorId = 2670;
+constexpr int kBrowseButtonId = 2699;
+// Bitmap of the tree's 16 x 16 icons (7 images).
+constexpr int kTreeBitmapId = 129;
+constexpr int kClosedFolderImage = 2;
+constexpr int kOpenFolderImage = 3;
+constexpr int kCdromImage = 6;
+
+// The record behind every tree item (its parameter), owned by the item.
+struct FolderItem {
+  char path[MAX_PATH];  // full path, always ending with a backslash
+  int level;            // 1 root, 2 camera, 3 date, 4 hour, 5 minute
+  unsigned reserved;    // always 0
+};
 
 class FolderTree {
  public:
+  // What a click on a minute item calls: ChildManager::OpenMinute by default.
+  using MinuteOpener = void (*)(const char* folder, const char* dateText,
+                                const char* cameraName);
+
   FolderTree();
   virtual ~FolderTree();
   FolderTree(const FolderTree&) = delete;
   FolderTree& operator=(const FolderTree&) = delete;
 
-  // Creates the panel at the left of `parent`, below the command bar.
+  // Creates the panel at the left of `parent`, below the command bar, and
+  // loads the root list. 1, or 0 when the panel cannot be made.
   int Create(HINSTANCE instance, HWND parent, int height);
   // A value of 0 or less keeps the current width or height.
   int Resize(int width, int height);
+  // Rebuilds the tree from the disk, collapsed to its top item.
   int Refresh();
+  // The shell's folder browser; 1 if a root was chosen.
   int BrowseForRoot();
+  // Shows `root` as the tree's only top item and selects it in the root
+  // selector. 0 for a null path or one too long to hold.
   int SetRoot(const char* root);
+  // Lists an item's children at its first expansion.
+  int Populate(HTREEITEM item);
   int LoadRootList();
   int SaveRootList();
+  // Opens the minute item under the cursor, if that is where the click was.
+  void OpenItemAtCursor();
+
+  // Names in `folder` (ending with a backslash) accepted at `level`, in NTFS
+  // order; names beginning with "." and names that the ANSI calls cannot
+  // open again are left out.
+  static int ListChildren(const char* folder, std::vector<std::string>& names,
+                          int level);
+  // Whether `folder` (ending with a backslash) holds a sub-folder (or, with
+  // `wantFiles`, a file) whose name does not begin with ".".
+  static bool HasEntries(const char* folder, bool wantFiles);
+
+  LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window() const { return window_; }
+  HWND tree() const { return tree_; }
+  HWND rootSelector() const { return selector_; }
+  HWND browseButton() const { return button_; }
   int width() const { return width_; }
   int height() const { return height_; }
+  int selectorHeight() const { return selectorHeight_; }
+  bool onCdrom() const { return cdrom_; }
+  void SetMinuteOpener(MinuteOpener opener);
+  // FolderItem records alive in all trees; a leak shows here.
+  static int LiveRecords();
 
  private:
+  HTREEITEM InsertChild(HTREEITEM parent, const char* text, const FolderItem& record,
+                        int image, int selectedImage, bool hasChildren);
+  bool ItemText(HTREEITEM item, char* text, int size) const;
+  int AddRootChoice(const char* text, int image);
+  void OnNotify(const NMHDR* header);
+
   HWND window_ = nullptr;
+  HWND tree_ = nullptr;
+  HWND selector_ = nullptr;
+  HWND button_ = nullptr;
+  HIMAGELIST images_ = nullptr;
   int width_ = 210;
   int height_ = 600;
+  int selectorHeight_ = 0;
+  bool cdrom_ = false;
+  MinuteOpener opener_;
 };
 
 extern FolderTree g_folderTree;

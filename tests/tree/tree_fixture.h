@@ -1,0 +1,82 @@
+// The folder tree panel in a window of its own, driven the way a user drives
+// it: clicks at item positions, keys, selector choices. Registry values the
+// tests touch are put back afterwards.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+#include "tree/folder_tree.h"
+
+namespace tree_test {
+
+template <class P>
+bool PumpUntil(P done, DWORD ms = 5000) {
+  const DWORD t0 = GetTickCount();
+  MSG m;
+  for (;;) {
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    if (done()) return true;
+    const DWORD elapsed = GetTickCount() - t0;
+    if (elapsed >= ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, ms - elapsed), QS_ALLINPUT);
+  }
+}
+inline void Pump(DWORD ms = 50) { PumpUntil([] { return false; }, ms); }
+
+// ROOTLIST and ROOTSELECT as they were before the test, restored after it.
+class RootListGuard {
+ public:
+  RootListGuard();
+  ~RootListGuard();
+  static void Delete();  // both values
+  static void Write(const std::string& multi, const char* selected);  // selected may be null
+  static bool Read(const char* name, std::string* bytes, DWORD* type = nullptr);
+
+ private:
+  struct Saved { bool present; DWORD type; std::string bytes; };
+  Saved list_, select_;
+};
+
+// What the panel asked to open.
+struct Opened {
+  std::string folder, date, camera;
+};
+extern std::vector<Opened> g_opened;
+
+class TreePanelTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  HWND tree() const { return panel_.tree(); }
+  // The item reached from the top item through child texts; null if absent.
+  HTREEITEM Find(const std::vector<std::string>& path);
+  // Child texts in the tree's order (the item's children as listed so far).
+  std::vector<std::string> Children(HTREEITEM item);
+  std::string Text(HTREEITEM item);
+  bool HasButton(HTREEITEM item);  // children flag
+  void Expand(HTREEITEM item);
+  // Moves the cursor onto the item's label and clicks there.
+  void Click(HTREEITEM item, bool right = false);
+  std::vector<std::string> SelectorTexts();
+  int SelectorSelection();
+
+  testing_support::TempDir dir_;
+  RootListGuard registry_;
+  static HWND host_;
+  FolderTree panel_;
+};
+
+}  // namespace tree_test
