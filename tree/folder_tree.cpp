@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "resources/resource.h"
+#include "shell/command_bar.h"
 #include "shell/log_window.h"
 #include "store/layout.h"
 #include "tree/browse_folder.h"
@@ -37,14 +39,6 @@ bool OnCdromDrive(const char* path) {
   if (path[0] == '\0' || path[1] != ':') return false;
   const char drive[4] = {path[0], ':', '\\', '\0'};
   return GetDriveTypeA(drive) == DRIVE_CDROM;
-}
-
-// The command bar's outer height, 0 before it exists.
-int CommandBarHeight(HWND parent) {
-  HWND bar = FindWindowExA(parent, nullptr, "ORVREBAR", nullptr);
-  RECT r;
-  if (bar == nullptr || !GetWindowRect(bar, &r)) return 0;
-  return r.bottom - r.top;
 }
 
 LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -96,7 +90,7 @@ int FolderTree::Create(HINSTANCE instance, HWND parent, int height) {
 
   if (height > 0) height_ = height;
   window_ = CreateWindowExA(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                            0, CommandBarHeight(parent), width_, height_, parent, nullptr,
+                            0, g_commandBar.GetHeight(), width_, height_, parent, nullptr,
                             instance, this);
   if (window_ == nullptr) {
     LogWindow::Print("Folder tree: panel not created (error %lu).", GetLastError());
@@ -106,14 +100,14 @@ int FolderTree::Create(HINSTANCE instance, HWND parent, int height) {
   selector_ = CreateWindowExA(0, WC_COMBOBOXEXA, nullptr,
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | WS_CLIPCHILDREN,
                               0, 0, 10, 100, window_,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRootSelectorId)),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ROOT_SELECTOR)),
                               instance, nullptr);
   RECT r{};
   if (selector_ != nullptr && GetWindowRect(selector_, &r)) selectorHeight_ = r.bottom - r.top;
 
   button_ = CreateWindowExA(0, "button", "?", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
                             selectorHeight_, selectorHeight_, window_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBrowseButtonId)),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BROWSE_ROOT)),
                             instance, nullptr);
 
   tree_ = CreateWindowExA(0, WC_TREEVIEWA, nullptr,
@@ -123,7 +117,7 @@ int FolderTree::Create(HINSTANCE instance, HWND parent, int height) {
 
   images_ = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 7, 1);
   HBITMAP bitmap = static_cast<HBITMAP>(
-      LoadImageA(instance, MAKEINTRESOURCEA(kTreeBitmapId), IMAGE_BITMAP, 0, 0, 0));
+      LoadImageA(instance, MAKEINTRESOURCEA(IDB_TREE_IMAGES), IMAGE_BITMAP, 0, 0, 0));
   if (images_ != nullptr && bitmap != nullptr) {
     // The mask colour is the bitmap's top-left pixel.
     HDC screen = GetDC(nullptr);
@@ -135,7 +129,7 @@ int FolderTree::Create(HINSTANCE instance, HWND parent, int height) {
     ReleaseDC(nullptr, screen);
     ImageList_AddMasked(images_, bitmap, mask);
   } else {
-    LogWindow::Print("Folder tree: bitmap %d missing; items show no icons.", kTreeBitmapId);
+    LogWindow::Print("Folder tree: bitmap %d missing; items show no icons.", IDB_TREE_IMAGES);
   }
   if (bitmap != nullptr) DeleteObject(bitmap);
   if (tree_ != nullptr) SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
@@ -586,7 +580,7 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       OnNotify(reinterpret_cast<const NMHDR*>(lParam));
       break;
     case WM_COMMAND:
-      if (LOWORD(wParam) == kRootSelectorId && HIWORD(wParam) == CBN_SELENDOK) {
+      if (LOWORD(wParam) == IDC_ROOT_SELECTOR && HIWORD(wParam) == CBN_SELENDOK) {
         const int selected = static_cast<int>(SendMessageA(selector_, CB_GETCURSEL, 0, 0));
         char text[MAX_PATH] = "";
         COMBOBOXEXITEMA item{};
@@ -600,7 +594,7 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
           text[sizeof text - 1] = '\0';
           SetRoot(text);
         }
-      } else if (LOWORD(wParam) == kBrowseButtonId && HIWORD(wParam) == BN_CLICKED) {
+      } else if (LOWORD(wParam) == IDC_BROWSE_ROOT && HIWORD(wParam) == BN_CLICKED) {
         BrowseForRoot();
       }
       break;

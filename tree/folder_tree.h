@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-// Control ids inside the panel.
-constexpr int kRootSelectorId = 2670;
-constexpr int kBrowseButtonId = 2699;
-// Bitmap of the tree's 16 x 16 icons (7 images).
-constexpr int kTreeBitmapId = 129;
+// Images of the tree's bitmap (IDB_TREE_IMAGES) that items use.
 constexpr int kClosedFolderImage = 2;
 constexpr int kOpenFolderImage = 3;
 constexpr int kCdromImage = 6;
