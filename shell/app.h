@@ -21,3 +21,12 @@ HWND CreateMainWindow(int show);
 // dispatching it (Ctrl+A, the modeless dialogs, MDI system keys). True when
 // the message was consumed. Tests pump through it too.
 bool PreTranslateAppMessage(MSG& message);
+
+// The message loop of the program: runs until the quit message and returns
+// its code.
+int RunMessageLoop();
+
+// Width of the folder tree column when nothing has moved the splitter.
+constexpr int kFolderTreeWidth = 210;
+// Width the command bar's host and rebar are created with.
+constexpr int kCommandBarCreateWidth = 2699;

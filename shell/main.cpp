@@ -1,3 +1,9 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "shell/app.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  SetAppInstance(instance);
+  if (!CreateMainWindow(show)) return 0;
+  return RunMessageLoop();
+}

@@ -1,0 +1,478 @@
+#include "shell/command_bar.h"
+
+#include <commctrl.h>
+
+#include "export/save_as_dialog.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/dialogs.h"
+#include "shell/log_window.h"
+#include "tree/folder_tree.h"
+#include "workspace/child_manager.h"
+
+namespace {
+
+const int kMenuResources[4] = {IDM_FILE, IDM_CONTROL, IDM_VIEW, IDM_HELP};
+const char* const kMenuTexts[4] = {"File", "Control", "View", "Help"};
+
+struct PictureButton {
+  int image;  // -1: separator
+  int command;
+  BYTE style;
+  const char* tooltip;
+};
+
+const PictureButton kPictureButtons[20] = {
+    {12, ID_FILE_REFRESH_TREE, BTNS_BUTTON, "Refresh Folder Tree"},
+    {13, ID_CONTROL_SELECT_ALL, BTNS_BUTTON, "Select All Windows"},
+    {14, ID_FILE_OPTIONS, BTNS_BUTTON, "Options..."},
+    {16, ID_FILE_SAVE_AS, BTNS_BUTTON, "Save As..."},
+    {-1, 0, BTNS_SEP, nullptr},
+    {0, ID_CONTROL_FAST_REWIND, BTNS_CHECK, "Fast Rewind"},
+    {1, ID_CONTROL_REWIND, BTNS_CHECK, "Rewind"},
+    {2, ID_CONTROL_PAUSE, BTNS_CHECK, "Pause"},
+    {3, ID_CONTROL_FORWARD, BTNS_CHECK, "Forward"},
+    {4, ID_CONTROL_FAST_FORWARD, BTNS_CHECK, "Fast Forward"},
+    {-1, 0, BTNS_SEP, nullptr},
+    {5, ID_VIEW_CASCADE, BTNS_BUTTON, "Cascade"},
+    {6, ID_VIEW_TILE_VERTICAL, BTNS_BUTTON, "Tile Vertical"},
+    {7, ID_VIEW_TILE_HORIZONTAL, BTNS_BUTTON, "Tile Horizontal"},
+    {8, ID_VIEW_GRID, BTNS_BUTTON, "Grid"},
+    {-1, 0, BTNS_SEP, nullptr},
+    {9, ID_VIEW_HALF_SIZE, BTNS_BUTTON, "Half Size"},
+    {10, ID_VIEW_ORIGINAL_SIZE, BTNS_BUTTON, "Original Size"},
+    {11, ID_VIEW_DOUBLE_SIZE, BTNS_BUTTON, "Double Size"},
+    {15, ID_VIEW_FIT_SIZE, BTNS_BUTTON, "Fit Size"},
+};
+
+const char* TooltipOf(int command) {
+  for (const PictureButton& b : kPictureButtons)
+    if (b.image >= 0 && b.command == command) return b.tooltip;
+  return nullptr;
+}
+
+
+}  // namespace
+
+// ---- MenuButtonBar ----
+
+MenuButtonBar::MenuButtonBar() = default;
+MenuButtonBar::~MenuButtonBar() = default;
+
+int MenuButtonBar::Create(HWND host) {
+  TBBUTTON buttons[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    buttons[i].iBitmap = I_IMAGENONE;
+    buttons[i].idCommand = ID_MENUBUTTON_FILE + i;
+    buttons[i].fsState = TBSTATE_ENABLED;
+    buttons[i].fsStyle = BTNS_DROPDOWN | BTNS_AUTOSIZE;
+    buttons[i].iString = i;
+  }
+  toolbar = CreateToolbarEx(host, WS_CHILD | WS_VISIBLE | TBSTYLE_WRAPABLE | TBSTYLE_FLAT | TBSTYLE_LIST,
+                            IDC_MENU_TOOLBAR, 0, nullptr, 0, buttons, 4, 1, 8, 1, 8, sizeof(TBBUTTON));
+  if (!toolbar) {
+    LogWindow::Print("CommandBar: menu buttons not created (%lu)", GetLastError());
+    return 0;
+  }
+  toolbarProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuButtonBar::SubclassProc)));
+  SendMessageA(toolbar, WM_SIZE, 0, 0);
+  for (const char* text : kMenuTexts) {
+    char entry[16] = {};  // the text and a second terminator
+    lstrcpynA(entry, text, sizeof entry - 1);
+    SendMessageA(toolbar, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(entry));
+  }
+  SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+  for (int i = 0; i < 4; ++i) {
+    if (menus[i]) DestroyMenu(menus[i]);
+    menus[i] = LoadMenuA(GetAppInstance(), MAKEINTRESOURCEA(kMenuResources[i]));
+  }
+  return 1;
+}
+
+int MenuButtonBar::HotIndex() const {
+  return toolbar ? static_cast<int>(SendMessageA(toolbar, TB_GETHOTITEM, 0, 0)) : -1;
+}
+
+void MenuButtonBar::SetHotIndex(int index) {
+  if (toolbar) SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(index), 0);
+}
+
+HMENU MenuButtonBar::PopupOf(int index) const {
+  return index >= 0 && index < 4 && menus[index] ? GetSubMenu(menus[index], 0) : nullptr;
+}
+
+int MenuButtonBar::OpenMenu() {
+  const int hot = HotIndex();
+  HMENU popup = PopupOf(hot);
+  if (!popup) return 1;
+  RECT button = {};
+  SendMessageA(toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + hot, reinterpret_cast<LPARAM>(&button));
+  POINT corner = {button.left, button.bottom};
+  ClientToScreen(toolbar, &corner);
+  openIndex_ = hot;
+  SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, TRUE);
+  TrackPopupMenuEx(popup, 0, corner.x, corner.y, toolbar, nullptr);
+  SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, FALSE);
+  openIndex_ = -1;
+  if (hook) {  // in case the popup ended without its uninit message
+    UnhookWindowsHookEx(hook);
+    hook = nullptr;
+  }
+  return 1;
+}
+
+int MenuButtonBar::OnKeyDown(WPARAM key) {
+  const int hot = HotIndex();
+  switch (key) {
+    case VK_RETURN:
+    case VK_DOWN:
+      OpenMenu();
+      return 1;
+    case VK_ESCAPE:
+      SetHotIndex(-1);
+      return 1;
+    case VK_LEFT:
+      SetHotIndex(-1);
+      SetHotIndex(hot <= 0 ? 3 : hot - 1);
+      return 1;
+    case VK_RIGHT:
+      SetHotIndex(-1);
+      SetHotIndex(hot < 0 ? 0 : (hot + 1) % 4);
+      return 1;
+  }
+  return 0;
+}
+
+int MenuButtonBar::OnSysKeyDown(WPARAM key) {
+  if (key != VK_F10) return 0;
+  SetHotIndex(HotIndex() >= 0 ? -1 : 0);
+  return 1;
+}
+
+int MenuButtonBar::OnSysKeyUp(WPARAM key) {
+  if (key != VK_MENU) return 0;
+  SetHotIndex(HotIndex() >= 0 ? -1 : 0);
+  return 1;
+}
+
+void MenuButtonBar::SwitchTo(int index) {
+  SendMessageA(toolbar, WM_CANCELMODE, 0, 0);  // closes the open menu
+  SetHotIndex(-1);
+  SetHotIndex(index);
+  // Opened once the current tracking has returned.
+  PostMessageA(g_commandBar.host, WM_KEYDOWN, VK_DOWN, 0);
+}
+
+LRESULT CALLBACK MenuButtonBar::SubclassProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+  MenuButtonBar& self = g_commandBar.menuButtons;
+  WNDPROC original = self.toolbarProc;
+  switch (message) {
+    case WM_INITMENUPOPUP:
+      if (!self.hook)
+        self.hook = SetWindowsHookExA(WH_MSGFILTER, &MenuButtonBar::MenuTrackHook, nullptr,
+                                      GetCurrentThreadId());
+      break;
+    case WM_UNINITMENUPOPUP:
+      if (self.hook) {
+        UnhookWindowsHookEx(self.hook);
+        self.hook = nullptr;
+      }
+      break;
+    case WM_COMMAND:
+      // A chosen menu item: the host carries it out.
+      if (g_commandBar.host) return SendMessageA(g_commandBar.host, message, wParam, lParam);
+      break;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+      self.toolbar = nullptr;
+      self.toolbarProc = nullptr;
+      break;
+  }
+  return original ? CallWindowProcA(original, window, message, wParam, lParam)
+                  : DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MenuButtonBar::MenuTrackHook(int code, WPARAM wParam, LPARAM lParam) {
+  MenuButtonBar& self = g_commandBar.menuButtons;
+  const int hot = self.HotIndex();
+  const MSG* message = reinterpret_cast<const MSG*>(lParam);
+  if (code == MSGF_MENU && message && self.toolbar) {
+    if (message->message == WM_KEYDOWN && message->wParam == VK_LEFT) {
+      self.SwitchTo(hot <= 0 ? 3 : hot - 1);
+    } else if (message->message == WM_KEYDOWN && message->wParam == VK_RIGHT) {
+      self.SwitchTo(hot < 0 ? 0 : (hot + 1) % 4);
+    } else if (message->message == WM_MOUSEMOVE) {
+      POINT point = message->pt;  // screen coordinates, whatever window it was for
+      ScreenToClient(self.toolbar, &point);
+      for (int i = 0; i < 4; ++i) {
+        RECT button = {};
+        SendMessageA(self.toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + i,
+                     reinterpret_cast<LPARAM>(&button));
+        if (!PtInRect(&button, point)) continue;
+        if (i != self.openIndex_) self.SwitchTo(i);
+        break;
+      }
+    }
+  }
+  return CallNextHookEx(self.hook, code, wParam, lParam);
+}
+
+int MenuButtonBar::OnCommand(int id) {
+  switch (id) {
+    case ID_HELP_ABOUT:
+      LogWindow::Print("Command %d: About", id);
+      AboutDialog::Run(toolbar ? GetAncestor(toolbar, GA_ROOT) : g_mainWindow);
+      break;
+    case ID_FILE_EXIT:
+      LogWindow::Print("Command %d: quit", id);
+      PostQuitMessage(0);
+      break;
+    case ID_FILE_SELECT_ROOT:
+      LogWindow::Print("Command %d: FolderTree::BrowseForRoot", id);
+      g_folderTree.BrowseForRoot();
+      break;
+    case ID_VIEW_TILE_HORIZONTAL:
+      LogWindow::Print("Command %d: tile horizontally", id);
+      if (g_mdiClient) SendMessageA(g_mdiClient, WM_MDITILE, MDITILE_HORIZONTAL, 0);
+      break;
+    case ID_VIEW_TILE_VERTICAL:
+      LogWindow::Print("Command %d: tile vertically", id);
+      if (g_mdiClient) SendMessageA(g_mdiClient, WM_MDITILE, MDITILE_VERTICAL, 0);
+      break;
+    case ID_VIEW_CASCADE:
+      LogWindow::Print("Command %d: cascade", id);
+      if (g_mdiClient) SendMessageA(g_mdiClient, WM_MDICASCADE, 0, 0);
+      break;
+    case ID_VIEW_GRID:
+      LogWindow::Print("Command %d: ChildManager::ArrangeGrid", id);
+      g_childManager.ArrangeGrid();
+      break;
+    case ID_FILE_REFRESH_TREE:
+      LogWindow::Print("Command %d: FolderTree::Refresh", id);
+      g_folderTree.Refresh();
+      break;
+    case ID_FILE_SAVE_AS:
+      LogWindow::Print("Command %d: SaveAsDialog::Show", id);
+      g_saveAsDialog.Show();
+      break;
+  }
+  return 1;
+}
+
+// ---- ToolButtonBar ----
+
+ToolButtonBar::ToolButtonBar() = default;
+ToolButtonBar::~ToolButtonBar() = default;
+
+int ToolButtonBar::Create(HWND host) {
+  if (images_) ImageList_Destroy(images_);
+  images_ = ImageList_Create(32, 30, ILC_MASK | ILC_COLOR8, 17, 1);
+  if (HBITMAP strip = LoadBitmapA(GetAppInstance(), MAKEINTRESOURCEA(IDB_TOOLBAR))) {
+    ImageList_AddMasked(images_, strip, CLR_DEFAULT);
+    DeleteObject(strip);
+  }
+  TBBUTTON buttons[20] = {};
+  for (int i = 0; i < 20; ++i) {
+    const PictureButton& b = kPictureButtons[i];
+    buttons[i].iBitmap = b.image < 0 ? 0 : b.image;
+    buttons[i].idCommand = b.command;
+    buttons[i].fsState = b.image < 0 ? 0 : TBSTATE_ENABLED;
+    buttons[i].fsStyle = b.style;
+    buttons[i].iString = -1;
+  }
+  toolbar = CreateToolbarEx(host, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_WRAPABLE | TBSTYLE_FLAT,
+                            IDC_PICTURE_TOOLBAR, 0, nullptr, 0, buttons, 20, 32, 30, 32, 30,
+                            sizeof(TBBUTTON));
+  if (!toolbar) {
+    LogWindow::Print("CommandBar: picture buttons not created (%lu)", GetLastError());
+    return 0;
+  }
+  SendMessageA(toolbar, WM_SIZE, 0, 0);
+  SendMessageA(toolbar, CCM_SETVERSION, 5, 0);
+  SendMessageA(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+  SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+  return 1;
+}
+
+int ToolButtonBar::GetToolTipText(NMTTDISPINFOA* request) {
+  if (const char* text = TooltipOf(static_cast<int>(request->hdr.idFrom)))
+    request->lpszText = const_cast<char*>(text);
+  return 1;
+}
+
+int ToolButtonBar::OnCommand(int id) {
+  if (toolbar && lastCommand != -1) SendMessageA(toolbar, TB_CHECKBUTTON, lastCommand, FALSE);
+  if (id != ID_CONTROL_SELECT_ALL && id != ID_FILE_OPTIONS) lastCommand = id;
+  switch (id) {
+    case ID_CONTROL_FAST_REWIND:
+      LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(FastRewind)", id);
+      g_childManager.SetModeOfSelected(PlaybackMode::FastRewind);
+      break;
+    case ID_CONTROL_REWIND:
+      LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(Rewind)", id);
+      g_childManager.SetModeOfSelected(PlaybackMode::Rewind);
+      break;
+    case ID_CONTROL_PAUSE:
+      LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(Pause)", id);
+      g_childManager.SetModeOfSelected(PlaybackMode::Pause);
+      break;
+    case ID_CONTROL_FORWARD:
+      LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(Forward)", id);
+      g_childManager.SetModeOfSelected(PlaybackMode::Forward);
+      break;
+    case ID_CONTROL_FAST_FORWARD:
+      LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(FastForward)", id);
+      g_childManager.SetModeOfSelected(PlaybackMode::FastForward);
+      break;
+    case ID_FILE_OPTIONS:
+      LogWindow::Print("Command %d: Options", id);
+      OptionsDialog::Run(g_mdiClient);
+      break;
+    case ID_CONTROL_SELECT_ALL:
+      LogWindow::Print("Command %d: ChildManager::SelectAll", id);
+      g_childManager.SelectAll();
+      break;
+    case ID_VIEW_HALF_SIZE:
+      LogWindow::Print("Command %d: ChildManager::SetSize(Half)", id);
+      g_childManager.SetSize(SizeMode::Half);
+      break;
+    case ID_VIEW_ORIGINAL_SIZE:
+      LogWindow::Print("Command %d: ChildManager::SetSize(Original)", id);
+      g_childManager.SetSize(SizeMode::Original);
+      break;
+    case ID_VIEW_DOUBLE_SIZE:
+      LogWindow::Print("Command %d: ChildManager::SetSize(Double)", id);
+      g_childManager.SetSize(SizeMode::Double);
+      break;
+    case ID_VIEW_FIT_SIZE:
+      LogWindow::Print("Command %d: ChildManager::SetSize(Fit)", id);
+      g_childManager.SetSize(SizeMode::Fit);
+      break;
+  }
+  return 1;
+}
+
+// ---- CommandBar ----
+
+CommandBar::CommandBar() {
+  // Registered before the entry point has the instance handle: no icon.
+  WNDCLASSA wc = {};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = &CommandBar::HostWindowProc;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+  wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(IDI_APP));
+  wc.lpszClassName = "ORVREBAR";
+  RegisterClassA(&wc);
+}
+
+CommandBar::~CommandBar() = default;
+
+int CommandBar::Create(HWND parent, int width) {
+  host = CreateWindowExA(0, "ORVREBAR", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                         width, 50, parent, nullptr, GetAppInstance(), nullptr);
+  if (!host) {
+    LogWindow::Print("CommandBar: host not created (%lu)", GetLastError());
+    return 0;
+  }
+  rebar = CreateWindowExA(WS_EX_TOOLWINDOW, REBARCLASSNAMEA, nullptr,
+                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER |
+                              RBS_VARHEIGHT | RBS_BANDBORDERS | RBS_AUTOSIZE,
+                          0, 0, 0, 0, host, reinterpret_cast<HMENU>(IDC_REBAR), GetAppInstance(),
+                          nullptr);
+  if (!rebar) {
+    LogWindow::Print("CommandBar: rebar not created (%lu)", GetLastError());
+    return 0;
+  }
+  REBARINFO info = {};
+  info.cbSize = sizeof info;
+  SendMessageA(rebar, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
+  menuButtons.Create(host);
+  toolButtons.Create(host);
+  if (menuButtons.toolbar) AddBand(menuButtons.toolbar);
+  if (toolButtons.toolbar) AddBand(toolButtons.toolbar);
+  return 1;
+}
+
+int CommandBar::AddBand(HWND toolbar) {
+  RECT size = {};
+  GetWindowRect(toolbar, &size);
+  REBARBANDINFOA band = {};
+  band.cbSize = sizeof band;
+  band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE;
+  band.hwndChild = toolbar;
+  band.cxMinChild = size.right - size.left;
+  band.cyMinChild = size.bottom - size.top;
+  SendMessageA(rebar, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+  RECT bar = {};
+  GetWindowRect(rebar, &bar);
+  height = bar.bottom - bar.top;
+  return 1;
+}
+
+int CommandBar::Resize(int width) {
+  if (!host) return 1;
+  if (rebar) {
+    RECT bar = {};
+    GetWindowRect(rebar, &bar);
+    height = bar.bottom - bar.top;
+  }
+  SetWindowPos(host, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return 1;
+}
+
+LRESULT CALLBACK CommandBar::HostWindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+  return g_commandBar.HandleMessage(window, message, wParam, lParam);
+}
+
+LRESULT CommandBar::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NOTIFY: {
+      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->code == TBN_DROPDOWN) {
+        menuButtons.OpenMenu();
+      } else if (header->code == TTN_NEEDTEXTA) {
+        toolButtons.GetToolTipText(reinterpret_cast<NMTTDISPINFOA*>(lParam));
+      } else if (header->code == TTN_NEEDTEXTW) {
+        // Some toolbars ask in Unicode whatever their parent is.
+        auto* request = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        if (const char* text = TooltipOf(static_cast<int>(header->idFrom))) {
+          MultiByteToWideChar(CP_ACP, 0, text, -1, request->szText,
+                              sizeof request->szText / sizeof request->szText[0]);
+          request->lpszText = request->szText;
+        }
+      }
+      break;
+    }
+    case WM_KEYDOWN:
+      menuButtons.OnKeyDown(wParam);
+      break;
+    case WM_SYSKEYDOWN:
+      // F10 and Alt belong to the menu buttons, not to a system menu.
+      if (menuButtons.OnSysKeyDown(wParam)) return 0;
+      break;
+    case WM_SYSKEYUP:
+      if (menuButtons.OnSysKeyUp(wParam)) return 0;
+      break;
+    case WM_COMMAND:
+      menuButtons.OnCommand(LOWORD(wParam));
+      toolButtons.OnCommand(LOWORD(wParam));
+      break;
+    case WM_DESTROY:
+      for (HMENU& menu : menuButtons.menus) {
+        if (menu) DestroyMenu(menu);
+        menu = nullptr;
+      }
+      break;
+    case WM_NCDESTROY:
+      host = nullptr;
+      rebar = nullptr;
+      toolButtons.toolbar = nullptr;
+      toolButtons.lastCommand = -1;
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

@@ -1,0 +1,86 @@
+// The strip across the top of the main window: a rebar in an "ORVREBAR"
+// host with two toolbars, four menu buttons that behave like a menu bar and
+// seventeen picture buttons. Every command of the program reaches the host,
+// whose two handlers carry it out. One global instance; UI thread only.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+class MenuButtonBar {
+ public:
+  MenuButtonBar();
+  virtual ~MenuButtonBar();
+
+  int Create(HWND host);
+  int OnKeyDown(WPARAM key);
+  int OnSysKeyDown(WPARAM key);
+  int OnSysKeyUp(WPARAM key);
+  int OpenMenu();
+  int OnCommand(int id);
+
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam);
+  static LRESULT CALLBACK MenuTrackHook(int code, WPARAM wParam, LPARAM lParam);
+
+  // The hot button (keyboard mode), -1 when none.
+  int HotIndex() const;
+  void SetHotIndex(int index);
+  // The popup the button at `index` drops down (first sub-menu of its menu).
+  HMENU PopupOf(int index) const;
+  // Index of the menu being tracked, -1 when none is open.
+  int OpenIndex() const { return openIndex_; }
+
+  HWND toolbar = nullptr;
+  HHOOK hook = nullptr;
+  HMENU menus[4] = {nullptr, nullptr, nullptr, nullptr};
+  WNDPROC toolbarProc = nullptr;
+
+ private:
+  int openIndex_ = -1;
+  void SwitchTo(int index);
+};
+
+class ToolButtonBar {
+ public:
+  ToolButtonBar();
+  virtual ~ToolButtonBar();
+
+  int Create(HWND host);
+  int OnCommand(int id);
+  int GetToolTipText(NMTTDISPINFOA* request);
+
+  int lastCommand = -1;
+  HWND toolbar = nullptr;
+
+ private:
+  HIMAGELIST images_ = nullptr;
+};
+
+class CommandBar {
+ public:
+  CommandBar();
+  virtual ~CommandBar();
+  CommandBar(const CommandBar&) = delete;
+  CommandBar& operator=(const CommandBar&) = delete;
+
+  int Create(HWND parent, int width);
+  int Resize(int width);
+  int GetHeight() const { return height; }
+  HWND GetHostWindow() const { return host; }
+  int AddBand(HWND toolbar);
+
+  static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam);
+
+  HWND host = nullptr;
+  HWND rebar = nullptr;
+  int height = 0;
+  MenuButtonBar menuButtons;
+  ToolButtonBar toolButtons;
+
+ private:
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+extern CommandBar g_commandBar;

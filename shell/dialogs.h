@@ -1,0 +1,31 @@
+// The two small modal dialogs of the command bar: Options (template 145)
+// edits and saves the three options; About (template 103) shows the title
+// and version.
+#pragma once
+
+#include <windows.h>
+
+class OptionsDialog {
+ public:
+  OptionsDialog();
+  virtual ~OptionsDialog();
+  // Modal, owned by `owner` (the workspace). Returns the dialog's result.
+  static INT_PTR Run(HWND owner);
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  INT_PTR OnInitDialog(HWND dialog);
+  INT_PTR OnCommand(HWND dialog, int id);
+};
+
+class AboutDialog {
+ public:
+  AboutDialog();
+  virtual ~AboutDialog();
+  static INT_PTR Run(HWND owner);
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// The About text: the title and the version joined by one blank.
+#define APP_TITLE "Orvanel"
+#define APP_VERSION "1.2"

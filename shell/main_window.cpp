@@ -1,0 +1,225 @@
+// The main window ("ORVANEL"), the workspace frame ("MDIFrame") with its MDI
+// client and hidden log window, their layout, and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "export/save_as_dialog.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/command_bar.h"
+#include "shell/log_window.h"
+#include "shell/settings.h"
+#include "tree/folder_tree.h"
+#include "workspace/child_manager.h"
+#include "workspace/video_window.h"
+
+HWND g_mainWindow = nullptr;
+HWND g_mdiFrame = nullptr;
+HWND g_mdiClient = nullptr;
+bool g_isWindowsNT = false;
+
+namespace {
+
+HINSTANCE g_instance = nullptr;
+
+bool QueryIsWindowsNT() {
+  OSVERSIONINFOEXA extended = {};
+  extended.dwOSVersionInfoSize = sizeof extended;
+  if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended)))
+    return extended.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  OSVERSIONINFOA plain = {};
+  plain.dwOSVersionInfoSize = sizeof plain;
+  if (GetVersionExA(&plain)) return plain.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  return false;
+}
+
+// ---- main window ----
+
+void OnMainCreate(HWND window) {
+  g_mainWindow = window;
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS |
+                   ICC_USEREX_CLASSES | ICC_COOL_CLASSES;
+  InitCommonControlsEx(&controls);
+
+  g_settings.RestorePlacement(window);
+  RECT client = {};
+  GetClientRect(window, &client);
+  g_commandBar.Create(window, kCommandBarCreateWidth);
+  g_folderTree.Create(g_instance, window, client.bottom);
+  if (g_saveAsDialog.Create(window) && g_saveAsDialog.window())
+    ShowWindow(g_saveAsDialog.window(), SW_HIDE);
+  g_settings.Load();
+
+  const int bar = g_commandBar.GetHeight();
+  const int tree = g_folderTree.width();
+  g_mdiFrame = CreateWindowExA(WS_EX_CLIENTEDGE, "MDIFrame", nullptr,
+                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_BORDER, tree, bar,
+                               client.right - tree, client.bottom - bar, window, nullptr,
+                               g_instance, nullptr);
+  if (!g_mdiFrame) LogWindow::Print("Main window: MDIFrame not created (%lu)", GetLastError());
+}
+
+// Command bar across the top, workspace frame right of the tree column; the
+// frame's own resize then gives the tree its size.
+void LayoutMainWindow(int width, int height) {
+  const int bar = g_commandBar.GetHeight();
+  const int tree = g_folderTree.width();
+  g_commandBar.Resize(width);
+  if (g_mdiFrame) {
+    MoveWindow(g_mdiFrame, tree, bar, width - tree, height - bar, TRUE);
+  }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnMainCreate(window);
+      return 0;
+    case WM_DESTROY:
+      g_folderTree.SaveRootList();
+      g_settings.SavePlacement(window);
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      g_mainWindow = nullptr;
+      g_mdiFrame = nullptr;
+      g_mdiClient = nullptr;
+      break;
+    case WM_SIZE:
+      LayoutMainWindow(LOWORD(lParam), HIWORD(lParam));
+      break;
+    case WM_KEYDOWN:
+      g_commandBar.menuButtons.OnKeyDown(wParam);
+      break;
+    case WM_SYSKEYDOWN:
+      g_commandBar.menuButtons.OnSysKeyDown(wParam);
+      if (wParam == VK_F10) return 0;
+      break;
+    case WM_SYSKEYUP:
+      g_commandBar.menuButtons.OnSysKeyUp(wParam);
+      if (wParam == VK_MENU) return 0;
+      break;
+    case WM_SYSCOMMAND:
+      // Alt or F10 released in a child (the tree, say): the menu buttons take
+      // it, as they do in the main window; Alt+Space still opens the system
+      // menu.
+      if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == 0 && g_commandBar.menuButtons.toolbar) {
+        g_commandBar.menuButtons.OnSysKeyUp(VK_MENU);
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// ---- workspace frame ----
+
+LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: {
+      CLIENTCREATESTRUCT client = {};
+      client.hWindowMenu = nullptr;  // the main window has no menu bar
+      client.idFirstChild = ID_FIRST_MDI_CHILD;
+      g_mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr,
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, window,
+                                    nullptr, g_instance, &client);
+      if (g_mdiClient) {
+        CreateWindowExA(0, "LOGWND", "", WS_CHILD | WS_HSCROLL, 50, 350, 550, 130, g_mdiClient,
+                        nullptr, g_instance, nullptr);
+        g_childManager.SetWorkspace(g_mdiClient);
+      } else {
+        LogWindow::Print("MDIFrame: MDI client not created (%lu)", GetLastError());
+      }
+      break;
+    }
+    case WM_SIZE: {
+      // The tree takes what the frame leaves of the main window's width.
+      RECT outer = {}, main = {};
+      GetWindowRect(window, &outer);
+      GetClientRect(GetParent(window), &main);
+      g_folderTree.Resize(main.right - (outer.right - outer.left), outer.bottom - outer.top);
+      break;
+    }
+    case WM_NCHITTEST: {
+      const LRESULT hit = DefFrameProcA(window, g_mdiClient, message, wParam, lParam);
+      if (hit != HTBORDER) return hit;
+      // Only the left edge is a splitter; its ends and the other edges stay.
+      const POINT cursor = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      RECT outer = {};
+      GetWindowRect(window, &outer);
+      if (cursor.x - outer.left < 2 && cursor.y > outer.top + 2 && cursor.y < outer.bottom - 2)
+        return HTLEFT;
+      return hit;
+    }
+  }
+  return DefFrameProcA(window, g_mdiClient, message, wParam, lParam);
+}
+
+bool RegisterOne(const char* name, WNDPROC procedure, HICON icon, HBRUSH background,
+                   int extraBytes) {
+  WNDCLASSA wc = {};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = procedure;
+  wc.cbWndExtra = extraBytes;
+  wc.hInstance = g_instance;
+  wc.hIcon = icon;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void RegisterWindowClasses() {
+  HICON app = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_APP));
+  HICON logo = LoadIconA(nullptr, IDI_WINLOGO);
+  HBRUSH window = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  RegisterOne("ORVANEL", MainWindowProc, app, window, 0);
+  RegisterOne("MDIFrame", MDIFrameProc, app, window, 0);
+  RegisterOne("MDIVideoChild", VideoWindowProc, logo, black, 4);
+  RegisterOne("LOGWND", LogWindow::WindowProc, logo, black, 4);
+}
+
+}  // namespace
+
+HINSTANCE GetAppInstance() { return g_instance; }
+void SetAppInstance(HINSTANCE instance) { g_instance = instance; }
+
+HWND CreateMainWindow(int show) {
+  if (!g_instance) g_instance = GetModuleHandleA(nullptr);
+  RegisterWindowClasses();
+  HWND window = CreateWindowExA(0, "ORVANEL", "Orvanel", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                g_instance, nullptr);
+  if (!window) return nullptr;
+  ShowWindow(window, g_settings.FirstShowCommand(show));
+  UpdateWindow(window);
+  g_isWindowsNT = QueryIsWindowsNT();
+  return window;
+}
+
+bool PreTranslateAppMessage(MSG& message) {
+  const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  if (message.message == WM_KEYDOWN && message.wParam == 'A' && ctrl) {
+    g_childManager.SelectAll();  // and no letter is typed
+    return true;
+  }
+  // Tab and the like inside the modeless Save As dialog.
+  HWND saveAs = g_saveAsDialog.window();
+  if (saveAs && IsWindowVisible(saveAs) && IsDialogMessageA(saveAs, &message)) return true;
+  return g_mdiClient && TranslateMDISysAccel(g_mdiClient, &message);
+}
+
+int RunMessageLoop() {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (!PreTranslateAppMessage(message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Screenshots of the viewer's main states into out/screens/: the main window,
+# each menu dropped, the Options and About dialogs. Runs the built program
+# (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
+# X key events, as a user at the keyboard would.
+#   tools/screens.sh            (after tools/build.sh win ...)
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+exe=$repo/build-win/shell/orvanel.exe
+out=$repo/out/screens
+[ -f "$exe" ] || { echo "screens: build the Windows program first ($exe)" >&2; exit 1; }
+for tool in xdotool import; do
+  command -v $tool >/dev/null || { echo "screens: $tool missing (tools/setup.sh installs it)" >&2; exit 1; }
+done
+mkdir -p "$out"
+
+if [ -z "${ORVANEL_SCREENS_INNER:-}" ]; then
+  # Own display, fixed size, so the pictures are comparable between runs.
+  ORVANEL_SCREENS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+"$repo/tools/wine-run.sh" "$exe" >/dev/null 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+  win=$(xdotool search --name '^Orvanel$' 2>/dev/null | head -n 1 || true)
+  [ -n "$win" ] && break
+  sleep 0.2
+done
+[ -n "${win:-}" ] || { echo "screens: the main window did not appear" >&2; exit 1; }
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus "$win" || true
+sleep 1.5
+
+shot() { sleep 0.8; import -window root "$out/$1.png"; echo "$out/$1.png"; }
+keys() { for k in "$@"; do xdotool key --clearmodifiers "$k"; sleep 0.2; done; }
+
+shot main
+# F10 enters the menu buttons' keyboard mode; Enter drops the hot one.
+keys F10 Return;                shot menu-file;    keys Escape Escape
+keys F10 Right Return;          shot menu-control; keys Escape Escape
+keys F10 Right Right Return;    shot menu-view;    keys Escape Escape
+keys F10 Left Return;           shot menu-help
+keys a;                         shot about;        keys Return
+keys F10 Return o;              shot options;      keys Escape
