@@ -7,7 +7,9 @@
 
 #include "playback/frame_decoder.h"
 #include "resources/resource.h"
+#include "shell/app.h"
 #include "shell/log_window.h"
+#include "shell/settings.h"
 #include "vlib/vlib.h"
 #include "workspace/video_window.h"
 
@@ -42,12 +44,9 @@ VideoWindow* ViewOf(const vlib_node* node) { return static_cast<VideoWindow*>(no
 
 }  // namespace
 
-bool OptionOverMinute() { return true; }
-bool OptionOverlapped() { return false; }
-bool HalftoneWanted() {
-  // Halftone stretching exists on the NT line only.
-  return (GetVersion() & 0x80000000u) == 0;
-}
+bool OptionOverMinute() { return g_settings.GetOverMinute(); }
+bool OptionOverlapped() { return g_settings.GetOverlapped(); }
+bool HalftoneWanted() { return g_isWindowsNT && g_settings.highQuality; }
 
 ChildManager::ChildManager() : readBuffer_(kFrameBufferSize) {}
 
