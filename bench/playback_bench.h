@@ -146,13 +146,16 @@ inline std::vector<int> RegularCodes(int seconds) {
 
 // Draws nothing: what is measured is the engine and the decoding, with the
 // picture still published and "painted" under its lock as the window would.
-class NullView : public VideoView {
+class NullView : public VideoView, public PictureSink {
  public:
   VideoChild* child = nullptr;
-  void SetSliderRange(int) override {}
-  void SetSliderPosition(int) override {}
-  void SetTimeText(const char*) override {}
-  int Repaint() override { return child ? child->Paint() : 0; }
+  // Pulls what the window pulls, at once on the calling thread.
+  void Changed() override {
+    if (child == nullptr) return;
+    ViewState state;
+    child->GetViewState(&state);
+    child->Paint(*this);
+  }
   int DrawPicture(const BitmapHeader&, const std::uint8_t*) override { return 0; }
   void ThreadEnded() override {}
 };

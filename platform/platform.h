@@ -71,4 +71,22 @@ bool IsDirectory(const char* path);
 // Debug channel: OutputDebugStringA on Windows, standard error elsewhere.
 void DebugOutput(const char* text);
 
+// Told before every directory listing and whole-file read, with the folder or
+// file, on the thread that makes it. Tests use it to make the disc slow (a
+// CD-ROM spinning up) or to act at an exact moment.
+class AccessHook {
+ public:
+  virtual void BeforeAccess(const char* path) = 0;
+
+ protected:
+  ~AccessHook() = default;
+};
+
+// Installs `hook` (nullptr: none) for all threads. The hook must stay alive
+// until it is removed and no listing or read it may see is still running.
+void SetAccessHook(AccessHook* hook);
+
+// Calls the installed hook, if any (for the listing and reading code).
+void BeforeAccess(const char* path);
+
 }  // namespace platform

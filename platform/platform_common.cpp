@@ -1,8 +1,13 @@
 #include "platform/platform.h"
 
+#include <atomic>
+
 namespace platform {
 
 namespace {
+
+std::atomic<AccessHook*> accessHook{nullptr};
+
 inline unsigned char Fold(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
@@ -41,6 +46,13 @@ bool MatchWildcard(const char* pattern, const char* name) {
   // Windows lets trailing '?' (and '*') match nothing.
   while (*pattern == '*' || *pattern == '?') ++pattern;
   return *pattern == 0;
+}
+
+void SetAccessHook(AccessHook* hook) { accessHook.store(hook); }
+
+void BeforeAccess(const char* path) {
+  AccessHook* hook = accessHook.load();
+  if (hook != nullptr) hook->BeforeAccess(path);
 }
 
 }  // namespace platform

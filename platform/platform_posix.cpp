@@ -14,6 +14,7 @@ namespace platform {
 int ListDirectory(const char* folder, const char* pattern,
                   std::vector<DirEntry>& out, int* error) {
   out.clear();
+  BeforeAccess(folder);
   DIR* dir = opendir(folder);
   if (!dir) {
     if (error) *error = errno;
@@ -50,6 +51,7 @@ int ListDirectory(const char* folder, const char* pattern,
 ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
                          std::size_t zeroPadding, std::size_t maxSize,
                          std::size_t* size, int* error) {
+  BeforeAccess(path);
   *size = 0;
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -9,6 +9,7 @@ namespace platform {
 int ListDirectory(const char* folder, const char* pattern,
                   std::vector<DirEntry>& out, int* error) {
   out.clear();
+  BeforeAccess(folder);
   // The pattern is matched here rather than by FindFirstFileA: Windows also
   // matches 8.3 short names ("*.jpg" finds "a.jpeg") and Wine lets no '?'
   // match nothing ("??" misses "5"), so listing all and matching ourselves
@@ -48,6 +49,7 @@ int ListDirectory(const char* folder, const char* pattern,
 ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
                          std::size_t zeroPadding, std::size_t maxSize,
                          std::size_t* size, int* error) {
+  BeforeAccess(path);
   *size = 0;
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -54,14 +54,6 @@ void FormatTimeText(const char* folder, const char* name, char* out,
                 nameAt(hundredths), nameAt(hundredths + 1));
 }
 
-// Slider changes decided under the state lock and made after it is released.
-struct VideoChild::SliderUpdate {
-  bool loaded = false;  // a new list: range 0..maximum, thumb 0
-  int maximum = 0;
-  bool move = false;
-  int thumb = 0;
-};
-
 VideoChild::VideoChild(bool playContinuously, VideoView* view)
     : view_(view),
       pixels_(kFrameBufferSize, 0),
@@ -70,7 +62,7 @@ VideoChild::VideoChild(bool playContinuously, VideoView* view)
 VideoChild::~VideoChild() {
   if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) {
-    // Destroyed from the thread's own ThreadEnded: it returns right after.
+    // Destroyed from the thread's own last call: it returns right after.
     thread_.detach();
   } else {
     RequestQuit();
@@ -80,11 +72,9 @@ VideoChild::~VideoChild() {
 
 int VideoChild::LoadFrameList(const char* folder) {
   int result;
-  int maximum;
   {
     std::lock_guard<std::mutex> lock(state_);
     result = list_.Load(folder, nullptr);
-    maximum = list_.count() - 1;
     positionChosen_ = false;
     anchored_ = false;
     ++changes_;
@@ -92,11 +82,7 @@ int VideoChild::LoadFrameList(const char* folder) {
     ++lists_;
     wake_.notify_all();
   }
-  VideoView* view = view_.load();
-  if (result == 0 && view != nullptr) {
-    view->SetSliderRange(maximum);
-    view->SetSliderPosition(0);
-  }
+  NotifyView();
   return result;
 }
 
@@ -105,9 +91,11 @@ int VideoChild::ShowFrame(int index) { return ShowFrameOf(index, nullptr); }
 int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
   char path[platform::kMaxPath];
   char text[sizeof timeText_];
+  std::uint64_t listed;
   {
     std::lock_guard<std::mutex> lock(state_);
-    if (list != nullptr && *list != lists_) return -1;
+    listed = lists_;
+    if (list != nullptr && *list != listed) return -1;
     if (index < 0 || index >= list_.count()) return -1;
     if (!list_.FramePath(index, path, sizeof path)) return -1;
     FormatTimeText(list_.folder(), list_.name(index), text, sizeof text);
@@ -118,37 +106,53 @@ int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
     const std::size_t bytes = static_cast<std::size_t>(decoder_.stride()) *
                               static_cast<std::size_t>(decoder_.height());
     std::lock_guard<std::mutex> pictureLock(picture_);
+    // A minute opened while this frame was read: the frame belongs to no
+    // list shown any more.
+    if (list != nullptr && *list != lists_.load()) return -1;
     if (bytes > pixels_.size()) pixels_.resize(bytes);  // grows once
     if (bytes > 0) std::memcpy(pixels_.data(), decoder_.pixels(), bytes);
     header_ = decoder_.header();
     pictureWidth_ = decoder_.width();
     pictureHeight_ = decoder_.height();
     std::memcpy(timeText_, text, sizeof timeText_);
+    ++pictureSerial_;
+    shownIndex_ = index;
+    shownList_ = listed;
   }
   VideoView* view = view_.load();
   if (view == nullptr) {
     LogWindow::Print("Not available child");
     return -1;
   }
-  {
-    // The text of the picture now published: another ShowFrame may have
-    // overtaken this one, and text and picture must agree.
-    std::lock_guard<std::mutex> pictureLock(picture_);
-    std::memcpy(text, timeText_, sizeof text);
-  }
-  view->SetTimeText(text);
-  return view->Repaint();
+  view->Changed();
+  return 0;
 }
 
-int VideoChild::Paint() {
-  VideoView* view = view_.load();
-  if (view == nullptr) {
-    LogWindow::Print("Not available child");
-    return -1;
+void VideoChild::GetViewState(ViewState* out) const {
+  if (out == nullptr) return;
+  std::uint64_t listed;
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    out->sliderMaximum = std::max(list_.count() - 1, 0);
+    listed = lists_;
   }
+  out->mode = mode_.load();
+  std::lock_guard<std::mutex> lock(picture_);
+  // A picture of an earlier list leaves the thumb at the new list's start.
+  out->sliderPosition = shownList_ == listed ? shownIndex_ : 0;
+  std::memcpy(out->timeText, timeText_, sizeof out->timeText);
+  out->pictureSerial = pictureSerial_;
+}
+
+int VideoChild::Paint(PictureSink& sink) {
   std::lock_guard<std::mutex> lock(picture_);
   if (header_.biWidth == 0) return 0;  // nothing decoded yet: nothing to draw
-  return view->DrawPicture(header_, pixels_.data());
+  return sink.DrawPicture(header_, pixels_.data());
+}
+
+void VideoChild::NotifyView() {
+  VideoView* view = view_.load();
+  if (view != nullptr) view->Changed();
 }
 
 void VideoChild::SetMode(PlaybackMode mode) {
@@ -156,8 +160,13 @@ void VideoChild::SetMode(PlaybackMode mode) {
     LogWindow::Print("unknown playback mode %d", static_cast<int>(mode));
     return;
   }
-  std::lock_guard<std::mutex> lock(state_);
-  SetModeLocked(mode);
+  bool changed;
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    changed = mode_.load() != mode;
+    SetModeLocked(mode);
+  }
+  if (changed) NotifyView();
 }
 
 void VideoChild::SetModeLocked(PlaybackMode mode) {
@@ -195,124 +204,116 @@ int VideoChild::Step() {
   return StepUntilDue(&due, &list);
 }
 
-int VideoChild::StepUntilDue(Clock::time_point* dueOut, std::uint64_t* listOut) {
-  SliderUpdate slider;
-  int answer = -1;
+int VideoChild::StepUntilDue(Clock::time_point* due, std::uint64_t* list) {
+  bool notify = false;
+  int answer;
   {
     std::unique_lock<std::mutex> lock(state_);
-    const PlaybackMode mode = mode_.load();
-    if (quit_ || !IsPlaying(mode)) return -1;
-    const ModeSpeed speed = SpeedOf(mode);
-
-    // A list loaded from outside and no position set yet (a minute opened
-    // into a playing child, before its SetPosition): start at the end the
-    // mode starts from, rather than taking -1 for "passed the first frame".
-    if (!positionChosen_) {
-      positionChosen_ = true;
-      if (list_.position < 0) {
-        list_.position = speed.backwards ? list_.count() - 1 : 0;
-      }
-    }
-
-    auto loadOwnFolder = [&]() {
-      // The navigation has moved the folder on: no gap is waited between
-      // the last frame of one minute and the first of the next.
-      ++lists_;
-      if (list_.Load(list_.folder(), nullptr) == 0) {
-        slider.loaded = true;
-        slider.maximum = list_.count() - 1;
-      }
-      anchored_ = false;
-    };
-
-    int shown;
-    if (speed.backwards) {
-      if (list_.position < 0) {
-        if (!playContinuously_.load() ||
-            ::FindPreviousMinute(list_.folderBuffer()) != 0) {
-          // Back on the first frame shown.
-          list_.position += speed.frameStep;
-          if (list_.count() > 0) list_.position = std::max(list_.position, 0);
-          SetModeLocked(PlaybackMode::Pause);
-          return -1;
-        }
-        loadOwnFolder();
-        list_.position = list_.count() - 1;
-      }
-      shown = list_.position;
-      list_.position = shown - speed.frameStep;
-    } else {
-      if (list_.position >= list_.count()) {
-        if (!playContinuously_.load() ||
-            ::FindNextMinute(list_.folderBuffer()) != 0) {
-          // Back on the last frame shown (or the last frame, for a
-          // position set beyond the list).
-          list_.position -= speed.frameStep;
-          if (list_.count() > 0) list_.position = std::min(list_.position, list_.count() - 1);
-          SetModeLocked(PlaybackMode::Pause);
-          return -1;
-        }
-        loadOwnFolder();
-        list_.position = 0;
-      }
-      shown = list_.position;
-      list_.position = shown + speed.frameStep;
-    }
-
-    const int next = list_.position;
-    const int count = list_.count();
-    const bool shownInList = shown >= 0 && shown < count;
-    const Clock::time_point now = Clock::now();
-    if (!anchored_) {
-      anchor_ = now;
-      sinceAnchor_ = Clock::duration::zero();
-      anchored_ = true;
-    }
-    if (shownInList && next >= 0 && next < count) {
-      const int gap = std::abs(list_.TimeCodeAt(shown) - list_.TimeCodeAt(next));
-      sinceAnchor_ += std::chrono::milliseconds(
-          static_cast<long long>(gap) * speed.delayFactor);
-    }
-    Clock::time_point due = anchor_ + sinceAnchor_;
-    if (now - due > kMaxLag) {
-      anchor_ = now;
-      sinceAnchor_ = Clock::duration::zero();
-      due = now;
-    }
-
-    const std::uint64_t changes = changes_;
-    const std::uint64_t moves = moves_;
-    if (due > now) {
-      // Releases the state lock while waiting.
-      wake_.wait_until(lock, due,
-                       [&] { return quit_ || changes_ != changes; });
-    }
-    if (quit_ || changes_ != changes) {
-      // Woken before the frame was due: it is not drawn, and unless the
-      // position was moved from outside, playing resumes from it.
-      if (moves_ == moves) list_.position = shown;
-    } else if (shownInList) {
-      answer = shown;
-      *dueOut = due;
-      *listOut = lists_;
-      if (!dragging_.load()) {
-        slider.move = true;
-        slider.thumb = std::min(std::max(next - 1, 0), count - 1);
-      }
-    }
+    answer = StepLocked(lock, due, list, &notify);
   }
-  ApplySlider(slider);
+  if (notify) NotifyView();
   return answer;
 }
 
-void VideoChild::ApplySlider(const SliderUpdate& update) {
-  VideoView* view = view_.load();
-  if (view == nullptr) return;
-  if (update.loaded) {
-    view->SetSliderRange(update.maximum);
-    view->SetSliderPosition(0);
+int VideoChild::StepLocked(std::unique_lock<std::mutex>& lock,
+                           Clock::time_point* dueOut, std::uint64_t* listOut,
+                           bool* notify) {
+  const PlaybackMode mode = mode_.load();
+  if (quit_ || !IsPlaying(mode)) return -1;
+  const ModeSpeed speed = SpeedOf(mode);
+
+  // A list loaded from outside and no position set yet (a minute opened
+  // into a playing child, before its SetPosition): start at the end the
+  // mode starts from, rather than taking -1 for "passed the first frame".
+  if (!positionChosen_) {
+    positionChosen_ = true;
+    if (list_.position < 0) {
+      list_.position = speed.backwards ? list_.count() - 1 : 0;
+    }
   }
-  if (update.move) view->SetSliderPosition(update.thumb);
+
+  auto loadOwnFolder = [&]() {
+    // The navigation has moved the folder on: no gap is waited between
+    // the last frame of one minute and the first of the next.
+    ++lists_;
+    list_.Load(list_.folder(), nullptr);
+    *notify = true;
+    anchored_ = false;
+  };
+
+  int shown;
+  if (speed.backwards) {
+    if (list_.position < 0) {
+      if (!playContinuously_.load() ||
+          ::FindPreviousMinute(list_.folderBuffer()) != 0) {
+        // Back on the first frame shown.
+        list_.position += speed.frameStep;
+        if (list_.count() > 0) list_.position = std::max(list_.position, 0);
+        SetModeLocked(PlaybackMode::Pause);
+        *notify = true;
+        return -1;
+      }
+      loadOwnFolder();
+      list_.position = list_.count() - 1;
+    }
+    shown = list_.position;
+    list_.position = shown - speed.frameStep;
+  } else {
+    if (list_.position >= list_.count()) {
+      if (!playContinuously_.load() ||
+          ::FindNextMinute(list_.folderBuffer()) != 0) {
+        // Back on the last frame shown (or the last frame, for a
+        // position set beyond the list).
+        list_.position -= speed.frameStep;
+        if (list_.count() > 0) list_.position = std::min(list_.position, list_.count() - 1);
+        SetModeLocked(PlaybackMode::Pause);
+        *notify = true;
+        return -1;
+      }
+      loadOwnFolder();
+      list_.position = 0;
+    }
+    shown = list_.position;
+    list_.position = shown + speed.frameStep;
+  }
+
+  const int next = list_.position;
+  const int count = list_.count();
+  const bool shownInList = shown >= 0 && shown < count;
+  const Clock::time_point now = Clock::now();
+  if (!anchored_) {
+    anchor_ = now;
+    sinceAnchor_ = Clock::duration::zero();
+    anchored_ = true;
+  }
+  if (shownInList && next >= 0 && next < count) {
+    const int gap = std::abs(list_.TimeCodeAt(shown) - list_.TimeCodeAt(next));
+    sinceAnchor_ += std::chrono::milliseconds(
+        static_cast<long long>(gap) * speed.delayFactor);
+  }
+  Clock::time_point due = anchor_ + sinceAnchor_;
+  if (now - due > kMaxLag) {
+    anchor_ = now;
+    sinceAnchor_ = Clock::duration::zero();
+    due = now;
+  }
+
+  const std::uint64_t changes = changes_;
+  const std::uint64_t moves = moves_;
+  if (due > now) {
+    // Releases the state lock while waiting.
+    wake_.wait_until(lock, due, [&] { return quit_ || changes_ != changes; });
+  }
+  if (quit_ || changes_ != changes) {
+    // Woken before the frame was due: it is not drawn, and unless the
+    // position was moved from outside, playing resumes from it.
+    if (moves_ == moves) list_.position = shown;
+    return -1;
+  }
+  if (!shownInList) return -1;
+  *dueOut = due;
+  *listOut = lists_;
+  return shown;
 }
 
 int VideoChild::Run() {

@@ -6,24 +6,26 @@
 // ---------------
 // Two threads use a child: its playback thread (Run: Step, ShowFrame, minute
 // changes) and the user-interface thread (SetMode, SetPosition, LoadFrameList
-// when a minute is opened into it, ShowFrame for a paused child, Paint, the
-// flags). Three locks, never held while waiting for another thread:
+// when a minute is opened into it, ShowFrame for a paused child,
+// GetViewState, Paint, the flags). Three locks, never held while waiting for
+// another thread, nor while reading the disc:
 //
 //   state    mode, position, frame list, folder, pacing anchor, quit flag.
-//            Held for short bookkeeping and for listing a minute folder.
-//            Released during the wait between two frames (a condition
-//            variable's wait_until) and before any call into the view.
+//            Held for short bookkeeping only: lists are read into a list of
+//            their own and swapped in under it. Released during the wait
+//            between two frames (a condition variable's wait_until) and before
+//            any call into the view.
 //   decode   the FrameDecoder: one decode at a time, whichever thread asks.
-//            The state lock is not held while decoding, so mode and position
-//            changes never wait for a slow disc.
-//   picture  the published picture (header, pixels, size, time text), copied
-//            from the decoder under decode then picture, and read by Paint.
-//            Held only for that copy and for the drawing inside Paint.
+//   picture  the published picture (header, pixels, size, time text, the
+//            frame it shows), copied from the decoder under decode then
+//            picture, and read by GetViewState and Paint. Held only for that
+//            copy, those reads and the drawing inside Paint.
 //
-// The view is always called with no lock held except DrawPicture, which Paint
-// calls under the picture lock on the thread that paints (the UI thread in
-// the program); the playback thread only ever waits for that lock for the
-// length of one copy or one draw, never while it itself waits for the UI.
+// The view is only told that something changed (VideoView::Changed, never
+// with a lock held); it pulls the state and the picture on its own thread.
+// So the playback thread never waits for the user-interface thread, and the
+// user-interface thread waits for the playback thread only for the length of
+// one copy or one bookkeeping step.
 //
 // A mode change, position change, new minute or quit request wakes the
 // playback thread at once, also in the middle of a long gap between two
@@ -42,15 +44,10 @@
 // ----------------------
 // RequestQuit sets the quit flag and wakes the thread. The thread finishes
 // the frame it is drawing, leaves Run, and calls the view's ThreadEnded as
-// its very last use of the child. The child may be destroyed:
-//   - from inside ThreadEnded, on the playback thread (the program's
-//     ChildManager::Unload): the destructor detaches the thread, which then
-//     returns without touching the child again; or
-//   - from another thread: the destructor requests quit and joins. Only for
-//     owners whose view never waits for the destroying thread (tests,
-//     benchmarks); the program never destroys a playing child from its UI
-//     thread, as the playback thread may be waiting for that very thread.
-// The view must outlive the thread.
+// its very last use of the child. The owner then destroys the child from
+// another thread (the program's user-interface thread, on the message
+// ThreadEnded posts): the destructor requests quit and joins, which returns
+// at once for a thread that has ended. The view must outlive the thread.
 #pragma once
 
 #include <atomic>
@@ -74,6 +71,28 @@ enum class PlaybackMode : std::int32_t {
   Forward = 2,
   FastForward = 3,
   Pause = 4,
+};
+
+// What the window shows of a child, pulled by the view after Changed.
+struct ViewState {
+  int sliderMaximum;   // slider range 0..sliderMaximum (0 for an empty list)
+  // The frame shown, in every mode; 0 until a frame of the current list is
+  // shown. The view leaves the thumb alone while the user drags it.
+  int sliderPosition;
+  char timeText[32];   // " HH : MM : SS CC" of the picture shown
+  std::uint32_t pictureSerial;  // rises with every published picture
+  PlaybackMode mode;
+};
+
+// Draws the published picture (rows top-down, each rounded up to 4 bytes).
+// Called by VideoChild::Paint with the picture lock held, on the thread that
+// paints: it must not wait for another thread. Answers 0 or -1.
+struct PictureSink {
+  virtual int DrawPicture(const BitmapHeader& header,
+                          const std::uint8_t* pixels) = 0;
+
+ protected:
+  ~PictureSink() = default;
 };
 
 // Frame step and delay factor (milliseconds per hundredth of a second of
@@ -114,14 +133,19 @@ class VideoChild {
   // the slider gets range 0..count-1 and thumb 0. Either thread.
   int LoadFrameList(const char* folder);
 
-  // Decodes frame `index`, sets the time text and draws the picture through
-  // the view. 0, or -1 when the index is outside the list, the frame cannot
-  // be read or decoded (the previous picture stays), or there is no view.
+  // Decodes frame `index`, publishes it with its time text and tells the
+  // view. 0, or -1 when the index is outside the list, the frame cannot be
+  // read or decoded (the previous picture stays), or there is no view.
   int ShowFrame(int index);
 
-  // Draws the published picture through the view's DrawPicture (WM_PAINT).
-  // 0 (also when nothing has been decoded yet: nothing to draw), or -1.
-  int Paint();
+  // Slider, time text, picture serial and mode as the view shows them
+  // (short locks; the user-interface thread).
+  void GetViewState(ViewState* out) const;
+
+  // Hands the published picture to `sink` under the picture lock (WM_PAINT).
+  // 0 (also when nothing has been decoded yet: nothing to draw), or the
+  // sink's answer.
+  int Paint(PictureSink& sink);
 
   void SetMode(PlaybackMode mode);
   void SetPosition(int index);
@@ -176,15 +200,17 @@ class VideoChild {
   friend int FindPreviousMinute(VideoChild& child);
 
  private:
-  struct SliderUpdate;
-
   // Step that also answers when the frame is due and which list it indexes.
   int StepUntilDue(Clock::time_point* due, std::uint64_t* list);
+  // Its part under the state lock; `notify` when the view must be told (a
+  // new list or a pause at an end).
+  int StepLocked(std::unique_lock<std::mutex>& lock, Clock::time_point* due,
+                 std::uint64_t* list, bool* notify);
   // ShowFrame that draws nothing when the list has been replaced since
   // `list` (a minute opened between a step and its drawing).
   int ShowFrameOf(int index, const std::uint64_t* list);
   void SetModeLocked(PlaybackMode mode);
-  void ApplySlider(const SliderUpdate& update);
+  void NotifyView();
   void Wake();
 
   std::atomic<VideoView*> view_{nullptr};
@@ -199,7 +225,9 @@ class VideoChild {
   bool positionChosen_ = false;  // false after a load until a position is set
   std::uint64_t changes_ = 0;    // any change that must cut a wait short
   std::uint64_t moves_ = 0;      // position or list changes from outside
-  std::uint64_t lists_ = 0;      // list loads, from either thread
+  // List loads, from either thread; written under state_, also read without
+  // it to drop a picture of a list replaced while it was being decoded.
+  std::atomic<std::uint64_t> lists_{0};
   bool anchored_ = false;
   Clock::time_point anchor_{};
   Clock::duration sinceAnchor_{};
@@ -215,6 +243,9 @@ class VideoChild {
   int pictureWidth_ = 0;
   int pictureHeight_ = 0;
   char timeText_[32] = {};
+  std::uint32_t pictureSerial_ = 0;
+  int shownIndex_ = 0;          // the frame the picture shows...
+  std::uint64_t shownList_ = 0;  // ...in the list loaded as this one
 
   std::atomic<bool> playContinuously_;
   std::atomic<bool> dragging_{false};

@@ -1,37 +1,23 @@
-// What a VideoChild does to the user interface: the slider, the time text and
-// the picture. The Win32 window implements it by sending messages to the
-// user-interface thread and waiting for them to be handled; tests and
-// benchmarks fake it.
+// What a VideoChild tells the window that shows it. The child never waits for
+// the window: it says that something changed, and the window pulls the state
+// (VideoChild::GetViewState) and the picture (VideoChild::Paint) on its own
+// thread when it gets round to it.
 #pragma once
 
-#include <cstdint>
-
-#include "playback/frame_decoder.h"
-#include "store/minute_frame_list.h"
-
-class VideoView : public FrameListView {
+class VideoView {
  public:
-  ~VideoView() override;
+  virtual ~VideoView();
 
-  // Slider range and thumb (from FrameListView): called by the playback
-  // thread and by the user-interface thread, never with a child lock held.
+  // Something the view shows changed: a new picture, the time text, the
+  // slider's range or thumb, the mode. Called on any thread, never with a
+  // child lock held; must not wait for the user-interface thread (Win32: one
+  // PostMessage, coalesced with an atomic "pending" flag so that a busy
+  // user-interface thread gets one message, not a queue of them).
+  virtual void Changed() = 0;
 
-  // Sets the time text (" HH : MM : SS CC"). Any thread, no child lock held.
-  virtual void SetTimeText(const char* text) = 0;
-
-  // A new picture has been published: have VideoChild::Paint run now on the
-  // thread that owns the window (the Win32 view sends a message and waits)
-  // and answer its result. Any thread, no child lock held.
-  virtual int Repaint() = 0;
-
-  // Draws the picture (rows top-down, each rounded up to 4 bytes). Called by
-  // VideoChild::Paint with the child's picture lock held, on the thread that
-  // paints: it must not wait for another thread. Answers 0 or -1.
-  virtual int DrawPicture(const BitmapHeader& header,
-                          const std::uint8_t* pixels) = 0;
-
-  // The playback thread's last call to the child: its loop has ended and it
-  // touches the child no more after this returns, so the child may be
-  // destroyed from here (the Win32 view calls ChildManager::Unload).
+  // The playback thread's last call: it touches the child no more after this
+  // returns. Must not destroy the child; the Win32 view posts to the
+  // user-interface thread, which removes the child from its table, destroys
+  // it and joins the finished thread.
   virtual void ThreadEnded() = 0;
 };

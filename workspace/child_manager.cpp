@@ -1,24 +1,407 @@
 #include "workspace/child_manager.h"
 
-// Placeholder until the video windows arrive: an empty table, so every
-// command has nothing to act on.
-ChildManager::ChildManager() = default;
-ChildManager::~ChildManager() = default;
-void ChildManager::SetWorkspace(HWND) {}
-void ChildManager::OpenMinute(const char*, const char*, const char*) {}
-int ChildManager::Load(HWND, const char*, const char*, const char*) { return -1; }
-int ChildManager::Unload(HWND) { return -1; }
-int ChildManager::RequestUnload(HWND) { return -1; }
-VideoChild* ChildManager::Find(HWND) const { return nullptr; }
-VideoChild* ChildManager::FindByTrackbar(HWND) const { return nullptr; }
-VideoChild* ChildManager::FindByCamera(const char*) const { return nullptr; }
-void ChildManager::Select(HWND, bool) {}
-void ChildManager::SelectAll() {}
-bool ChildManager::IsSelected(HWND) const { return false; }
-void ChildManager::SetModeOfSelected(PlaybackMode) {}
-int ChildManager::SetSize(SizeMode mode) {
-  return static_cast<int>(mode) >= 0 && static_cast<int>(mode) <= 3 ? 0 : -1;
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "playback/frame_decoder.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/log_window.h"
+#include "shell/settings.h"
+#include "vlib/vlib.h"
+#include "workspace/video_window.h"
+
+namespace {
+
+constexpr char kVideoClass[] = "MDIVideoChild";
+constexpr char kMailboxClass[] = "OrvanelVideoMailbox";
+
+LRESULT CALLBACK MailboxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kMsgViewChanged || message == kMsgViewEnded) {
+    try {
+      return g_childManager.MailboxMessage(message, wParam, lParam);
+    } catch (...) {
+      return 0;
+    }
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
 }
-void ChildManager::ArrangeGrid() {}
-void ChildManager::ShowContextMenu(HWND, int, int) {}
-int ChildManager::count() const { return 0; }
+
+FrameAllowance SystemFrame() {
+  return {GetSystemMetrics(SM_CXFRAME), GetSystemMetrics(SM_CYFRAME),
+          GetSystemMetrics(SM_CYCAPTION)};
+}
+
+Size ClientOf(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+VideoWindow* ViewOf(const vlib_node* node) { return static_cast<VideoWindow*>(node->data); }
+
+}  // namespace
+
+bool OptionOverMinute() { return g_settings.GetOverMinute(); }
+bool OptionOverlapped() { return g_settings.GetOverlapped(); }
+bool HalftoneWanted() { return g_isWindowsNT && g_settings.highQuality; }
+
+ChildManager::ChildManager() : readBuffer_(kFrameBufferSize) {}
+
+ChildManager::~ChildManager() {
+  // Threads never wait for this one, so each join returns after a frame.
+  while (children_ != nullptr) Remove(children_);
+  if (mailbox_ != nullptr && IsWindow(mailbox_)) DestroyWindow(mailbox_);
+}
+
+void ChildManager::SetWorkspace(HWND mdiClient) {
+  workspace_ = mdiClient;
+  Mailbox();
+}
+
+HWND ChildManager::Mailbox() {
+  if (mailbox_ != nullptr && IsWindow(mailbox_)) return mailbox_;
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA wc{};
+  if (!GetClassInfoA(instance, kMailboxClass, &wc)) {
+    wc.lpfnWndProc = MailboxProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kMailboxClass;
+    RegisterClassA(&wc);
+  }
+  mailbox_ = CreateWindowExA(0, kMailboxClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             instance, nullptr);
+  if (mailbox_ == nullptr) LogWindow::Print("video mailbox cannot be made (%lu)", GetLastError());
+  return mailbox_;
+}
+
+LRESULT ChildManager::MailboxMessage(UINT message, WPARAM, LPARAM lParam) {
+  auto* view = reinterpret_cast<VideoWindow*>(lParam);
+  vlib_node* node = NodeOf(view);
+  if (node == nullptr) return 0;  // already removed
+  if (message == kMsgViewChanged) {
+    view->Refresh();
+  } else if (message == kMsgViewEnded) {
+    Remove(node);
+  }
+  return 0;
+}
+
+vlib_node* ChildManager::NodeOf(const VideoWindow* view) const {
+  for (vlib_node* node = children_; node != nullptr; node = node->next) {
+    if (node->data == view) return node;
+  }
+  return nullptr;
+}
+
+std::vector<VideoWindow*> ChildManager::Views() const {
+  std::vector<VideoWindow*> views;
+  for (vlib_node* node = children_; node != nullptr; node = node->next) {
+    if (ViewOf(node)->window() != nullptr) views.push_back(ViewOf(node));
+  }
+  return views;
+}
+
+void ChildManager::Remove(vlib_node* node) {
+  VideoWindow* view = ViewOf(node);
+  children_ = vlib_list_unlink(children_, node);
+  vlib_free(node);
+  const std::intptr_t id = view->windowId();
+  delete view;  // joins the (ended) thread, then lets the window go
+  g_logWindow.Write("(%d) Remove successfully.", static_cast<int>(id));
+  if (loadCount_ >= 1) --loadCount_;
+}
+
+void ChildManager::OpenMinute(const char* folder, const char* dateText, const char* cameraName) {
+  VideoChild* existing = FindByCamera(cameraName);
+  if (!OptionOverlapped() && existing != nullptr) {
+    for (VideoWindow* view : Views()) {
+      if (view->child() == existing) view->KeepTitleFor(folder);
+    }
+    existing->LoadFrameList(folder);
+    existing->SetPosition(0);
+    return;
+  }
+  Load(workspace_, folder, dateText, cameraName);
+}
+
+int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
+                       const char* cameraName) {
+  if (workspace == nullptr || folder == nullptr) return -1;
+  int width = 352;
+  int height = 240;
+  GetImageSize(folder, &width, &height, readBuffer_);
+
+  char title[MAX_PATH];
+  std::snprintf(title, sizeof title, "%s   [ %s ]", cameraName ? cameraName : "",
+                dateText ? dateText : "");
+  const FrameAllowance frame = SystemFrame();
+  const Size outer = OuterSizeFor({width, height + kStripHeight}, frame);
+
+  auto view = std::make_unique<VideoWindow>(Mailbox());
+  MDICREATESTRUCTA create{};
+  create.szClass = kVideoClass;
+  create.szTitle = title;
+  create.hOwner = GetModuleHandleA(nullptr);
+  create.x = CW_USEDEFAULT;
+  create.y = CW_USEDEFAULT;
+  create.cx = outer.width;
+  create.cy = outer.height;
+  create.lParam = reinterpret_cast<LPARAM>(view.get());
+  HWND window = reinterpret_cast<HWND>(
+      SendMessageA(workspace, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+  if (window == nullptr) {
+    LogWindow::Print("video window cannot be made for '%s' (%lu)", folder, GetLastError());
+    return -1;
+  }
+  if (Find(window) != nullptr) {
+    SendMessageA(workspace, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
+    return -1;
+  }
+  std::unique_ptr<VideoChild> child;
+  try {
+    child = std::make_unique<VideoChild>(OptionOverMinute());
+  } catch (...) {
+    LogWindow::Print("video child cannot be made for '%s'", folder);
+    view.reset();  // takes its window with it
+    return -1;
+  }
+  VideoChild* raw = child.get();
+  view->Attach(std::move(child));
+  view->SetProbedSize(width, height);
+  view->SetTitleParts(cameraName, dateText, folder);
+  vlib_node* before = vlib_list_last(children_);
+  children_ = vlib_list_append(children_, view.get());
+  if (vlib_list_last(children_) == before) {  // no node: nothing to keep it by
+    view.reset();
+    return -1;
+  }
+  VideoWindow* shown = view.release();
+  g_logWindow.Write("New media(%d) loaded.", static_cast<int>(reinterpret_cast<std::intptr_t>(window)));
+
+  const Size client = ClientOf(window);
+  shown->Layout(client.width, client.height);
+  shown->CreateStrip();
+  raw->LoadFrameList(folder);
+  raw->StartThread();
+  raw->SetMode(PlaybackMode::Forward);
+  raw->SetCameraName(cameraName);
+  Select(window, true);
+  ++loadCount_;
+  return 0;
+}
+
+int ChildManager::Unload(HWND child) {
+  if (child == nullptr || children_ == nullptr) return -1;
+  for (vlib_node* node = children_; node != nullptr; node = node->next) {
+    if (ViewOf(node)->window() == child) {
+      Remove(node);
+      return 0;
+    }
+  }
+  return -1;
+}
+
+int ChildManager::RequestUnload(HWND child) {
+  VideoChild* found = Find(child);
+  if (found == nullptr) return -1;
+  found->RequestQuit();
+  return 0;
+}
+
+VideoWindow* ChildManager::FindView(HWND child) const {
+  if (child == nullptr) return nullptr;
+  for (vlib_node* node = children_; node != nullptr; node = node->next) {
+    if (ViewOf(node)->window() == child) return ViewOf(node);
+  }
+  return nullptr;
+}
+
+VideoChild* ChildManager::Find(HWND child) const {
+  VideoWindow* view = FindView(child);
+  return view != nullptr ? view->child() : nullptr;
+}
+
+VideoChild* ChildManager::FindByTrackbar(HWND trackbar) const {
+  if (trackbar == nullptr) return nullptr;
+  for (VideoWindow* view : Views()) {
+    if (view->trackbar() == trackbar) return view->child();
+  }
+  return nullptr;
+}
+
+VideoChild* ChildManager::FindByCamera(const char* cameraName) const {
+  if (cameraName == nullptr) return nullptr;
+  for (VideoWindow* view : Views()) {
+    if (view->child() != nullptr && std::strcmp(view->child()->cameraName(), cameraName) == 0)
+      return view->child();
+  }
+  return nullptr;
+}
+
+void ChildManager::Select(HWND child, bool exclusive) {
+  for (VideoWindow* view : Views()) {
+    if (exclusive) {
+      view->SetSelected(view->window() == child);
+    } else if (view->window() == child) {
+      view->SetSelected(true);
+      return;
+    }
+  }
+}
+
+void ChildManager::SelectAll() {
+  for (VideoWindow* view : Views()) view->SetSelected(true);
+}
+
+bool ChildManager::IsSelected(HWND child) const {
+  VideoWindow* view = FindView(child);
+  return view != nullptr && view->selected();
+}
+
+void ChildManager::SetModeOfSelected(PlaybackMode mode) {
+  if (workspace_ == nullptr || GetWindow(workspace_, GW_CHILD) == nullptr) return;
+  for (VideoWindow* view : Views()) {
+    if (view->selected()) view->child()->SetMode(mode);
+  }
+}
+
+int ChildManager::SetSize(SizeMode mode) {
+  const int m = static_cast<int>(mode);
+  if (m < 0 || m > 3) return -1;
+  const FrameAllowance frame = SystemFrame();
+  const Size workspace = workspace_ != nullptr ? ClientOf(workspace_) : Size{0, 0};
+  const std::vector<VideoWindow*> views = Views();
+  const int loaded = static_cast<int>(views.size());
+  for (VideoWindow* view : views) {
+    if (!view->selected()) continue;
+    const Size client = ClientSizeFor(mode, view->pictureWidth(), view->pictureHeight(),
+                                      workspace, loaded, frame);
+    const Size outer = OuterSizeFor(client, frame);
+    SetWindowPos(view->window(), nullptr, 0, 0, outer.width, outer.height,
+                 SWP_NOMOVE | SWP_NOZORDER);
+  }
+  return 0;
+}
+
+void ChildManager::ArrangeGrid() {
+  const std::vector<VideoWindow*> views = Views();
+  const int n = static_cast<int>(views.size());
+  if (n < 1 || workspace_ == nullptr) return;
+  const Size workspace = ClientOf(workspace_);
+  for (int i = 0; i < n; ++i) {
+    const Rect cell = GridCell(i, n, workspace);
+    SetWindowPos(views[i]->window(), nullptr, cell.x, cell.y, cell.width, cell.height,
+                 SWP_NOZORDER);
+  }
+}
+
+void ChildManager::Cascade() {
+  if (workspace_ != nullptr) SendMessageA(workspace_, WM_MDICASCADE, 0, 0);
+}
+
+void ChildManager::Tile() {
+  if (workspace_ != nullptr) SendMessageA(workspace_, WM_MDITILE, MDITILE_VERTICAL, 0);
+}
+
+void ChildManager::ContextMenu::Release() {
+  if (menu != nullptr) DestroyMenu(menu);
+  menu = popup = nullptr;
+  for (HBITMAP& bitmap : bitmaps) {
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+}
+
+ChildManager::ContextMenu ChildManager::MakeContextMenu(HWND child) {
+  ContextMenu m;
+  VideoChild* found = Find(child);
+  if (found == nullptr) return m;
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  for (int i = 0; i < 10; ++i)
+    m.bitmaps[i] = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_MODE_CHECKED + i));
+  m.menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDM_VIDEO_CONTROL));
+  m.popup = m.menu != nullptr ? GetSubMenu(m.menu, 0) : nullptr;
+  if (m.popup == nullptr) {
+    LogWindow::Print("Control menu %d cannot be loaded", IDM_VIDEO_CONTROL);
+    m.Release();
+    return m;
+  }
+  for (int position = 0; position < 5; ++position) {
+    SetMenuItemBitmaps(m.popup, position, MF_BYPOSITION,
+                       m.bitmaps[IDB_MODE_UNCHECKED - IDB_MODE_CHECKED + position],
+                       m.bitmaps[position]);
+  }
+  const int mode = static_cast<int>(found->mode());
+  for (int position = 0; position < 5; ++position) {
+    CheckMenuItem(m.popup, position,
+                  MF_BYPOSITION | (position == mode ? MF_CHECKED : MF_UNCHECKED));
+  }
+  CheckMenuItem(m.popup, ID_VIDEO_PLAY_CONTINUOUSLY,
+                MF_BYCOMMAND | (found->playContinuously() ? MF_CHECKED : MF_UNCHECKED));
+  AppendMenuA(m.popup, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(m.popup, MF_STRING, kCmdSavePicture, "Save Picture...");
+  return m;
+}
+
+void ChildManager::ShowContextMenu(HWND child, int x, int y) {
+  ContextMenu m = MakeContextMenu(child);
+  if (m.popup == nullptr) return;
+  TrackPopupMenuEx(m.popup, 0, x, y, child, nullptr);
+  m.Release();
+}
+
+void ChildManager::StepSelected(int delta, bool toEnd) {
+  for (VideoWindow* view : Views()) {
+    if (!view->selected()) continue;
+    VideoChild* child = view->child();
+    ViewState state{};
+    child->GetViewState(&state);
+    int target;
+    if (toEnd) {
+      target = delta < 0 ? 0 : state.sliderMaximum;
+    } else {
+      // Stepping is frame by frame: a playing window stops first.
+      child->SetMode(PlaybackMode::Pause);
+      target = std::min(std::max(state.sliderPosition + delta, 0), state.sliderMaximum);
+    }
+    child->SetPosition(target);
+    view->ShowIfPaused(target);
+  }
+}
+
+bool ChildManager::HandleKey(int virtualKey) {
+  const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+  const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  if (control) return false;
+  switch (virtualKey) {
+    case VK_SPACE: {
+      // Selected windows move together: all play if all are paused, else all
+      // pause.
+      bool allPaused = true;
+      for (VideoWindow* view : Views()) {
+        if (view->selected() && view->child()->mode() != PlaybackMode::Pause) allPaused = false;
+      }
+      SetModeOfSelected(allPaused ? PlaybackMode::Forward : PlaybackMode::Pause);
+      return true;
+    }
+    case VK_LEFT:
+      if (shift) SetModeOfSelected(PlaybackMode::FastRewind);
+      else StepSelected(-1, false);
+      return true;
+    case VK_RIGHT:
+      if (shift) SetModeOfSelected(PlaybackMode::FastForward);
+      else StepSelected(+1, false);
+      return true;
+    case VK_HOME:
+      StepSelected(-1, true);
+      return true;
+    case VK_END:
+      StepSelected(+1, true);
+      return true;
+    default:
+      return false;
+  }
+}

@@ -1,12 +1,31 @@
 // The table of open video windows, their selection and the commands that
 // reach several of them. One global instance; user-interface thread only.
+//
+// Lifetime: a window's destruction asks its playback thread to end
+// (RequestUnload); the thread's last act posts to the manager's mailbox, and
+// only then, on this thread, is the entry removed, the child destroyed and
+// the finished thread joined. So the table is only ever changed and walked
+// here, and no thread waits for another that may be waiting for it.
 #pragma once
 
 #include <windows.h>
 
-#include "playback/video_child.h"
+#include <cstdint>
+#include <vector>
 
-enum class SizeMode : int { Half = 0, Original = 1, Double = 2, Fit = 3 };
+#include "playback/video_child.h"
+#include "workspace/arrangement.h"
+
+struct vlib_node;
+class VideoWindow;
+
+// The user's options that video windows follow (the settings store keeps
+// them): a new window's play-continuously switch, whether a camera may have
+// several windows, and halftone stretching (also only where the system has
+// it).
+bool OptionOverMinute();
+bool OptionOverlapped();
+bool HalftoneWanted();
 
 class ChildManager {
  public:
@@ -17,18 +36,24 @@ class ChildManager {
 
   // The workspace (MDI client) that new video windows are made in.
   void SetWorkspace(HWND mdiClient);
+  HWND workspace() const { return workspace_; }
 
   // Opens a minute folder (no trailing separator) for a camera: into the
   // camera's window unless the overlapped option is on, else via Load.
   void OpenMinute(const char* folder, const char* dateText, const char* cameraName);
   int Load(HWND workspace, const char* folder, const char* dateText,
            const char* cameraName);
+  // Removes a window's entry: ends and joins its thread, destroys the child
+  // (and the window if it still exists). 0, or -1 if not in the table.
   int Unload(HWND child);
+  // The window is going: its thread is asked to end; the entry goes when it
+  // has. 0, or -1 if not in the table.
   int RequestUnload(HWND child);
 
   VideoChild* Find(HWND child) const;
   VideoChild* FindByTrackbar(HWND trackbar) const;
   VideoChild* FindByCamera(const char* cameraName) const;
+  VideoWindow* FindView(HWND child) const;
 
   void Select(HWND child, bool exclusive);
   void SelectAll();
@@ -36,10 +61,44 @@ class ChildManager {
   void SetModeOfSelected(PlaybackMode mode);
   int SetSize(SizeMode mode);  // on the selected windows
   void ArrangeGrid();
+  void Cascade();
+  void Tile();
   void ShowContextMenu(HWND child, int x, int y);
 
-  // Number of video windows in the table.
-  int count() const;
+  // The Control menu of a window as ShowContextMenu shows it, with the ten
+  // check-mark bitmaps it uses; Release frees both.
+  struct ContextMenu {
+    HMENU menu = nullptr;   // the loaded menu resource
+    HMENU popup = nullptr;  // its "Control" popup
+    HBITMAP bitmaps[10] = {};
+    void Release();
+  };
+  ContextMenu MakeContextMenu(HWND child);
+
+  // Keys for the selected windows: Space, Left/Right (a frame while
+  // paused), Shift+Left/Right (fast), Home/End. True when the key was used.
+  bool HandleKey(int virtualKey);
+
+  // Number of video windows loaded (windows whose thread has not yet ended
+  // count until their entry is removed).
+  int count() const { return loadCount_; }
+
+  // Mailbox messages (posted by the views).
+  LRESULT MailboxMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  // Live views (window not yet destroyed), in table order.
+  std::vector<VideoWindow*> Views() const;
+  vlib_node* NodeOf(const VideoWindow* view) const;
+  void Remove(vlib_node* node);
+  HWND Mailbox();
+  void StepSelected(int delta, bool toEnd);
+
+  vlib_node* children_ = nullptr;
+  int loadCount_ = 0;
+  HWND workspace_ = nullptr;
+  HWND mailbox_ = nullptr;
+  std::vector<std::uint8_t> readBuffer_;
 };
 
 extern ChildManager g_childManager;

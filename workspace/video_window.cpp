@@ -1,6 +1,571 @@
 #include "workspace/video_window.h"
 
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "resources/resource.h"
+#include "shell/log_window.h"
+#include "workspace/arrangement.h"
+#include "workspace/child_manager.h"
+
+namespace {
+
+constexpr int kTrackbarId = 30000;
+constexpr int kSpacerId = 30000;
+constexpr int kTimeLabelId = 30001;
+constexpr UINT_PTR kTrackbarSubclassId = 1;
+
+// The frame under the last press on a trackbar, until its release. Only one
+// trackbar can be pressed at a time; user-interface thread only.
+int g_pressedPosition = -1;
+
+// Small helpers over the trackbar's messages.
+void setRange(HWND bar, int maximum) {
+  SendMessageA(bar, TBM_SETRANGEMIN, FALSE, 0);
+  SendMessageA(bar, TBM_SETRANGEMAX, TRUE, maximum);
+}
+void setPos(HWND bar, int position) { SendMessageA(bar, TBM_SETPOS, TRUE, position); }
+int getPos(HWND bar) { return static_cast<int>(SendMessageA(bar, TBM_GETPOS, 0, 0)); }
+int channelWidth(HWND bar) {
+  RECT channel{};
+  SendMessageA(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+  return channel.right - channel.left;
+}
+
+void move(HWND control, const Rect& r) {
+  if (control != nullptr) MoveWindow(control, r.x, r.y, r.width, r.height, TRUE);
+}
+
+LRESULT CALLBACK TrackbarSubclass(HWND bar, UINT message, WPARAM wParam,
+                                  LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+  auto* self = reinterpret_cast<VideoWindow*>(data);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(bar, TrackbarSubclass, id);
+    return DefSubclassProc(bar, message, wParam, lParam);
+  }
+  try {
+    return self->TrackbarMessage(bar, message, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
+}
+
+// The picture as it is on screen, copied out under the child's picture lock.
+struct PictureCopy final : PictureSink {
+  BitmapHeader header{};
+  std::vector<std::uint8_t> pixels;
+  int DrawPicture(const BitmapHeader& h, const std::uint8_t* p) override {
+    header = h;
+    const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    const std::size_t stride = (3 * static_cast<std::size_t>(h.biWidth) + 3) & ~std::size_t{3};
+    pixels.assign(p, p + stride * static_cast<std::size_t>(height));
+    return 0;
+  }
+};
+
+void put16(std::uint8_t* p, unsigned v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A bottom-up 24-bit BMP of a top-down picture, as the command-line tool's
+// still command writes it. False when the file cannot be written whole.
+bool writeBmp(std::FILE* f, const PictureCopy& picture) {
+  const int w = picture.header.biWidth;
+  const int h = picture.header.biHeight < 0 ? -picture.header.biHeight
+                                            : picture.header.biHeight;
+  const std::uint32_t rowBytes = static_cast<std::uint32_t>((3 * w + 3) & ~3);
+  const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(h);
+  std::uint8_t head[54] = {};
+  head[0] = 'B';
+  head[1] = 'M';
+  put32(head + 2, 54 + imageBytes);
+  put32(head + 10, 54);
+  put32(head + 14, 40);
+  put32(head + 18, static_cast<std::uint32_t>(w));
+  put32(head + 22, static_cast<std::uint32_t>(h));
+  put16(head + 26, 1);
+  put16(head + 28, 24);
+  put32(head + 30, 0);
+  put32(head + 34, imageBytes);
+  if (std::fwrite(head, 1, sizeof head, f) != sizeof head) return false;
+  std::vector<std::uint8_t> row(rowBytes, 0);
+  for (int y = h - 1; y >= 0; --y) {
+    std::memcpy(row.data(), picture.pixels.data() + static_cast<std::size_t>(y) * rowBytes,
+                static_cast<std::size_t>(3) * w);
+    if (std::fwrite(row.data(), 1, row.size(), f) != row.size()) return false;
+  }
+  return std::fflush(f) == 0;
+}
+
+// Copies the picture and the time text that belong to it: a playing child
+// may publish a new picture between the two reads, so they are read until
+// the picture serial holds still.
+bool copyShownPicture(const VideoChild& child, PictureCopy* picture, ViewState* state) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    ViewState before{};
+    child.GetViewState(&before);
+    const_cast<VideoChild&>(child).Paint(*picture);
+    child.GetViewState(state);
+    if (state->pictureSerial == before.pictureSerial) break;
+  }
+  return picture->header.biWidth > 0 && !picture->pixels.empty();
+}
+
+
+// Writes through a ".part" file so that a failure leaves no half picture and
+// an existing file is replaced whole. 0, or -1 (logged).
+int writePictureFile(const PictureCopy& picture, const char* path) {
+  char temporary[MAX_PATH + 8];
+  if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
+    LogWindow::Print("Save Picture: name too long: '%s'", path);
+    return -1;
+  }
+  std::FILE* f = std::fopen(temporary, "wb");
+  if (f == nullptr) {
+    LogWindow::Print("Save Picture: cannot create '%s'", temporary);
+    return -1;
+  }
+  const bool written = writeBmp(f, picture);
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !closed || !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileA(temporary);
+    LogWindow::Print("Save Picture: cannot write '%s'", path);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam,
                                  LPARAM lParam) {
-  return DefMDIChildProcA(window, message, wParam, lParam);
+  auto* self = reinterpret_cast<VideoWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* mdi = create != nullptr
+                    ? reinterpret_cast<MDICREATESTRUCTA*>(create->lpCreateParams)
+                    : nullptr;
+    self = mdi != nullptr ? reinterpret_cast<VideoWindow*>(mdi->lParam) : nullptr;
+    if (self != nullptr) self->OnNcCreate(window);
+  }
+  if (message == WM_GETMINMAXINFO) {
+    // The maximised child fills the workspace's client area, frame and all.
+    RECT parent{};
+    GetClientRect(GetParent(window), &parent);
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    info->ptMaxSize.x = parent.right - parent.left;
+    info->ptMaxSize.y = parent.bottom - parent.top;
+    return 0;
+  }
+  if (self == nullptr) return DefMDIChildProcA(window, message, wParam, lParam);
+  LRESULT result = 0;
+  try {
+    result = self->HandleMessage(message, wParam, lParam);
+  } catch (...) {
+    LogWindow::Print("video window: message %u failed", message);
+    result = DefMDIChildProcA(window, message, wParam, lParam);
+  }
+  if (message == WM_NCDESTROY) self->OnNcDestroy();
+  return result;
+}
+
+VideoWindow::VideoWindow(HWND mailbox) : mailbox_(mailbox) {}
+
+VideoWindow::~VideoWindow() {
+  // Ends and joins the playback thread first: it may still tell this view.
+  child_.reset();
+  if (window_ != nullptr && IsWindow(window_)) {
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    SendMessageA(GetParent(window_), WM_MDIDESTROY, reinterpret_cast<WPARAM>(window_), 0);
+  }
+  if (font_ != nullptr) DeleteObject(font_);
+}
+
+void VideoWindow::Changed() {
+  if (!pending_.exchange(true)) {
+    if (!PostMessageA(mailbox_, kMsgViewChanged, 0, reinterpret_cast<LPARAM>(this)))
+      pending_.store(false);
+  }
+}
+
+void VideoWindow::ThreadEnded() {
+  if (!PostMessageA(mailbox_, kMsgViewEnded, 0, reinterpret_cast<LPARAM>(this))) {
+    // The manager then finds it at its next sweep or at exit.
+    LogWindow::Print("video window: end of playback not delivered (%lu)", GetLastError());
+  }
+}
+
+void VideoWindow::Attach(std::unique_ptr<VideoChild> child) {
+  child_ = std::move(child);
+  if (child_) child_->SetView(this);
+}
+
+void VideoWindow::OnNcCreate(HWND window) {
+  window_ = window;
+  windowId_ = reinterpret_cast<std::intptr_t>(window);
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+void VideoWindow::OnNcDestroy() {
+  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  window_ = nullptr;
+  trackbar_ = spacer_ = timeLabel_ = nullptr;
+}
+
+void VideoWindow::SetTitleParts(const char* camera, const char* date, const char* folder) {
+  camera_ = camera != nullptr ? camera : "";
+  KeepTitleFor(folder);
+  UpdateTitle(date);
+}
+
+void VideoWindow::KeepTitleFor(const char* folder) {
+  char date[platform::kMaxPath];
+  DateOfMinuteFolder(folder, date, sizeof date);
+  folderDate_ = date;
+}
+
+void VideoWindow::UpdateTitle(const char* date) {
+  char title[platform::kMaxPath];
+  std::snprintf(title, sizeof title, "%s   [ %s ]", camera_.c_str(), date ? date : "");
+  if (window_ != nullptr) SetWindowTextA(window_, title);
+}
+
+void VideoWindow::SetProbedSize(int width, int height) {
+  probedWidth_ = width;
+  probedHeight_ = height;
+}
+
+int VideoWindow::pictureWidth() const {
+  const int w = child_ ? child_->pictureWidth() : 0;
+  return w > 0 ? w : probedWidth_;
+}
+
+int VideoWindow::pictureHeight() const {
+  const int h = child_ ? child_->pictureHeight() : 0;
+  return h > 0 ? h : probedHeight_;
+}
+
+void VideoWindow::CreateStrip() {
+  if (window_ == nullptr) return;
+  if (trackbar_ != nullptr) {
+    DestroyWindow(trackbar_);
+    trackbar_ = nullptr;
+  }
+  if (font_ == nullptr) {
+    font_ = CreateFontA(13, 0, 0, 0, 400, FALSE, FALSE, FALSE, 0, 3, 2, 1, 0x12, "tahoma");
+  }
+  const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+  const StripLayout l = LayoutStrip(clientWidth_, clientHeight_);
+  trackbar_ = CreateWindowExA(0, TRACKBAR_CLASSA, "Trackbar Control",
+                              WS_CHILD | WS_VISIBLE | TBS_ENABLESELRANGE | TBS_AUTOTICKS,
+                              l.trackbar.x, l.trackbar.y, l.trackbar.width, l.trackbar.height,
+                              window_, reinterpret_cast<HMENU>(kTrackbarId), instance, nullptr);
+  if (trackbar_ != nullptr) {
+    SetWindowSubclass(trackbar_, TrackbarSubclass, kTrackbarSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+    SendMessageA(trackbar_, TBM_SETPAGESIZE, 0, 1);
+  }
+  if (spacer_ == nullptr) {
+    spacer_ = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE, l.spacer.x, l.spacer.y,
+                              l.spacer.width, l.spacer.height, window_,
+                              reinterpret_cast<HMENU>(kSpacerId), instance, nullptr);
+  }
+  if (timeLabel_ == nullptr) {
+    timeLabel_ = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE, l.timeLabel.x,
+                                 l.timeLabel.y, l.timeLabel.width, l.timeLabel.height,
+                                 window_, reinterpret_cast<HMENU>(kTimeLabelId), instance,
+                                 nullptr);
+    if (timeLabel_ != nullptr && font_ != nullptr)
+      SendMessageA(timeLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  }
+  shownMaximum_ = shownPosition_ = -1;
+  shownText_[0] = '\0';
+}
+
+void VideoWindow::Layout(int width, int height) {
+  clientWidth_ = width;
+  clientHeight_ = height;
+  const StripLayout l = LayoutStrip(width, height);
+  move(trackbar_, l.trackbar);
+  if (trackbar_ != nullptr && shownMaximum_ > 0) {
+    SendMessageA(trackbar_, TBM_SETTICFREQ, TickFrequency(shownMaximum_, channelWidth(trackbar_)), 0);
+  }
+  if (timeLabel_ != nullptr) {
+    move(spacer_, l.spacer);
+    move(timeLabel_, l.timeLabel);
+  }
+}
+
+void VideoWindow::Refresh() {
+  // Cleared before pulling: a change made during the pull rings again.
+  pending_.store(false);
+  if (!child_ || window_ == nullptr) return;
+  ViewState state{};
+  child_->GetViewState(&state);
+  if (trackbar_ != nullptr) {
+    if (state.sliderMaximum != shownMaximum_) {
+      setRange(trackbar_, state.sliderMaximum);
+      SendMessageA(trackbar_, TBM_SETTICFREQ,
+                   TickFrequency(state.sliderMaximum, channelWidth(trackbar_)), 0);
+      shownMaximum_ = state.sliderMaximum;
+      shownPosition_ = -1;
+    }
+    // The user's hand holds the thumb while dragging.
+    if (!child_->dragging() && state.sliderPosition != shownPosition_) {
+      setPos(trackbar_, state.sliderPosition);
+      shownPosition_ = state.sliderPosition;
+    }
+  }
+  state.timeText[sizeof state.timeText - 1] = '\0';
+  if (timeLabel_ != nullptr && std::strcmp(state.timeText, shownText_) != 0) {
+    SetWindowTextA(timeLabel_, state.timeText);
+    std::memcpy(shownText_, state.timeText, sizeof shownText_);
+  }
+  if (state.pictureSerial != shownSerial_) {
+    shownSerial_ = state.pictureSerial;
+    const StripLayout l = LayoutStrip(clientWidth_, clientHeight_);
+    RECT picture{0, 0, l.picture.width, l.picture.height};
+    InvalidateRect(window_, &picture, FALSE);
+    // Playing on through midnight: the title names the date being played.
+    char date[platform::kMaxPath];
+    DateOfMinuteFolder(child_->folder().c_str(), date, sizeof date);
+    if (date[0] != '\0' && folderDate_ != date) {
+      folderDate_ = date;
+      UpdateTitle(date);
+    }
+  }
+}
+
+void VideoWindow::SetSelected(bool on) {
+  if (child_) child_->SetSelected(on);
+  if (window_ != nullptr) SendMessageA(window_, WM_NCPAINT, 1, 0);
+}
+
+bool VideoWindow::selected() const { return child_ && child_->selected(); }
+
+void VideoWindow::ShowIfPaused(int index) {
+  if (child_ && child_->mode() == PlaybackMode::Pause) child_->ShowFrame(index);
+}
+
+int VideoWindow::SavePicture(const char* path) {
+  if (!child_ || path == nullptr) return -1;
+  PictureCopy picture;
+  ViewState state{};
+  if (!copyShownPicture(*child_, &picture, &state)) {
+    LogWindow::Print("Save Picture: no picture to save for '%s'", path);
+    return -1;
+  }
+  return writePictureFile(picture, path);
+}
+
+void VideoWindow::SavePictureWithDialog() {
+  if (!child_ || window_ == nullptr) return;
+  // The frame on screen now, not the one playing on behind the dialog.
+  PictureCopy picture;
+  ViewState state{};
+  if (!copyShownPicture(*child_, &picture, &state)) {
+    LogWindow::Print("Save Picture: no picture to save");
+    return;
+  }
+  char date[platform::kMaxPath];
+  DateOfMinuteFolder(child_->folder().c_str(), date, sizeof date);
+  char file[MAX_PATH];
+  PictureFileName(child_->cameraName(), date, state.timeText, file, sizeof file);
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window_;
+  dialog.lpstrFilter = "Bitmap (*.bmp)\0*.bmp\0";
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = sizeof file;
+  dialog.lpstrDefExt = "bmp";
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (GetSaveFileNameA(&dialog)) writePictureFile(picture, file);
+}
+
+void VideoWindow::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window_, &ps);
+  if (dc != nullptr) {
+    const int saved = SaveDC(dc);
+    if (HalftoneWanted()) {
+      SetStretchBltMode(dc, HALFTONE);
+      SetBrushOrgEx(dc, 0, 0, nullptr);
+    }
+    paintDc_ = dc;
+    bool drawn = false;
+    if (child_) {
+      ViewState state{};
+      child_->GetViewState(&state);
+      drawn = state.pictureSerial != 0 && child_->Paint(*this) == 0;
+    }
+    paintDc_ = nullptr;
+    if (!drawn) {
+      const StripLayout l = LayoutStrip(clientWidth_, clientHeight_);
+      RECT picture{0, 0, l.picture.width, l.picture.height};
+      FillRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    RestoreDC(dc, saved);
+  }
+  EndPaint(window_, &ps);
+}
+
+int VideoWindow::DrawPicture(const BitmapHeader& header, const std::uint8_t* pixels) {
+  if (paintDc_ == nullptr) {
+    LogWindow::Print("Not available child");
+    return -1;
+  }
+  const int sourceHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+  const int drawn = StretchDIBits(paintDc_, 0, 0, clientWidth_, clientHeight_ - kStripHeight, 0, 0,
+                                  header.biWidth, sourceHeight, pixels,
+                                  reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                  SRCCOPY);
+  if (drawn == static_cast<int>(GDI_ERROR)) {
+    LogWindow::Print("StretchDIBits failed (errno): %lu", GetLastError());
+    return -1;
+  }
+  return 0;
+}
+
+void VideoWindow::DrawSelectionBorder() {
+  HDC dc = GetWindowDC(window_);
+  if (dc == nullptr) return;
+  RECT r{};
+  GetWindowRect(window_, &r);
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  HPEN pen = CreatePen(PS_SOLID, GetSystemMetrics(SM_CXEDGE), RGB(255, 0, 0));
+  HGDIOBJ old = SelectObject(dc, pen);
+  const POINT line[5] = {{1, 1}, {w - 1, 1}, {w - 1, h - 1}, {1, h - 1}, {1, 1}};
+  Polyline(dc, line, 5);
+  SelectObject(dc, old);
+  DeleteObject(pen);
+  ReleaseDC(window_, dc);
+}
+
+LRESULT VideoWindow::TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN: {
+      DefSubclassProc(bar, message, wParam, lParam);
+      RECT channel{};
+      SendMessageA(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+      const int maximum = static_cast<int>(SendMessageA(bar, TBM_GETRANGEMAX, 0, 0));
+      const int p = TrackbarClickPosition(static_cast<short>(LOWORD(lParam)), channel.left,
+                                          channel.right, maximum);
+      setPos(bar, p);
+      shownPosition_ = p;
+      g_pressedPosition = p;
+      if (child_) {
+        child_->SetDragging(true);
+        ShowIfPaused(p);
+      }
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      if (child_) {
+        child_->SetDragging(false);
+        if (g_pressedPosition >= 0) child_->SetPosition(g_pressedPosition);
+      }
+      g_pressedPosition = -1;
+      return DefSubclassProc(bar, message, wParam, lParam);
+    case WM_KEYDOWN:
+      // The window's keys, not the trackbar's own line and page moves.
+      if (g_childManager.HandleKey(static_cast<int>(wParam))) return 0;
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(bar, message, wParam, lParam);
+}
+
+LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND h = window_;
+  switch (message) {
+    case WM_DESTROY:
+      g_childManager.RequestUnload(h);
+      break;
+    case WM_SIZE:
+      Layout(LOWORD(lParam), HIWORD(lParam));
+      break;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the picture and the strip cover the client area
+    case WM_WINDOWPOSCHANGING: {
+      auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+      if (IsZoomed(h) && (pos->x < 0 || pos->y < 0)) {
+        RECT parent{};
+        GetClientRect(GetParent(h), &parent);
+        pos->x = 0;
+        pos->y = 0;
+        pos->cx = parent.right - parent.left;
+        pos->cy = parent.bottom - parent.top;
+      }
+      return 0;
+    }
+    case WM_CONTEXTMENU: {
+      int x = static_cast<short>(LOWORD(lParam));
+      int y = static_cast<short>(HIWORD(lParam));
+      if (x == -1 && y == -1) {  // from the keyboard: at the window's corner
+        POINT corner{0, 0};
+        ClientToScreen(h, &corner);
+        x = corner.x;
+        y = corner.y;
+      }
+      g_childManager.ShowContextMenu(h, x, y);
+      return 0;
+    }
+    case WM_NCPAINT: {
+      const LRESULT r = DefMDIChildProcA(h, message, wParam, lParam);
+      if (selected()) DrawSelectionBorder();
+      return r;
+    }
+    case WM_NCACTIVATE:
+      return 0;
+    case WM_COMMAND:
+      if (!child_) return 0;
+      switch (LOWORD(wParam)) {
+        case ID_VIDEO_FAST_REWIND: child_->SetMode(PlaybackMode::FastRewind); break;
+        case ID_VIDEO_REWIND: child_->SetMode(PlaybackMode::Rewind); break;
+        case ID_VIDEO_FORWARD: child_->SetMode(PlaybackMode::Forward); break;
+        case ID_VIDEO_FAST_FORWARD: child_->SetMode(PlaybackMode::FastForward); break;
+        case ID_VIDEO_PAUSE: child_->SetMode(PlaybackMode::Pause); break;
+        case ID_VIDEO_PLAY_CONTINUOUSLY: child_->TogglePlayContinuously(); break;
+        case ID_VIDEO_HALF_SIZE: g_childManager.SetSize(SizeMode::Half); break;
+        case ID_VIDEO_ORIGINAL_SIZE: g_childManager.SetSize(SizeMode::Original); break;
+        case ID_VIDEO_DOUBLE_SIZE: g_childManager.SetSize(SizeMode::Double); break;
+        case ID_VIDEO_FIT_SIZE: g_childManager.SetSize(SizeMode::Fit); break;
+        case kCmdSavePicture: SavePictureWithDialog(); return 0;
+        default: break;
+      }
+      break;
+    case WM_HSCROLL: {
+      const int code = LOWORD(wParam);
+      if (child_ && (code == TB_THUMBTRACK || code == TB_THUMBPOSITION)) {
+        const int p = trackbar_ != nullptr ? getPos(trackbar_) : HIWORD(wParam);
+        child_->SetPosition(p);
+        shownPosition_ = p;
+        ShowIfPaused(p);
+      }
+      break;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      g_childManager.Select(h, (wParam & MK_CONTROL) == 0);
+      break;
+    case WM_KEYDOWN:
+      if (g_childManager.HandleKey(static_cast<int>(wParam))) return 0;
+      break;
+    default:
+      break;
+  }
+  return DefMDIChildProcA(h, message, wParam, lParam);
 }

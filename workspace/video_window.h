@@ -1,10 +1,120 @@
 // The "MDIVideoChild" window: one video window of the workspace, its picture
 // view and its strip (time text and trackbar).
+//
+// The playback thread never touches a window. It tells the view that
+// something changed (Changed: one post to the manager's mailbox, coalesced by
+// a flag), and the user-interface thread pulls the slider, the time text and
+// the picture serial from the child and repaints. Its last act, ThreadEnded,
+// is one more post; the user-interface thread then removes the window's
+// entry, destroys the child and joins the finished thread.
 #pragma once
 
 #include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "playback/video_child.h"
+
+// Commands of a video window's own menu beyond the Control menu's items.
+constexpr int kCmdSavePicture = 32820;
 
 // The window procedure of the "MDIVideoChild" class, registered by the main
 // window code with the other classes.
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam,
                                  LPARAM lParam);
+
+// Messages the views post to the manager's mailbox; lParam is the view.
+constexpr UINT kMsgViewChanged = WM_APP + 0x41;
+constexpr UINT kMsgViewEnded = WM_APP + 0x42;
+
+class VideoWindow final : public VideoView, public PictureSink {
+ public:
+  // `mailbox`: the manager's message-only window that gets the posts.
+  explicit VideoWindow(HWND mailbox);
+  ~VideoWindow() override;
+  VideoWindow(const VideoWindow&) = delete;
+  VideoWindow& operator=(const VideoWindow&) = delete;
+
+  // VideoView: any thread, never waits.
+  void Changed() override;
+  void ThreadEnded() override;
+
+  // Takes ownership of the child (made after the window exists).
+  void Attach(std::unique_ptr<VideoChild> child);
+  VideoChild* child() const { return child_.get(); }
+
+  // The window, null once destroyed; its handle value stays for the log.
+  HWND window() const { return window_; }
+  std::intptr_t windowId() const { return windowId_; }
+  HWND trackbar() const { return trackbar_; }
+  HWND timeLabel() const { return timeLabel_; }
+
+  // Camera and date of the title ("%s   [ %s ]"); `folder` is the minute
+  // first played, whose date the title follows when playing moves on.
+  void SetTitleParts(const char* camera, const char* date, const char* folder);
+  // A minute opened into this window: the title keeps its date.
+  void KeepTitleFor(const char* folder);
+  // Size probed from the folder, used until a picture is decoded.
+  void SetProbedSize(int width, int height);
+  int pictureWidth() const;
+  int pictureHeight() const;
+
+  void CreateStrip();
+  void Layout(int width, int height);
+  // Pulls the child's view state and brings the strip, title and picture up
+  // to date (the mailbox's kMsgViewChanged).
+  void Refresh();
+  void SetSelected(bool on);
+  bool selected() const;
+
+  // Shows frame `index` at once if the child is paused (trackbar, keys).
+  void ShowIfPaused(int index);
+  // Writes the picture on screen as a 24-bit BMP. 0, or -1 (logged).
+  int SavePicture(const char* path);
+  // Asks for a file name with the standard dialog and saves there.
+  void SavePictureWithDialog();
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnNcCreate(HWND window);
+  void OnNcDestroy();
+
+  // The trackbar's pressed-button handling (subclass procedure).
+  LRESULT TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // PictureSink: draws on the paint DC under the child's picture lock.
+  int DrawPicture(const BitmapHeader& header, const std::uint8_t* pixels) override;
+
+ private:
+  void Paint();
+  void DrawSelectionBorder();
+  void UpdateTitle(const char* date);
+
+  HWND mailbox_;
+  std::atomic<bool> pending_{false};
+  std::unique_ptr<VideoChild> child_;
+
+  HWND window_ = nullptr;
+  std::intptr_t windowId_ = 0;
+  HWND trackbar_ = nullptr;
+  HWND spacer_ = nullptr;
+  HWND timeLabel_ = nullptr;
+  HFONT font_ = nullptr;
+  int clientWidth_ = 0;
+  int clientHeight_ = 0;
+  int probedWidth_ = 352;
+  int probedHeight_ = 240;
+
+  // What the strip and title show now (user-interface thread).
+  int shownMaximum_ = -1;
+  int shownPosition_ = -1;
+  std::uint32_t shownSerial_ = 0;
+  char shownText_[32] = {};
+  std::string camera_;
+  std::string folderDate_;  // date of the minute the title was made for
+
+  // Set around Paint: where DrawPicture draws.
+  HDC paintDc_ = nullptr;
+};

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -65,9 +66,10 @@ class Backup {
   testing_support::TempDir dir_;
 };
 
-// Records every call, thread-safely; Repaint paints the child as the
-// window's message handler would.
-class RecordingView : public VideoView {
+// Does what the window does on Changed: pulls the view state and records
+// what differs from what it showed before, painting each new picture. Calls
+// from several threads are taken one at a time, as one window thread would.
+class RecordingView : public VideoView, public PictureSink {
  public:
   enum class Kind { Range, Thumb, Text, Draw, Ended };
   struct Event {
@@ -77,19 +79,22 @@ class RecordingView : public VideoView {
   };
 
   VideoChild* child = nullptr;
-  std::function<void()> beforeRepaint;  // e.g. to stall the playback thread
-  std::function<void(int)> onThumb;     // with the thumb position
-  std::function<void()> onThreadEnded;  // e.g. to destroy the child there
+  std::function<void()> onChanged;      // first, e.g. to stall the caller
+  std::function<void()> onThreadEnded;  // e.g. to hand the child to its owner
 
-  void SetSliderRange(int maximum) override { Add(Kind::Range, maximum); }
-  void SetSliderPosition(int position) override {
-    if (onThumb) onThumb(position);
-    Add(Kind::Thumb, position);
-  }
-  void SetTimeText(const char* text) override { Add(Kind::Text, 0, text); }
-  int Repaint() override {
-    if (beforeRepaint) beforeRepaint();
-    return child ? child->Paint() : 0;
+  void Changed() override {
+    if (onChanged) onChanged();
+    std::lock_guard<std::mutex> pull(pull_);
+    if (child == nullptr) return;
+    ViewState state;
+    child->GetViewState(&state);
+    if (state.sliderMaximum != shown_.sliderMaximum) Add(Kind::Range, state.sliderMaximum);
+    if (state.sliderPosition != shown_.sliderPosition) Add(Kind::Thumb, state.sliderPosition);
+    if (state.pictureSerial != shown_.pictureSerial) {
+      Add(Kind::Text, state.sliderPosition, state.timeText);
+      child->Paint(*this);
+    }
+    shown_ = state;
   }
   int DrawPicture(const BitmapHeader& header, const std::uint8_t* pixels) override {
     // Reads the first and last byte, so the sanitizers check the whole
@@ -105,6 +110,15 @@ class RecordingView : public VideoView {
   void ThreadEnded() override {
     if (onThreadEnded) onThreadEnded();
     Add(Kind::Ended, 0);
+  }
+
+  // Each picture's time text with the thumb pulled with it.
+  std::vector<std::pair<std::string, int>> TextsWithThumbs() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::pair<std::string, int>> out;
+    for (const Event& e : events_)
+      if (e.kind == Kind::Text) out.emplace_back(e.text, e.value);
+    return out;
   }
 
   std::vector<int> Values(Kind kind) const {
@@ -147,6 +161,8 @@ class RecordingView : public VideoView {
     changed_.notify_all();
   }
 
+  std::mutex pull_;
+  ViewState shown_{-1, -1, {}, 0, PlaybackMode::Pause};  // nothing shown yet
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Event> events_;

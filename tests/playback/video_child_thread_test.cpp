@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/playback/video_child_fixture.h"
@@ -59,7 +63,9 @@ TEST_F(VideoChildThread, FramesAreDueAtTheirRecordedTimesWhateverDrawingCosts) {
   // then due when the stall ends, not owed from before (and so drawn at once
   // with those after it).
   child.SetFrameHook(&HookLog::Hook, &hook);
-  view.beforeRepaint = [this] {
+  const std::thread::id test = std::this_thread::get_id();
+  view.onChanged = [this, test] {
+    if (std::this_thread::get_id() == test) return;
     std::this_thread::sleep_for(milliseconds(once.exchange(true) ? 10 : 1200));
   };
   ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(8, 0, 3)).c_str()), 0);
@@ -106,24 +112,41 @@ TEST_F(VideoChildThread, PauseModeChangeAndQuitCutALongGapShort) {
   EXPECT_TRUE(view.Texts().empty());
 }
 
-TEST_F(VideoChildThread, AMinuteOpenedBetweenAStepAndItsDrawingPlaysFromItsStart) {
-  const std::string other = backup.Minute(14, 3, Backup::Names(5, 0, 1));
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(5, 0, 1)).c_str()), 0);
-  // The playback thread moves the thumb right after choosing frame 2 and
-  // before drawing it: open the other minute just then. Its frame 2 must not
-  // be drawn for the old list's index.
-  view.onThumb = [this, other](int thumb) {
-    if (thumb == 2 && !once.exchange(true)) child.LoadFrameList(other.c_str());
-  };
+// Runs an action on the thread that reads a given file, just before it is read.
+class OnRead : public platform::AccessHook {
+ public:
+  OnRead(std::string path, std::function<void()> action)
+      : path_(std::move(path)), action_(std::move(action)) {
+    platform::SetAccessHook(this);
+  }
+  ~OnRead() { platform::SetAccessHook(nullptr); }
+  void BeforeAccess(const char* path) override {
+    if (path != nullptr && path == path_ && !done_.exchange(true)) action_();
+  }
+
+ private:
+  std::string path_;
+  std::function<void()> action_;
+  std::atomic<bool> done_{false};
+};
+
+TEST_F(VideoChildThread, AMinuteOpenedWhileAFrameIsReadPlaysFromItsStart) {
+  const std::string other = backup.Minute(14, 3, Backup::Names(6, 0, 1));
+  const std::string first = backup.Minute(12, 58, Backup::Names(5, 0, 1));
+  ASSERT_EQ(child.LoadFrameList(first.c_str()), 0);
+  // Open the other minute while the playback thread reads frame 2 of the
+  // first: that frame must not be published as frame 2 of the new list.
+  OnRead hook(first + platform::kPathSeparator + "0002.jpg",
+              [this, other] { child.LoadFrameList(other.c_str()); });
   ASSERT_EQ(child.StartThread(), 0);
   child.SetMode(PlaybackMode::Forward);
-  ASSERT_TRUE(view.WaitFor(Kind::Text, 1, " 14 : 03 : 00 04"));
+  ASSERT_TRUE(view.WaitFor(Kind::Text, 1, " 14 : 03 : 00 05"));
   ASSERT_TRUE(Eventually([&] { return child.parked(); }));
   EXPECT_EQ(view.Texts(), (std::vector<std::string>{
                               " 12 : 58 : 00 00", " 12 : 58 : 00 01", " 14 : 03 : 00 00",
                               " 14 : 03 : 00 01", " 14 : 03 : 00 02", " 14 : 03 : 00 03",
-                              " 14 : 03 : 00 04"}));
-  EXPECT_EQ(view.Values(Kind::Range), (std::vector<int>{4, 4}));
+                              " 14 : 03 : 00 04", " 14 : 03 : 00 05"}));
+  EXPECT_EQ(view.Values(Kind::Range), (std::vector<int>{4, 5}));
 }
 
 TEST_F(VideoChildThread, AMinuteOpenedIntoARewindingChildIsNotLeftBeforeItsPositionIsSet) {
@@ -164,7 +187,7 @@ TEST_F(VideoChildThread, SliderMovesWhilePlayingAndPausedAndClosingAPausedChild)
   // The user-interface thread drags, paints and shows frames meanwhile.
   for (int i = 0; i < 150; ++i) {
     child.SetPosition((i * 7) % 30);
-    EXPECT_EQ(child.Paint(), 0);
+    EXPECT_EQ(child.Paint(view), 0);
     if (i % 10 == 0) child.ShowFrame(i % 30);
     if (i % 25 == 0) child.SetMode(i % 50 ? PlaybackMode::Forward : PlaybackMode::Rewind);
     std::this_thread::sleep_for(milliseconds(1));
@@ -198,24 +221,24 @@ TEST_F(VideoChildThread, SliderMovesWhilePlayingAndPausedAndClosingAPausedChild)
   child.Join();
 }
 
-TEST(VideoChildEnd, TheChildMayBeDestroyedFromItsOwnThreadsLastCall) {
-  // As the program does on the playback thread. The view outlives the
-  // detached thread.
-  static RecordingView view;
+TEST(VideoChildEnd, TheOwnerDestroysTheChildOnItsThreadsLastCall) {
+  // As the program does: ThreadEnded hands the child to the owner's thread,
+  // which destroys it and so joins the finished thread.
+  RecordingView view;
   Backup backup;
-  auto* child = new VideoChild(false, &view);
-  view.child = child;
-  view.onThreadEnded = [] {
-    delete view.child;
-    view.child = nullptr;
-  };
+  auto child = std::make_unique<VideoChild>(false, &view);
+  view.child = child.get();
+  std::promise<void> ended;
+  view.onThreadEnded = [&ended] { ended.set_value(); };
   ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, Backup::Names(5, 0, 100)).c_str()), 0);
   ASSERT_EQ(child->StartThread(), 0);
   child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(Eventually([&] { return child->position() == 1; }));  // mid-gap
   child->RequestQuit();
-  ASSERT_TRUE(view.WaitFor(Kind::Ended));
-  EXPECT_EQ(view.child, nullptr);
+  ASSERT_EQ(ended.get_future().wait_for(kPatience), std::future_status::ready);
+  view.child = nullptr;
+  child.reset();
+  EXPECT_EQ(view.Values(Kind::Ended).size(), 1u);
 }
 
 }  // namespace

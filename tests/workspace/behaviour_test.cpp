@@ -1,0 +1,227 @@
+// What the user does to video windows: select them, steer the selected ones,
+// use a window's own menu and keys, open minutes into a camera's window.
+#include "tests/workspace/workspace_fixture.h"
+
+#include <commctrl.h>
+
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/settings.h"
+
+namespace workspace_test {
+namespace {
+
+// The options as a first start leaves them, in a scratch registry key.
+class OptionsEnvironment : public testing::Environment {
+ public:
+  void SetUp() override {
+    g_settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
+    g_settings.SetOverMinute(true);
+    g_settings.SetOverlapped(false);
+    g_settings.highQuality = true;
+    g_isWindowsNT = true;
+  }
+};
+const auto* const kOptions = testing::AddGlobalTestEnvironment(new OptionsEnvironment);
+
+PlaybackMode ModeOf(HWND h) { return g_childManager.Find(h)->mode(); }
+
+void Click(HWND h, UINT message, bool ctrl) {
+  SendMessageA(h, message, ctrl ? MK_CONTROL : 0, MAKELPARAM(20, 20));
+}
+
+// Presses a key on the window with Shift held or not.
+void Key(HWND h, int vk, bool shift = false) {
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  SendMessageA(h, WM_KEYDOWN, vk, 1);
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+}
+
+std::string TimeText(HWND h) { return Text(g_childManager.FindView(h)->timeLabel()); }
+
+void PauseAndSettle(HWND h) {
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
+  VideoChild* child = g_childManager.Find(h);
+  ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
+  Pump(50);  // the last picture's notification
+}
+
+struct Three {
+  Minutes minutes;
+  Workspace ws;
+  std::vector<HWND> w;
+  Three() {
+    // 40 frames 0.5 s apart: 20 s of playing, long enough for any test.
+    const std::string folder =
+        minutes.Make("Camera 1", "2004-03-15", 12, 58, Minutes::Names(40, 0, 50), 64, 48);
+    for (int i = 0; i < 3; ++i) w.push_back(ws.Open(folder));
+  }
+};
+
+TEST(Selection, ClickCtrlClickRightClickAndSelectAll) {
+  Three t;
+  const auto selected = [&] {
+    std::string s;
+    for (HWND h : t.w) s += g_childManager.IsSelected(h) ? '1' : '0';
+    return s;
+  };
+  EXPECT_EQ(selected(), "001");  // the newest alone
+  const struct {
+    int window;
+    UINT message;
+    bool ctrl;
+    const char* want;
+  } steps[] = {
+      {0, WM_LBUTTONDOWN, false, "100"}, {2, WM_LBUTTONDOWN, true, "101"},
+      {2, WM_LBUTTONDOWN, true, "101"},  // Ctrl+click never deselects
+      {1, WM_RBUTTONDOWN, false, "010"}, {0, WM_RBUTTONDOWN, true, "110"},
+  };
+  for (const auto& s : steps) {
+    Click(t.w[s.window], s.message, s.ctrl);
+    EXPECT_EQ(selected(), s.want) << "window " << s.window;
+  }
+  // A press on the trackbar is no click on the picture.
+  SendMessageA(g_childManager.FindView(t.w[2])->trackbar(), WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
+  SendMessageA(g_childManager.FindView(t.w[2])->trackbar(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(selected(), "110");
+  g_childManager.SelectAll();
+  EXPECT_EQ(selected(), "111");
+
+  // The red border is on the frame of a selected window only.
+  Click(t.w[1], WM_LBUTTONDOWN, false);
+  Pump(100);
+  for (int i = 0; i < 3; ++i) {
+    HDC dc = GetWindowDC(t.w[i]);
+    const COLORREF c = GetPixel(dc, 1, 1);
+    ReleaseDC(t.w[i], dc);
+    EXPECT_EQ(c == RGB(255, 0, 0), i == 1) << "window " << i << " colour " << std::hex << c;
+  }
+}
+
+TEST(Commands, ReachTheSelectedWindowsOrTheOwnWindowOnly) {
+  Three t;
+  Click(t.w[0], WM_LBUTTONDOWN, false);
+  Click(t.w[2], WM_LBUTTONDOWN, true);
+  g_childManager.SetModeOfSelected(PlaybackMode::Pause);
+  EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::Pause);
+  EXPECT_EQ(ModeOf(t.w[1]), PlaybackMode::Forward);
+  EXPECT_EQ(ModeOf(t.w[2]), PlaybackMode::Pause);
+
+  // The window's own menu: playback commands for itself, sizes for the
+  // selected windows.
+  SendMessageA(t.w[1], WM_COMMAND, ID_VIDEO_FAST_FORWARD, 0);
+  EXPECT_EQ(ModeOf(t.w[1]), PlaybackMode::FastForward);
+  EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::Pause);
+  const SIZE before = ClientSize(t.w[1]);
+  SendMessageA(t.w[1], WM_COMMAND, ID_VIDEO_DOUBLE_SIZE, 0);
+  EXPECT_EQ(ClientSize(t.w[0]).cx, 128);
+  EXPECT_EQ(ClientSize(t.w[2]).cy, 2 * 48 + 24);
+  EXPECT_EQ(ClientSize(t.w[1]).cx, before.cx);
+
+  // Keys act on the selected windows: Space plays them all when all are
+  // paused and pauses them all otherwise; Shift+arrows run fast.
+  Key(t.w[0], VK_SPACE);
+  EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::Forward);
+  EXPECT_EQ(ModeOf(t.w[2]), PlaybackMode::Forward);
+  SendMessageA(t.w[2], WM_COMMAND, ID_VIDEO_PAUSE, 0);
+  Key(t.w[0], VK_SPACE);
+  EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::Pause);
+  EXPECT_EQ(ModeOf(t.w[2]), PlaybackMode::Pause);
+  // (Fast modes run from the far end: reaching an end pauses them.)
+  Key(t.w[0], VK_END);
+  Key(t.w[0], VK_LEFT, true);
+  EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::FastRewind);
+  EXPECT_EQ(ModeOf(t.w[2]), PlaybackMode::FastRewind);
+  EXPECT_EQ(ModeOf(t.w[1]), PlaybackMode::FastForward);  // not selected
+  Key(t.w[0], VK_HOME);
+  Key(t.w[0], VK_RIGHT, true);
+  EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::FastForward);
+  EXPECT_EQ(ModeOf(t.w[2]), PlaybackMode::FastForward);
+
+  // With no window open a command bar command does nothing.
+  t.ws.CloseAll();
+  g_childManager.SetModeOfSelected(PlaybackMode::Forward);
+  EXPECT_EQ(g_childManager.count(), 0);
+}
+
+TEST(Keys, StepHomeAndEndWhilePausedMoveTextAndThumb) {
+  Three t;
+  HWND h = t.w[2];
+  PauseAndSettle(h);
+  Key(h, VK_HOME);
+  ASSERT_TRUE(PumpUntil([&] { return TimeText(h) == " 12 : 58 : 00 00"; })) << TimeText(h);
+  const struct {
+    int vk;
+    const char* text;
+    int thumb;
+  } steps[] = {{VK_RIGHT, " 12 : 58 : 00 50", 1}, {VK_RIGHT, " 12 : 58 : 01 00", 2},
+               {VK_LEFT, " 12 : 58 : 00 50", 1},  {VK_END, " 12 : 58 : 19 50", 39},
+               {VK_RIGHT, " 12 : 58 : 19 50", 39}, {VK_HOME, " 12 : 58 : 00 00", 0},
+               {VK_LEFT, " 12 : 58 : 00 00", 0}};
+  HWND bar = g_childManager.FindView(h)->trackbar();
+  for (const auto& s : steps) {
+    Key(h, s.vk);
+    EXPECT_TRUE(PumpUntil([&] { return TimeText(h) == s.text; }, 3000))
+        << s.vk << ": " << TimeText(h);
+    EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), s.thumb) << s.vk;
+    EXPECT_EQ(ModeOf(h), PlaybackMode::Pause);
+  }
+}
+
+TEST(ContextMenu, ShowsTheModeChecksPlayContinuouslyAndSavePicture) {
+  Three t;
+  HWND h = t.w[0];
+  PauseAndSettle(h);
+  auto menuState = [&] {
+    ChildManager::ContextMenu m = g_childManager.MakeContextMenu(h);
+    std::string s;
+    if (m.popup == nullptr) return s;
+    for (int i = 0; i < GetMenuItemCount(m.popup); ++i) {
+      const UINT state = GetMenuState(m.popup, i, MF_BYPOSITION);
+      s += (state & MF_SEPARATOR) ? '-' : (state & MF_CHECKED) ? 'x' : 'o';
+    }
+    for (HBITMAP b : m.bitmaps) s += b != nullptr ? "" : "!";
+    char text[64] = {};
+    GetMenuStringA(m.popup, GetMenuItemCount(m.popup) - 1, text, sizeof text, MF_BYPOSITION);
+    s += std::string(" ") + text;
+    m.Release();
+    return s;
+  };
+  EXPECT_EQ(menuState(), "oooox-oooo-x-o Save Picture...");
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_PLAY_CONTINUOUSLY, 0);
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_FAST_FORWARD, 0);
+  EXPECT_EQ(menuState(), "oooxo-oooo-o-o Save Picture...");
+  EXPECT_EQ(g_childManager.MakeContextMenu(nullptr).popup, nullptr);
+}
+
+TEST(OpenMinute, SameWindowForACameraUnlessOverlapped) {
+  Minutes minutes;
+  Workspace ws;
+  const std::string first =
+      minutes.Make("Camera 1", "2004-03-15", 12, 0, Minutes::Names(30, 0, 50), 64, 48);
+  const std::string second =
+      minutes.Make("Camera 1", "2004-03-16", 9, 30, Minutes::Names(30, 0, 50), 64, 48);
+  const char* camera = "Root - Camera 1";
+  for (bool overlapped : {false, true}) {
+    SCOPED_TRACE(overlapped ? "overlapped" : "same window");
+    g_settings.SetOverlapped(overlapped);
+    g_childManager.OpenMinute(first.c_str(), "2004-03-15", camera);
+    HWND h = GetWindow(ws.client(), GW_CHILD);
+    g_childManager.OpenMinute(second.c_str(), "2004-03-16", camera);
+    g_childManager.OpenMinute(first.c_str(), "2004-03-15", "Root - Camera 2");
+    EXPECT_EQ(g_childManager.count(), overlapped ? 3 : 2);
+    EXPECT_EQ(g_childManager.Find(h)->folder(), overlapped ? first : second);
+    Pump(300);
+    // The window keeps the date it was opened with.
+    EXPECT_EQ(Text(h), "Root - Camera 1   [ 2004-03-15 ]");
+    ws.CloseAll();
+  }
+  g_settings.SetOverlapped(false);
+}
+
+}  // namespace
+}  // namespace workspace_test

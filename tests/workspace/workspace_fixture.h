@@ -1,0 +1,179 @@
+// Shared pieces of the video window tests: a workspace (an MDI frame and
+// client of the test's own), small minute folders of real JPEG frames, and a
+// pump that serves the windows until a condition holds.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+#include "tools/sample_backup.h"
+#include "workspace/child_manager.h"
+#include "workspace/video_window.h"
+
+namespace workspace_test {
+
+template <class P>
+bool PumpUntil(P done, DWORD ms = 10000) {
+  const DWORD t0 = GetTickCount();
+  MSG m;
+  for (;;) {
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    if (done()) return true;
+    const DWORD elapsed = GetTickCount() - t0;
+    if (elapsed >= ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, ms - elapsed), QS_ALLINPUT);
+  }
+}
+
+inline void Pump(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+// The test's own workspace: a frame window with an MDI client filling it,
+// and the "MDIVideoChild" class as the program registers it.
+class Workspace {
+ public:
+  Workspace() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    if (!GetClassInfoA(instance, "MDIVideoChild", &wc)) {
+      wc.lpfnWndProc = VideoWindowProc;
+      wc.hInstance = instance;
+      wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+      wc.lpszClassName = "MDIVideoChild";
+      RegisterClassA(&wc);
+    }
+    if (!GetClassInfoA(instance, "WorkspaceTestFrame", &wc)) {
+      wc = WNDCLASSA{};
+      wc.lpfnWndProc = FrameProc;
+      wc.hInstance = instance;
+      wc.lpszClassName = "WorkspaceTestFrame";
+      RegisterClassA(&wc);
+    }
+    frame_ = CreateWindowExA(0, "WorkspaceTestFrame", "workspace test",
+                             WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 1024,
+                             768, nullptr, nullptr, instance, nullptr);
+    CLIENTCREATESTRUCT ccs{};
+    ccs.idFirstChild = 30000;
+    client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                              WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 0, 0, frame_,
+                              nullptr, instance, &ccs);
+    RECT r;
+    GetClientRect(frame_, &r);
+    MoveWindow(client_, 0, 0, r.right, r.bottom, TRUE);
+    g_childManager.SetWorkspace(client_);
+  }
+  ~Workspace() {
+    CloseAll();
+    if (IsWindow(frame_)) DestroyWindow(frame_);
+    PumpUntil([] { return g_childManager.count() == 0; });
+  }
+
+  HWND client() const { return client_; }
+  HWND frame() const { return frame_; }
+
+  // The video windows of the workspace, in opening order.
+  std::vector<HWND> Children() const {
+    std::vector<HWND> all;
+    for (HWND h = GetWindow(client_, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+      if (g_childManager.Find(h) != nullptr) all.push_back(h);
+    }
+    std::reverse(all.begin(), all.end());  // newest first in z-order
+    return all;
+  }
+
+  // Opens a minute and answers its window (null if it failed).
+  HWND Open(const std::string& folder, const char* date = "2004-03-15",
+            const char* camera = "Root - Camera 1") {
+    const int before = g_childManager.count();
+    if (g_childManager.Load(client_, folder.c_str(), date, camera) != 0) return nullptr;
+    if (g_childManager.count() != before + 1) return nullptr;
+    return GetWindow(client_, GW_CHILD);  // the newest is on top
+  }
+
+  void CloseAll() {
+    if (!IsWindow(client_)) return;
+    while (HWND h = GetWindow(client_, GW_CHILD)) {
+      if (!IsWindow(h)) break;
+      SendMessageA(client_, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
+    }
+    PumpUntil([] { return g_childManager.count() == 0; });
+  }
+
+ private:
+  static LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    return DefFrameProcA(h, nullptr, m, w, l);
+  }
+  HWND frame_ = nullptr;
+  HWND client_ = nullptr;
+};
+
+// Minute folders of generated frames: root\<camera>\<date>\HH\MM.
+class Minutes {
+ public:
+  std::string Make(const std::string& camera, const std::string& date, int hour, int minute,
+                   const std::vector<std::string>& names, int width, int height,
+                   sample::Chroma chroma = sample::Chroma::k420) {
+    char tail[64];
+    std::snprintf(tail, sizeof tail, "/%s/%02d/%02d", date.c_str(), hour, minute);
+    const std::string folder = dir_.Join(camera + tail);
+    testing_support::MakeDirs(folder);
+    sample::FrameSpec shot;
+    shot.width = width;
+    shot.height = height;
+    shot.hour = hour;
+    shot.minute = minute;
+    shot.chroma = chroma;
+    for (const std::string& name : names) {
+      if (!sample::WriteFrame(folder + "\\" + name, shot)) ADD_FAILURE() << "WriteFrame " << name;
+    }
+    return folder;
+  }
+  // "SSCC.jpg" names: n frames from `first` hundredths, `step` apart.
+  static std::vector<std::string> Names(int n, int first, int step) {
+    std::vector<std::string> names;
+    for (int i = 0; i < n; ++i) {
+      const int code = first + i * step;
+      char name[16];
+      std::snprintf(name, sizeof name, "%02d%02d.jpg", (code / 100) % 100, code % 100);
+      names.push_back(name);
+    }
+    return names;
+  }
+  const std::string& root() const { return dir_.path(); }
+
+ private:
+  testing_support::TempDir dir_;
+};
+
+inline std::string Text(HWND h) {
+  char buffer[300] = {};
+  GetWindowTextA(h, buffer, sizeof buffer);
+  return buffer;
+}
+
+inline SIZE ClientSize(HWND h) {
+  RECT r{};
+  GetClientRect(h, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// Where a window lies in its parent's client coordinates.
+inline RECT PlaceInParent(HWND h) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+}  // namespace workspace_test
