@@ -13,12 +13,7 @@ namespace {
 using testing_support::MakeDirs;
 using Names = std::vector<std::string>;
 
-std::string Multi(const Names& names) {
-  std::string s;
-  for (const std::string& n : names) s.append(n).push_back('\0');
-  s.push_back('\0');
-  return s;
-}
+std::string Multi(const Names& names) { return MultiString(names); }
 
 TEST_F(TreePanelTest, RootListLoadsFromTheRegistry) {
   const std::string a = dir_.Join("A\\"), b = dir_.Join("B\\"), c = dir_.Join("C\\");

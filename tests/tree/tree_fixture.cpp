@@ -101,16 +101,59 @@ void TreePanelTest::TearDown() {
   EXPECT_EQ(FolderTree::LiveRecords(), 0) << "a FolderItem outlived its item";
 }
 
-std::string TreePanelTest::Text(HTREEITEM item) {
+std::string ItemText(HWND tree, HTREEITEM item) {
   char text[1024] = "";
   TVITEMA tv{};
   tv.mask = TVIF_TEXT;
   tv.hItem = item;
   tv.pszText = text;
   tv.cchTextMax = sizeof text;
-  SendMessageA(tree(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
   return text;
 }
+
+std::vector<std::string> ChildTexts(HWND tree, HTREEITEM item) {
+  std::vector<std::string> texts;
+  for (HTREEITEM c = TreeView_GetChild(tree, item); c; c = TreeView_GetNextSibling(tree, c))
+    texts.push_back(ItemText(tree, c));
+  return texts;
+}
+
+HTREEITEM FindItem(HWND tree, const std::vector<std::string>& path) {
+  HTREEITEM item = TreeView_GetRoot(tree);
+  for (const std::string& name : path) {
+    TreeView_Expand(tree, item, TVE_EXPAND);
+    HTREEITEM c = TreeView_GetChild(tree, item);
+    while (c && ItemText(tree, c) != name) c = TreeView_GetNextSibling(tree, c);
+    if (!c) return nullptr;
+    item = c;
+  }
+  return item;
+}
+
+void ClickItem(HWND tree, HTREEITEM item, bool right) {
+  TreeView_EnsureVisible(tree, item);
+  RECT r{};
+  *reinterpret_cast<HTREEITEM*>(&r) = item;
+  ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
+  POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  POINT screen = at;
+  ClientToScreen(tree, &screen);
+  SetCursorPos(screen.x, screen.y);
+  const LPARAM lp = MAKELPARAM(at.x, at.y);
+  PostMessageA(tree, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, lp);
+  PostMessageA(tree, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, lp);
+  Pump(100);
+}
+
+std::string MultiString(const std::vector<std::string>& texts) {
+  std::string s;
+  for (const std::string& t : texts) s.append(t).push_back('\0');
+  s.push_back('\0');
+  return s;
+}
+
+std::string TreePanelTest::Text(HTREEITEM item) { return ItemText(tree(), item); }
 
 bool TreePanelTest::HasButton(HTREEITEM item) {
   TVITEMA tv{};
@@ -120,41 +163,10 @@ bool TreePanelTest::HasButton(HTREEITEM item) {
   return tv.cChildren != 0;
 }
 
-std::vector<std::string> TreePanelTest::Children(HTREEITEM item) {
-  std::vector<std::string> texts;
-  for (HTREEITEM c = TreeView_GetChild(tree(), item); c; c = TreeView_GetNextSibling(tree(), c))
-    texts.push_back(Text(c));
-  return texts;
-}
-
-HTREEITEM TreePanelTest::Find(const std::vector<std::string>& path) {
-  HTREEITEM item = TreeView_GetRoot(tree());
-  for (const std::string& name : path) {
-    Expand(item);
-    HTREEITEM c = TreeView_GetChild(tree(), item);
-    while (c && Text(c) != name) c = TreeView_GetNextSibling(tree(), c);
-    if (!c) return nullptr;
-    item = c;
-  }
-  return item;
-}
-
+std::vector<std::string> TreePanelTest::Children(HTREEITEM item) { return ChildTexts(tree(), item); }
+HTREEITEM TreePanelTest::Find(const std::vector<std::string>& path) { return FindItem(tree(), path); }
 void TreePanelTest::Expand(HTREEITEM item) { TreeView_Expand(tree(), item, TVE_EXPAND); }
-
-void TreePanelTest::Click(HTREEITEM item, bool right) {
-  TreeView_EnsureVisible(tree(), item);
-  RECT r{};
-  *reinterpret_cast<HTREEITEM*>(&r) = item;
-  ASSERT_TRUE(SendMessageA(tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
-  POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-  POINT screen = at;
-  ClientToScreen(tree(), &screen);
-  SetCursorPos(screen.x, screen.y);
-  const LPARAM lp = MAKELPARAM(at.x, at.y);
-  PostMessageA(tree(), right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, lp);
-  PostMessageA(tree(), right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, lp);
-  Pump(100);
-}
+void TreePanelTest::Click(HTREEITEM item, bool right) { ClickItem(tree(), item, right); }
 
 std::vector<std::string> TreePanelTest::SelectorTexts() {
   std::vector<std::string> texts;

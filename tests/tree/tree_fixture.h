@@ -47,6 +47,16 @@ class RootListGuard {
   Saved list_, select_;
 };
 
+// A tree control read and clicked as a user sees it.
+std::string ItemText(HWND tree, HTREEITEM item);
+std::vector<std::string> ChildTexts(HWND tree, HTREEITEM item);  // as listed so far
+// The item reached from the top item through child texts, expanding on the
+// way; null if absent.
+HTREEITEM FindItem(HWND tree, const std::vector<std::string>& path);
+// Moves the cursor onto the item's label and clicks there.
+void ClickItem(HWND tree, HTREEITEM item, bool right = false);
+std::string MultiString(const std::vector<std::string>& texts);  // REG_MULTI_SZ bytes
+
 // What the panel asked to open.
 struct Opened {
   std::string folder, date, camera;
