@@ -1,5 +1,7 @@
 #include "tests/tree/tree_fixture.h"
 
+#include <cstring>
+
 namespace tree_test {
 
 std::vector<Opened> g_opened;
@@ -134,7 +136,7 @@ HTREEITEM FindItem(HWND tree, const std::vector<std::string>& path) {
 void ClickItem(HWND tree, HTREEITEM item, bool right) {
   TreeView_EnsureVisible(tree, item);
   RECT r{};
-  *reinterpret_cast<HTREEITEM*>(&r) = item;
+  std::memcpy(&r, &item, sizeof item);  // the item goes in, its rectangle comes out
   ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
   POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   POINT screen = at;
