@@ -35,8 +35,9 @@ TEST_F(TreePanelTest, RootListLoadsFromTheRegistry) {
     EXPECT_EQ(panel_.LoadRootList(), c.result) << c.what;
     EXPECT_EQ(SelectorTexts(), c.items) << c.what;
     EXPECT_EQ(SelectorSelection(), c.selected) << c.what;
-    if (c.selected >= 0)
+    if (c.selected >= 0) {
       EXPECT_EQ(Text(TreeView_GetRoot(tree())), c.items[c.selected]) << c.what;
+    }
   }
 }
 
@@ -216,6 +217,53 @@ TEST_F(TreePanelTest, ControlsTileThePanelAndMinimisingKeepsItsSize) {
     EXPECT_EQ(treeRect.right, c.wantW) << at;
     EXPECT_EQ(treeRect.bottom, c.wantH) << at;
   }
+}
+
+
+int SelectorImage(HWND selector, int index) {
+  COMBOBOXEXITEMA item{};
+  item.mask = CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+  item.iItem = index;
+  SendMessageA(selector, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return item.iImage * 100 + item.iSelectedImage;
+}
+
+int TreeImages(HWND tree, HTREEITEM item) {
+  TVITEMA tv{};
+  tv.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  tv.hItem = item;
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+  return tv.iImage * 100 + tv.iSelectedImage;
+}
+
+// Needs a CD-ROM drive in the prefix; under Wine, for example:
+//   ln -s ../cdrom .wineprefix/dosdevices/r: (a folder with a sub-folder)
+//   wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom; wineserver -k
+TEST_F(TreePanelTest, RootOnCdromShowsTheCdromIcon) {
+  std::string cd;
+  for (char d = 'D'; d <= 'Z' && cd.empty(); ++d) {
+    const std::string drive = std::string(1, d) + ":\\";
+    if (GetDriveTypeA(drive.c_str()) == DRIVE_CDROM && FolderTree::HasEntries(drive.c_str(), false))
+      cd = drive;
+  }
+  if (cd.empty()) GTEST_SKIP() << "no CD-ROM drive holding a folder";
+  const std::string disk = dir_.path() + "\\";
+  panel_.SetRoot(disk.c_str());
+  panel_.SetRoot(cd.c_str());
+  EXPECT_TRUE(panel_.onCdrom());
+  HTREEITEM top = TreeView_GetRoot(tree());
+  EXPECT_EQ(TreeImages(tree(), top), kCdromImage * 100 + kCdromImage);
+  Expand(top);
+  EXPECT_EQ(TreeImages(tree(), TreeView_GetChild(tree(), top)),
+            kClosedFolderImage * 100 + kOpenFolderImage) << "folders on the disc";
+  EXPECT_EQ(SelectorImage(panel_.rootSelector(), 0), kClosedFolderImage * 100 + kOpenFolderImage);
+  EXPECT_EQ(SelectorImage(panel_.rootSelector(), 1), kCdromImage * 100 + kCdromImage);
+  // Loaded from the registry, an unselected disc keeps its drive's icon too.
+  panel_.SetRoot(disk.c_str());
+  ASSERT_EQ(panel_.SaveRootList(), 1);
+  ASSERT_EQ(panel_.LoadRootList(), 1);
+  EXPECT_FALSE(panel_.onCdrom());
+  EXPECT_EQ(SelectorImage(panel_.rootSelector(), 1), kCdromImage * 100 + kCdromImage);
 }
 
 }  // namespace
