@@ -1,4 +1,5 @@
 // What the tree shows at each level, when it lists, and what a click opens.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,18 @@ TEST_F(TreePanelTest, MouseSelectionExpands) {
   Click(camera);
   EXPECT_TRUE(TreeView_GetItemState(tree(), camera, TVIS_EXPANDED) & TVIS_EXPANDED);
   EXPECT_EQ(Children(camera), (Names{"2004-03-15"}));
+}
+
+
+TEST_F(TreePanelTest, NamesOutsideTheCodePageAreSkippedAndSaidSo) {
+  std::filesystem::create_directories(std::filesystem::path(dir_.path()) / L"\u76f8\u673a 3" / L"2004-03-15");
+  MakeDirs(dir_.Join("cam"));
+  testing_support::TraceCapture trace;
+  panel_.SetRoot(dir_.path().c_str());
+  HTREEITEM top = TreeView_GetRoot(tree());
+  Expand(top);
+  EXPECT_EQ(Children(top), (Names{"cam"}));
+  EXPECT_TRUE(trace.Contains("outside the code page"));
 }
 
 }  // namespace
