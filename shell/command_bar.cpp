@@ -126,9 +126,16 @@ int MenuButtonBar::OnKeyDown(WPARAM key) {
   const int hot = HotIndex();
   switch (key) {
     case VK_RETURN:
-    case VK_DOWN:
+    case VK_DOWN: {
+      // The Enter already translated into a character would reach the menu
+      // loop first and close the menu at once.
+      MSG pending;
+      if (key == VK_RETURN && PeekMessageA(&pending, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
+          pending.wParam == '\r')
+        PeekMessageA(&pending, pending.hwnd, WM_CHAR, WM_CHAR, PM_REMOVE);
       OpenMenu();
       return 1;
+    }
     case VK_ESCAPE:
       SetHotIndex(-1);
       return 1;

@@ -117,6 +117,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // ---- workspace frame ----
 
+// Wine answers HTNOWHERE, not HTBORDER, on the sunken client edge inside the
+// thin border; both are the frame's edge.
+bool InFrameEdge(HWND window, POINT screen) {
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+  return PtInRect(&outer, screen) && !PtInRect(&client, screen);
+}
+
 LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: {
@@ -145,9 +155,9 @@ LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     case WM_NCHITTEST: {
       const LRESULT hit = DefFrameProcA(window, g_mdiClient, message, wParam, lParam);
-      if (hit != HTBORDER) return hit;
-      // Only the left edge is a splitter; its ends and the other edges stay.
       const POINT cursor = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (hit != HTBORDER && !(hit == HTNOWHERE && InFrameEdge(window, cursor))) return hit;
+      // Only the left edge is a splitter; its ends and the other edges stay.
       RECT outer = {};
       GetWindowRect(window, &outer);
       if (cursor.x - outer.left < 2 && cursor.y > outer.top + 2 && cursor.y < outer.bottom - 2)
