@@ -115,6 +115,9 @@ int MenuButtonBar::OpenMenu() {
   TrackPopupMenuEx(popup, 0, corner.x, corner.y, toolbar, nullptr);
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, FALSE);
   openIndex_ = -1;
+  // A closed menu ends the keyboard mode, unless it closed to open another.
+  if (!switching_) SetHotIndex(-1);
+  switching_ = false;
   if (hook) {  // in case the popup ended without its uninit message
     UnhookWindowsHookEx(hook);
     hook = nullptr;
@@ -167,6 +170,7 @@ void MenuButtonBar::SwitchTo(int index) {
   SendMessageA(toolbar, WM_CANCELMODE, 0, 0);  // closes the open menu
   SetHotIndex(-1);
   SetHotIndex(index);
+  switching_ = true;
   // Opened once the current tracking has returned.
   PostMessageA(g_commandBar.host, WM_KEYDOWN, VK_DOWN, 0);
 }

@@ -139,6 +139,7 @@ TEST_F(MainWindowTest, KeyboardModeMovesWrapsAndOpensTheHotButtonsMenu) {
   EXPECT_TRUE(hooked);
   EXPECT_EQ(bar.hook, nullptr);  // removed when the menu closed
   EXPECT_EQ(bar.OpenIndex(), -1);
+  EXPECT_EQ(bar.HotIndex(), -1);  // and the keyboard mode ended with it
 }
 
 TEST_F(MainWindowTest, LeftAndRightInAnOpenMenuSwitchToTheNeighbouringMenu) {
