@@ -142,40 +142,61 @@ TEST_F(MainWindowTest, KeyboardModeMovesWrapsAndOpensTheHotButtonsMenu) {
   EXPECT_EQ(bar.HotIndex(), -1);  // and the keyboard mode ended with it
 }
 
-TEST_F(MainWindowTest, LeftAndRightInAnOpenMenuSwitchToTheNeighbouringMenu) {
+namespace {
+
+// The centre of menu button `index`, in screen coordinates.
+POINT MenuButtonCentre(int index) {
+  RECT r;
+  SendMessageA(g_commandBar.menuButtons.toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + index,
+               reinterpret_cast<LPARAM>(&r));
+  POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ClientToScreen(g_commandBar.menuButtons.toolbar, &p);
+  return p;
+}
+
+MSG g_injected;                  // handed to the hook from inside the open menu
+std::vector<int>* g_opened;      // the menus seen open, in order
+
+void CALLBACK WatchMenus(HWND, UINT, UINT_PTR, DWORD) {
+  const int open = g_commandBar.menuButtons.OpenIndex();
+  if (open < 0) return;
+  g_opened->push_back(open);
+  if (g_opened->size() == 1) {
+    MSG m = g_injected;  // what the menu loop shows the hook
+    CallMsgFilterA(&m, MSGF_MENU);
+  } else {
+    EndMenu();
+  }
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, InAnOpenMenuArrowsAndPointingSwitchToAnotherMenu) {
   MenuButtonBar& bar = g_commandBar.menuButtons;
-  const struct { WPARAM key; int next; } cases[] = {{VK_LEFT, 0}, {VK_RIGHT, 2}};
+  // With "Control" open: the message, then the menu that is open next.
+  const struct { const char* what; UINT message; WPARAM key; int pointAt; int next; } cases[] = {
+      {"Left", WM_KEYDOWN, VK_LEFT, -1, 0},
+      {"Right", WM_KEYDOWN, VK_RIGHT, -1, 2},
+      {"mouse onto Help", WM_MOUSEMOVE, 0, 3, 3},
+      {"mouse within Control", WM_MOUSEMOVE, 0, 1, 1},  // stays open, nothing changes
+  };
   for (const auto& c : cases) {
-    std::vector<int> seen;
-    // First firing: inside "Control", press the arrow; later firings record
-    // the menu that opened next and close it.
-    UINT_PTR timer = 0;
-    static std::vector<int>* sink;
-    static WPARAM arrow;
-    sink = &seen;
-    arrow = c.key;
-    timer = SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR, DWORD) {
-      const int open = g_commandBar.menuButtons.OpenIndex();
-      if (open < 0) return;
-      sink->push_back(open);
-      if (sink->size() == 1) {
-        // What the menu loop hands the hook for a key pressed in the menu.
-        MSG m = {};
-        m.message = WM_KEYDOWN;
-        m.wParam = arrow;
-        CallMsgFilterA(&m, MSGF_MENU);
-      } else {
-        EndMenu();
-      }
-    });
+    SCOPED_TRACE(c.what);
+    std::vector<int> opened;
+    g_opened = &opened;
+    g_injected = MSG{};
+    g_injected.message = c.message;
+    g_injected.wParam = c.key;
+    if (c.pointAt >= 0) g_injected.pt = MenuButtonCentre(c.pointAt);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 150, WatchMenus);
     bar.SetHotIndex(1);
     PostMessageA(g_commandBar.GetHostWindow(), WM_KEYDOWN, VK_DOWN, 0);
-    PumpUntil([&] { return seen.size() >= 2; }, 3000);
+    PumpUntil([&] { return opened.size() >= 2 && bar.OpenIndex() < 0; }, 3000);
     KillTimer(nullptr, timer);
-    Pump(100);
-    ASSERT_EQ(seen.size(), 2u) << "key " << c.key;
-    EXPECT_EQ(seen[0], 1);
-    EXPECT_EQ(seen[1], c.next);
+    Pump(50);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], 1);
+    EXPECT_EQ(opened[1], c.next);
     EXPECT_EQ(bar.OpenIndex(), -1);
   }
 }
