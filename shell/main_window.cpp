@@ -4,6 +4,10 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 #include "export/save_as_dialog.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -102,6 +106,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       g_commandBar.menuButtons.OnSysKeyUp(wParam);
       if (wParam == VK_MENU) return 0;
       break;
+    case WM_DPICHANGED: {
+      // Per-monitor aware (see the manifest): take the size Windows suggests
+      // for the new monitor's scale.
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_SYSCOMMAND:
       // Alt or F10 released in a child (the tree, say): the menu buttons take
       // it, as they do in the main window; Alt+Space still opens the system

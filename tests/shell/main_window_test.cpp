@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include "shell/log_window.h"
 #include "tests/shell/shell_fixture.h"
+#include "export/save_as_dialog.h"
 #include "tree/folder_tree.h"
 
 using namespace shell_test;
@@ -184,4 +185,14 @@ TEST_F(MainWindowTest, LogWindowIsAHiddenChildOfTheWorkspaceAndWriteLandsInIt) {
   char first[64] = {};
   SendMessageA(list, LB_GETTEXT, SendMessageA(list, LB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(first));
   EXPECT_STREQ(first, "(7) Remove successfully.");
+}
+
+TEST_F(MainWindowTest, SaveAsDialogWaitsHiddenUntilSaveAsShowsIt) {
+  HWND dialog = g_saveAsDialog.window();
+  if (!dialog) GTEST_SKIP() << "the Save As dialog makes no window yet";
+  EXPECT_EQ(GetWindow(dialog, GW_OWNER), main_);
+  ShowWindow(dialog, SW_HIDE);  // as start-up left it, whatever ran before
+  PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_SAVE_AS, 0);
+  EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(dialog) != 0; }, 1000));
+  ShowWindow(dialog, SW_HIDE);
 }

@@ -31,9 +31,6 @@ HWND PlainWindow() {
 }  // namespace
 
 TEST_F(SettingsTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
-  const DWORD seven = 7, zero = 0;
-  const char text[] = "1";
-  const unsigned char eight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
   const struct {
     const char* name;
     bool createKey;
@@ -55,7 +52,6 @@ TEST_F(SettingsTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
       {"a 4-byte binary is read whatever its type", true,
        [] { const DWORD one = 1; PutRaw("OVERLAPPED", REG_BINARY, &one, sizeof one); }, true, true, true},
   };
-  (void)seven; (void)zero; (void)text; (void)eight;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     DeleteKey(kScratchKey);
