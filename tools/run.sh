@@ -27,16 +27,13 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 # The sample becomes the backup root unless the user has roots already. A Wine
 # server started on another display (or none) would keep the viewer from
 # opening its window, so wait for it to end and seed on the viewer's display.
-seed() {
-  "$wineserver" -w || true
-  "$wine" "$tour" seed "$("$wine" winepath -w "$sample" | tr -d '\r')"
-}
-export -f seed
-export wine wineserver tour sample
+seed='"$wineserver" -w || true
+  "$wine" "$tour" seed "$("$wine" winepath -w "$sample" | tr -d "\r")"'
+export seed wine wineserver tour sample
 
 if [ -n "${DISPLAY:-}" ]; then
   # On the user's display, until the user closes it.
-  seed
+  eval "$seed"
   exec "$wine" "$viewer"
 fi
 
@@ -48,14 +45,14 @@ mkdir -p "$repo/out"
 shot=$repo/out/orvanel-$(date +%Y%m%d-%H%M%S).png
 ORVANEL_VIEWER=$viewer ORVANEL_SHOT=$shot ORVANEL_WINE=$repo/tools/wine-run.sh \
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-    seed
+    eval "$seed"
     "$ORVANEL_WINE" explorer /desktop=orvanel,1280x800 "$ORVANEL_VIEWER" >/dev/null 2>&1 &
     pid=$!
-    "$ORVANEL_WINE" "$tour" play || echo "run: the tour did not get a minute playing" >&2
+    "$ORVANEL_WINE" "$tour" --desktop orvanel play || echo "run: the tour did not get a minute playing" >&2
     import -window root "$ORVANEL_SHOT"
     # Close it as a user would (the root list and placement are saved), then
     # wait: the process ends a second or two after its window.
-    "$ORVANEL_WINE" "$tour" close || true
+    "$ORVANEL_WINE" "$tour" --desktop orvanel close || true
     for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
     kill $pid 2>/dev/null || true
   '

@@ -9,6 +9,9 @@
 //                                 video window's time text moves on
 //   orvanel-tree-tour close       closes the viewer's main window
 //
+// With --desktop NAME first, it works on that desktop (a viewer started by
+// "explorer /desktop=NAME,..." is found only there).
+//
 // Tree items are read through a block of the viewer's memory: the tree's
 // messages carry pointers that are not carried across processes.
 #include <windows.h>
@@ -121,7 +124,8 @@ std::string WindowText(HWND w) {
 }
 
 int Play(const char* const* path) {
-  HWND main = WaitFor([] { return FindWindowA("ORVANEL", nullptr); }, 30000);
+  // A new prefix is made by the first program: that takes a while.
+  HWND main = WaitFor([] { return FindWindowA("ORVANEL", nullptr); }, 120000);
   if (!main) {
     std::fprintf(stderr, "tour: the viewer's window did not appear\n");
     return 1;
@@ -168,7 +172,8 @@ int Play(const char* const* path) {
     std::fprintf(stderr, "tour: no video window opened\n");
     return 1;
   }
-  HWND time = GetDlgItem(video, kTimeLabelId);
+  // Found while it is being made: its strip comes a moment later.
+  HWND time = WaitFor([&] { return GetDlgItem(video, kTimeLabelId); }, 5000);
   const std::string first = WaitFor([&] { return !WindowText(time).empty(); }, 5000)
                                 ? WindowText(time) : std::string();
   Sleep(2000);
@@ -181,6 +186,17 @@ int Play(const char* const* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::strcmp(argv[1], "--desktop") == 0) {
+    // The desktop appears with the viewer's first window.
+    const char* name = argv[2];
+    HDESK desk = WaitFor([&] { return OpenDesktopA(name, 0, FALSE, GENERIC_ALL); }, 120000);
+    if (!desk || !SetThreadDesktop(desk)) {
+      std::fprintf(stderr, "tour: desktop %s cannot be used\n", argv[2]);
+      return 1;
+    }
+    argc -= 2;
+    argv += 2;
+  }
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "seed" && argc == 3) return Seed(argv[2]);
   if (command == "play" && (argc == 2 || argc == 6)) {
@@ -192,6 +208,6 @@ int main(int argc, char** argv) {
     if (main) PostMessageA(main, WM_CLOSE, 0, 0);
     return main ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: orvanel-tree-tour seed ROOT | play [CAMERA DATE HOUR MINUTE] | close\n");
+  std::fprintf(stderr, "usage: orvanel-tree-tour [--desktop NAME] seed ROOT | play [CAMERA DATE HOUR MINUTE] | close\n");
   return 2;
 }
