@@ -19,6 +19,12 @@ using Kind = RecordingView::Kind;
 
 namespace {
 
+std::string HourMinuteOf(const std::string& folder) {
+  std::string hhmm = folder.substr(folder.size() - 5);
+  hhmm[2] = '/';
+  return hhmm;
+}
+
 // Read only after Join, when the playback thread no longer calls it.
 struct HookLog {
   std::vector<Clock::time_point> dues;
@@ -219,6 +225,87 @@ TEST_F(VideoChildThread, SliderMovesWhilePlayingAndPausedAndClosingAPausedChild)
   child.RequestQuit();
   ASSERT_TRUE(view.WaitFor(Kind::Ended));
   child.Join();
+}
+
+// Holds every listing of one folder until released, as a disc spinning up
+// would; the first listing held can be waited for.
+class HeldListing : public platform::AccessHook {
+ public:
+  explicit HeldListing(std::string folder) : folder_(std::move(folder)) {
+    platform::SetAccessHook(this);
+  }
+  ~HeldListing() {
+    platform::SetAccessHook(nullptr);
+    Release();
+  }
+  void BeforeAccess(const char* path) override {
+    if (path == nullptr || path != folder_) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    started_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, kPatience, [this] { return released_; });
+  }
+  bool WaitStarted() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [this] { return started_; });
+  }
+  bool held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return started_ && !released_;
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  void Arm() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    started_ = released_ = false;
+  }
+
+ private:
+  std::string folder_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool started_ = false;
+  bool released_ = false;
+};
+
+TEST_F(VideoChildThread, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
+  child.SetPlayContinuously(true);
+  const std::string first = backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
+  HeldListing disc(backup.Minute(12, 59, {"0000.jpg", "0001.jpg"}));
+  const std::string other = backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});
+  ASSERT_EQ(child.LoadFrameList(first.c_str()), 0);
+  ASSERT_EQ(child.StartThread(), 0);
+  child.SetMode(PlaybackMode::Forward);
+  ASSERT_TRUE(disc.WaitStarted());
+
+  // All of these return while the listing is still held (a wait for it would
+  // end only at the hook's patience).
+  child.SetMode(PlaybackMode::Pause);
+  EXPECT_EQ(child.position(), 2);
+  ViewState state;
+  child.GetViewState(&state);
+  EXPECT_EQ(state.mode, PlaybackMode::Pause);
+  EXPECT_TRUE(disc.held());
+  // Paused meanwhile: the minute listed is dropped, and playing resumes by
+  // crossing to it.
+  disc.Release();
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  EXPECT_EQ(HourMinuteOf(child.folder()), "12/58");
+  EXPECT_EQ(child.position(), 2);
+
+  // A minute opened while the next is listed is played instead of it.
+  disc.Arm();
+  child.SetMode(PlaybackMode::Forward);
+  ASSERT_TRUE(disc.WaitStarted());
+  EXPECT_EQ(child.LoadFrameList(other.c_str()), 0);
+  EXPECT_TRUE(disc.held());
+  disc.Release();
+  ASSERT_TRUE(view.WaitFor(Kind::Text, 1, " 14 : 03 : 00 01"));
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  for (const std::string& text : view.Texts()) EXPECT_EQ(text.find(" 12 : 59"), std::string::npos);
 }
 
 TEST(VideoChildEnd, TheOwnerDestroysTheChildOnItsThreadsLastCall) {
