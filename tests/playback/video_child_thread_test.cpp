@@ -227,6 +227,31 @@ TEST_F(VideoChildThread, SliderMovesWhilePlayingAndPausedAndClosingAPausedChild)
   child.Join();
 }
 
+TEST_F(VideoChildThread, TheThumbStandsOnTheFrameShownInEveryMode) {
+  // Frame i of the minute is at time code i: its text ends in the index.
+  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(20, 0, 1)).c_str()), 0);
+  ASSERT_EQ(child.StartThread(), 0);
+  const struct {
+    PlaybackMode mode;
+    const char* last;  // the text of the last frame it plays
+  } cases[] = {{PlaybackMode::Rewind, "00 00"}, {PlaybackMode::FastForward, "00 18"},
+               {PlaybackMode::FastRewind, "00 01"}, {PlaybackMode::Forward, "00 19"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+    view.Clear();
+    child.SetPosition(SpeedOf(c.mode).backwards ? 19 : 0);
+    child.SetMode(c.mode);
+    ASSERT_TRUE(view.WaitFor(Kind::Text, 1, c.last));
+    const auto shown = view.TextsWithThumbs();
+    EXPECT_GE(shown.size(), 7u);
+    for (const auto& picture : shown) {
+      EXPECT_EQ(picture.second, std::stoi(picture.first.substr(picture.first.size() - 2)))
+          << picture.first;
+    }
+  }
+}
+
 // Holds every listing of one folder until released, as a disc spinning up
 // would; the first listing held can be waited for.
 class HeldListing : public platform::AccessHook {
