@@ -333,6 +333,38 @@ TEST_F(VideoChildThread, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
   for (const std::string& text : view.Texts()) EXPECT_EQ(text.find(" 12 : 59"), std::string::npos);
 }
 
+TEST(VideoChildStress, UserActionsWhilePlayingAcrossMinutesThenClosing) {
+  // For the thread sanitizer: every operation of the user-interface thread
+  // while the playback thread crosses minutes (4 frames each, 1 hundredth
+  // apart), then the child is destroyed while it plays.
+  Backup backup;
+  std::vector<std::string> minutes;
+  for (int m = 0; m < 6; ++m) minutes.push_back(backup.Minute(12, m, Backup::Names(4, 0, 1)));
+  RecordingView view;
+  auto child = std::make_unique<VideoChild>(true, &view);
+  view.child = child.get();
+  ASSERT_EQ(child->LoadFrameList(minutes[0].c_str()), 0);
+  ASSERT_EQ(child->StartThread(), 0);
+  const PlaybackMode modes[] = {PlaybackMode::Forward, PlaybackMode::FastForward,
+                                PlaybackMode::Rewind, PlaybackMode::FastRewind,
+                                PlaybackMode::Pause};
+  ViewState state;
+  for (int i = 0; i < 300; ++i) {
+    switch (i % 6) {
+      case 0: child->SetMode(modes[(i / 6) % 5]); break;
+      case 1: child->SetPosition(i % 5); break;
+      case 2: child->GetViewState(&state); break;
+      case 3: child->Paint(view); break;
+      case 4: if (i % 60 == 4) child->LoadFrameList(minutes[(i / 60) % 6].c_str()); break;
+      case 5: child->ShowFrame(i % 4); break;
+    }
+    if (i % 50 == 0) std::this_thread::sleep_for(milliseconds(2));
+  }
+  child->SetMode(PlaybackMode::Forward);
+  child.reset();
+  EXPECT_EQ(view.Values(Kind::Ended).size(), 1u);
+}
+
 TEST(VideoChildEnd, TheOwnerDestroysTheChildOnItsThreadsLastCall) {
   // As the program does: ThreadEnded hands the child to the owner's thread,
   // which destroys it and so joins the finished thread.
