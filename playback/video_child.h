@@ -129,8 +129,9 @@ class VideoChild {
   void SetView(VideoView* view) { view_.store(view); }
 
   // Replaces the frame list with the minute `folder` (no trailing separator).
-  // 0, or -1 when it cannot be listed (the list is then empty). On success
-  // the slider gets range 0..count-1 and thumb 0. Either thread.
+  // 0, or -1 when it cannot be listed (the list is then empty). The folder
+  // is listed before the state lock is taken; the view is then told (range
+  // 0..count-1, thumb 0). Either thread.
   int LoadFrameList(const char* folder);
 
   // Decodes frame `index`, publishes it with its time text and tells the
@@ -152,7 +153,8 @@ class VideoChild {
 
   // One step of the engine: chooses the next frame, waits until it is due and
   // answers its index, or -1 for none (paused, an end reached, or woken by a
-  // change before the frame was due).
+  // change before the frame was due). One thread steps at a time: the
+  // playback thread, or a test driving the engine without it.
   int Step();
 
   // The body of the playback thread; answers 0 when the quit flag ends it.
@@ -206,12 +208,18 @@ class VideoChild {
   // new list or a pause at an end).
   int StepLocked(std::unique_lock<std::mutex>& lock, Clock::time_point* due,
                  std::uint64_t* list, bool* notify);
-  // ShowFrame that draws nothing when the list has been replaced since
-  // `list` (a minute opened between a step and its drawing).
+  enum class Crossing { Crossed, End, Stale };
+  // Past an end of the list with continuation: lists the neighbouring
+  // recorded minute into next_ with the state lock released, and swaps it in
+  // (Crossed) if nothing moved meanwhile. End when there is none; Stale when
+  // the list, position, direction or quit flag changed while it listed.
+  Crossing CrossMinute(std::unique_lock<std::mutex>& lock, bool backwards);
+  int FindNeighbourMinute(bool backwards);
+  // ShowFrame that publishes nothing when the list has been replaced since
+  // `list` (a minute opened between a step and the end of its decoding).
   int ShowFrameOf(int index, const std::uint64_t* list);
   void SetModeLocked(PlaybackMode mode);
   void NotifyView();
-  void Wake();
 
   std::atomic<VideoView*> view_{nullptr};
 
@@ -223,12 +231,17 @@ class VideoChild {
   bool quit_ = false;
   bool parked_ = false;
   bool positionChosen_ = false;  // false after a load until a position is set
-  std::uint64_t changes_ = 0;    // any change that must cut a wait short
+  // Any change that must cut a wait short; also read without the lock to
+  // stop passing over empty minutes for a list no longer wanted.
+  std::atomic<std::uint64_t> changes_{0};
   std::uint64_t moves_ = 0;      // position or list changes from outside
   // List loads, from either thread; written under state_, also read without
   // it to drop a picture of a list replaced while it was being decoded.
   std::atomic<std::uint64_t> lists_{0};
   bool anchored_ = false;
+  // The stepping thread's own: the next minute is listed into it without the
+  // state lock and swapped with list_ under it.
+  MinuteFrameList next_;
   Clock::time_point anchor_{};
   Clock::duration sinceAnchor_{};
 
@@ -258,7 +271,9 @@ class VideoChild {
   std::thread thread_;
 };
 
-// The neighbouring recorded minute of the child's date: rewrites its folder
-// (0), or -1 with the folder unchanged. The caller loads the list after 0.
+// The neighbouring minute folder of the child's camera: rewrites its folder
+// (0), or -1 with the folder unchanged (also when another minute was opened
+// during the search, which runs without the state lock). The caller loads
+// the list after 0.
 int FindNextMinute(VideoChild& child);
 int FindPreviousMinute(VideoChild& child);
