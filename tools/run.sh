@@ -27,17 +27,32 @@ fi
 
 # No display: a few seconds under Xvfb, and a screenshot of what a person
 # would have seen. The window runs in a Wine desktop so that it has its frame.
-command -v import >/dev/null || { echo "run: ImageMagick missing (tools/setup.sh installs it)" >&2; exit 1; }
+for tool in import xdotool; do
+  command -v $tool >/dev/null || { echo "run: $tool missing (tools/setup.sh installs it)" >&2; exit 1; }
+done
 mkdir -p "$repo/out"
 shot=$repo/out/orvanel-$(date +%Y%m%d-%H%M%S).png
+export WINEPREFIX=${ORVANEL_WINEPREFIX:-$repo/.wineprefix}
 ORVANEL_VIEWER=$viewer ORVANEL_SHOT=$shot ORVANEL_WINE=$repo/tools/wine-run.sh \
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    # A new prefix is made first (on this display), or its set-up dialog
+    # would be what the screenshot shows.
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      "$ORVANEL_WINE" wineboot -i >/dev/null 2>&1 || true
+      "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w || true
+    fi
     "$ORVANEL_WINE" explorer /desktop=orvanel,1280x800 "$ORVANEL_VIEWER" >/dev/null 2>&1 &
     pid=$!
-    sleep "${ORVANEL_RUN_SECONDS:-5}"
+    # Until the main window is there (a first start in a new prefix is slow),
+    # then a moment for it to paint.
+    for _ in $(seq 1 120); do
+      xdotool search --name "^Orvanel\$" >/dev/null 2>&1 && break
+      sleep 0.5
+    done
+    sleep "${ORVANEL_RUN_SECONDS:-2}"
     import -window root "$ORVANEL_SHOT"
     # Close it as a user would (Alt+F4 saves the placement), then wait.
-    command -v xdotool >/dev/null && xdotool key alt+F4
+    xdotool key alt+F4
     for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
     kill $pid 2>/dev/null || true
   '
