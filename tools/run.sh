@@ -45,6 +45,12 @@ mkdir -p "$repo/out"
 shot=$repo/out/orvanel-$(date +%Y%m%d-%H%M%S).png
 ORVANEL_VIEWER=$viewer ORVANEL_SHOT=$shot ORVANEL_WINE=$repo/tools/wine-run.sh \
   xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    # A new prefix is made first (on this display), or its set-up dialog
+    # would be what the screenshot shows.
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      "$ORVANEL_WINE" wineboot -i >/dev/null 2>&1 || true
+      "$wineserver" -w || true
+    fi
     eval "$seed"
     "$ORVANEL_WINE" explorer /desktop=orvanel,1280x800 "$ORVANEL_VIEWER" >/dev/null 2>&1 &
     pid=$!

@@ -25,7 +25,7 @@ fi
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do
-  win=$(xdotool search --name 'orvanel - Wine desktop' 2>/dev/null | head -n 1 || true)
+  win=$(xdotool search --name '^Orvanel$' 2>/dev/null | head -n 1 || true)
   [ -n "$win" ] && break
   sleep 0.2
 done
