@@ -3,10 +3,9 @@
 # Debian's ffmpeg reading the same JPEG files at the same fixed frame rate.
 #   bench/export.sh BUILD_DIR [MINUTES]
 # Makes MINUTES (default 2) minute folders of 704 x 576 frames every 0.04 s,
-# so the job picks 25 frames per second and writes each frame once. The job
-# never writes the last frame of a folder (nothing gives its duration), so
-# ffmpeg is told to write that many pictures too; both files are checked
-# to hold that count. Best of three runs each.
+# so the job picks 25 frames per second and writes each frame once (the
+# minutes follow each other, so each minute's last frame lasts one frame
+# too); both files are checked to hold that count. Best of three runs each.
 # Prints "name: value" lines; the last is "ratio: <orvanel s / ffmpeg s>"
 # (below 1: Orvanel is faster).
 set -eu
@@ -27,7 +26,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 per_minute=$("$frames_tool" "$work/frames" "$minutes" 4)
 hour=$work/frames/Bench/2004-03-15/12
-pictures=$(( (per_minute - 1) * minutes ))
+pictures=$(( per_minute * minutes ))
 echo "frames: $((per_minute * minutes)) in $minutes minute folders (704x576, every 0.04 s)"
 echo "pictures: $pictures"
 
