@@ -205,11 +205,16 @@ bool ReplaceExtension(const char* name, const char* extension, char* out,
 
 // ---------------------------------------------------------------- pipeline
 
-// Decodes the frame the encode pass needs next on a second thread while the
-// job encodes the current one. One request at a time; each goes into the
-// picture buffer the job is not encoding from.
+// Decodes the frames of the folder being encoded on a second thread, up to
+// kRingSlots ahead of the encoder, each into a picture of its own ring slot.
+// The threads hand frames over in batches: each side wakes the other only
+// when that one sleeps and a batch (half the ring) is ready or free, since
+// every wake is costly where a wait and a wake are a system call each (under
+// Wine a round trip through its server).
 class ExportJob::Prefetcher {
  public:
+  static constexpr int kBatch = kRingSlots / 2;
+
   explicit Prefetcher(ExportJob* job) : job_(job), thread_([this] { Loop(); }) {}
 
   ~Prefetcher() {
@@ -217,69 +222,99 @@ class ExportJob::Prefetcher {
       std::lock_guard<std::mutex> lock(mutex_);
       quit_ = true;
     }
-    wake_.notify_all();
+    more_.notify_all();
     thread_.join();
   }
 
-  void Request(const char* path, std::uint8_t* picture) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      std::snprintf(path_, sizeof path_, "%s", path);
-      picture_ = picture;
-      hasRequest_ = true;
-      hasResult_ = false;
-    }
-    outstanding_ = true;
-    wake_.notify_all();
+  // Starts decoding `names` (frame names of `folder`, in order) ahead.
+  void Begin(const char* folder, const std::vector<FrameName>& names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::snprintf(folder_, sizeof folder_, "%s", folder);
+    names_ = names;
+    ++generation_;
+    produced_ = consumed_ = 0;
+    if (producerWaiting_) more_.notify_all();
   }
 
-  // The result of the outstanding request (LoadFrame's values).
-  int Wait(int* frameWidth, int* frameHeight) {
+  // Waits for frame `k` of the folder: LoadFrame's result, the frame's
+  // size and its picture (valid until Release(k)).
+  int Take(int k, int* frameWidth, int* frameHeight, const std::uint8_t** picture) {
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [this] { return hasResult_; });
-    hasResult_ = false;
-    outstanding_ = false;
-    *frameWidth = width_;
-    *frameHeight = height_;
-    return result_;
+    if (produced_ <= k) {
+      consumerWaiting_ = true;
+      wanted_ = k;
+      ready_.wait(lock, [&] { return produced_ > k; });
+      consumerWaiting_ = false;
+    }
+    const Slot& slot = slots_[k % kRingSlots];
+    *frameWidth = slot.width;
+    *frameHeight = slot.height;
+    *picture = job_->ring_[k % kRingSlots].data();
+    return slot.result;
   }
 
-  bool outstanding() const { return outstanding_; }  // the job's thread only
+  // Frees frame `k`'s slot once its picture is written.
+  void Release(int k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    consumed_ = k + 1;
+    if (producerWaiting_ && kRingSlots - (produced_ - consumed_) >= kBatch) more_.notify_all();
+  }
+
+  // Drops what is left of the folder (a stop or a size mismatch).
+  void Abandon() { Begin("", {}); }
 
  private:
+  struct Slot {
+    int result = 0, width = 0, height = 0;
+  };
+
   void Loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return quit_ || hasRequest_; });
+      auto hasWork = [this] {
+        return quit_ || (produced_ < static_cast<int>(names_.size()) &&
+                         produced_ - consumed_ < kRingSlots);
+      };
+      if (!hasWork()) {
+        producerWaiting_ = true;
+        more_.wait(lock, hasWork);
+        producerWaiting_ = false;
+      }
       if (quit_) return;
-      hasRequest_ = false;
+      const int k = produced_;
+      const unsigned generation = generation_;
       char path[platform::kMaxPath];
-      std::memcpy(path, path_, sizeof path);
-      std::uint8_t* picture = picture_;
+      const bool fits = JoinPath(folder_, names_[k].data(), path, sizeof path);
       lock.unlock();
-      int w = 0, h = 0;
-      const int result = job_->Decode(path, false, picture, &w, &h);
+      Slot slot;
+      slot.result = fits ? job_->Decode(path, false, job_->ring_[k % kRingSlots].data(),
+                                        &slot.width, &slot.height)
+                         : 0;
       lock.lock();
-      result_ = result;
-      width_ = w;
-      height_ = h;
-      hasResult_ = true;
-      wake_.notify_all();
+      if (generation != generation_) continue;  // the folder was dropped meanwhile
+      slots_[k % kRingSlots] = slot;
+      produced_ = k + 1;
+      if (consumerWaiting_ && (produced_ >= wanted_ + kBatch ||
+                               produced_ == static_cast<int>(names_.size()) ||
+                               produced_ - consumed_ == kRingSlots))
+        ready_.notify_all();
     }
   }
 
   ExportJob* job_;
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable ready_;  // the encoder waits for frames
+  std::condition_variable more_;   // the decoder waits for work or room
   bool quit_ = false;
-  bool hasRequest_ = false;
-  bool hasResult_ = false;
-  bool outstanding_ = false;
-  char path_[platform::kMaxPath] = {};
-  std::uint8_t* picture_ = nullptr;
-  int result_ = 0;
-  int width_ = 0;
-  int height_ = 0;
+  bool consumerWaiting_ = false;
+  bool producerWaiting_ = false;
+  unsigned generation_ = 0;
+  char folder_[platform::kMaxPath] = {};
+  std::vector<FrameName> names_;
+  int produced_ = 0;  // frames decoded (their slots hold them)
+  int consumed_ = 0;  // frames written (their slots are free)
+  int wanted_ = 0;
+  Slot slots_[kRingSlots];
   std::thread thread_;  // last: starts once the fields above exist
 };
 
@@ -292,8 +327,8 @@ ExportJob::ExportJob(ExportUi* ui)
       frame_(av_frame_alloc()),
       readBuffer_(kExportBufferSize + AV_INPUT_BUFFER_PADDING_SIZE),
       picture_(kExportBufferSize),
-      picture2_(kExportBufferSize),
       output_(kExportBufferSize) {
+  for (std::vector<std::uint8_t>& slot : ring_) slot.resize(kExportBufferSize);
   // FFmpeg 5.1 registers its codecs and formats by itself: there is no
   // av_register_all() to call before the first export.
   if (!decoder_) LogWindow::Print("export: no MJPEG decoder");
@@ -493,7 +528,8 @@ bool ExportJob::GrowBuffers(int pictureWidth, int pictureHeight) {
       kExportBufferSize, static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight) * 3);
   try {
     if (picture_.size() < need) picture_.resize(need);
-    if (picture2_.size() < need) picture2_.resize(need);
+    for (std::vector<std::uint8_t>& slot : ring_)
+      if (slot.size() < need) slot.resize(need);
     if (output_.size() < need) output_.resize(need);
   } catch (const std::bad_alloc&) {
     LogWindow::Print("export: no memory for %dx%d pictures", pictureWidth, pictureHeight);
@@ -588,13 +624,11 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
   }
 
   Prefetcher* prefetcher = prefetcher_;
-  std::uint8_t* pictures[2] = {picture_.data(), picture2_.data()};
-  char path[platform::kMaxPath];
-  auto request = [&](int k) {
-    if (!JoinPath(folder, names_[loads_[k]].data(), path, sizeof path)) path[0] = '\0';
-    prefetcher->Request(path, pictures[k % 2]);
-  };
-  if (prefetcher && loads > 0) request(0);
+  if (prefetcher) {
+    loadNames_.clear();
+    for (int i : loads_) loadNames_.push_back(names_[i]);
+    prefetcher->Begin(folder, loadNames_);
+  }
 
   int written = 0;  // time up to which video has been written
   for (int k = 0; k < loads && stopRequested.load() == 0; ++k) {
@@ -612,12 +646,8 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
     const std::uint8_t* picture = picture_.data();
     if (prefetcher) {
       int w = 0, h = 0;
-      result = prefetcher->Wait(&w, &h);
-      picture = pictures[k % 2];
-      if (result == -1)
-        result = Mismatch(w, h);
-      else if (k + 1 < loads)
-        request(k + 1);
+      result = prefetcher->Take(k, &w, &h, &picture);
+      if (result == -1) result = Mismatch(w, h);
     } else {
       result = pathFits ? LoadFrame(framePath, false) : 0;
     }
@@ -625,6 +655,7 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
     if (result == 0) {
       // Skipped: the next picture covers its time (written stays).
       LogWindow::Print("Decoding failed!");
+      if (prefetcher) prefetcher->Release(k);
       continue;
     }
     if (result == -1) {
@@ -647,12 +678,10 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
       if (!WritePicture(picture, repeats == 1 ? "failed to write file #1"
                                               : "failed to write file #2"))
         break;
+    if (prefetcher) prefetcher->Release(k);
   }
-  // A decode ahead that is no longer wanted ends before the buffers move on.
-  if (prefetcher && prefetcher->outstanding()) {
-    int w = 0, h = 0;
-    prefetcher->Wait(&w, &h);
-  }
+  // Frames decoded ahead that are no longer wanted (a stop) are dropped.
+  if (prefetcher) prefetcher->Abandon();
   return stopRequested.load() ? -1 : 1;
 }
 

@@ -5,6 +5,7 @@
 // vlib, repeated so that the video keeps the recording's time.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -85,7 +86,7 @@ class ExportJob {
   // The picture size from the first frame file the folder lists: 1 or 0.
   int ProbeSize(const char* folder);
 
-  // Decode of the next frame on a second thread while this one is encoded
+  // Decode of the next frames on a second thread while this one is encoded
   // (on by default). The output is the same either way.
   void SetPipelining(bool on) { pipelining_ = on; }
 
@@ -138,7 +139,10 @@ class ExportJob {
   av::FramePtr converted_;  // other chroma layouts, converted to 4:2:0
   std::vector<std::uint8_t> readBuffer_;
   std::vector<std::uint8_t> picture_;
-  std::vector<std::uint8_t> picture2_;  // the pipeline's second picture
+  // Pictures decoded ahead of the encoder, one per slot.
+  static constexpr int kRingSlots = 8;
+  std::vector<std::uint8_t> ring_[kRingSlots];
+  std::vector<FrameName> loadNames_;  // the frames of loads_, for the ring
   std::vector<std::uint8_t> output_;
   std::size_t readLimit_ = kExportBufferSize;
 
