@@ -2,7 +2,7 @@
 //
 // Writes MINUTES minute folders of regularly spaced sample frames under
 // ROOT/Bench/2004-03-15/12/: frames every CENTIS hundredths of a second
-// from CENTIS on (time 0 is no usable frame), 704 x 576 unless given.
+// from 00.00 on, 704 x 576 unless given.
 // Prints the number of frames per minute folder.
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
                   sep, sep, sep, m);
     std::filesystem::create_directories(folder);
     perMinute = 0;
-    for (int t = spacing; t < 6000; t += spacing) {
+    for (int t = 0; t < 6000; t += spacing) {
       char path[300];
       std::snprintf(path, sizeof path, "%s%c%04d.jpg", folder, sep, t);
       shot.hour = 12;

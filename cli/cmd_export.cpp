@@ -376,12 +376,23 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
   av_log_set_level(logLevel);
 
   const std::string& written = ui.output;
+  // A failed export that wrote no picture leaves no file: an empty or
+  // header-only file would pass for an export. One with pictures stays (a
+  // cancelled export is closed and playable).
+  const bool failed = job.outcome() != ExportJob::Outcome::kCompleted || job.picturesWritten() == 0;
+  std::FILE* left = failed && job.picturesWritten() == 0 && !written.empty()
+                       ? std::fopen(written.c_str(), "rb")
+                       : nullptr;
+  if (left) std::fclose(left);
+  if (left && std::remove(written.c_str()) != 0)
+    std::fprintf(err, "orvanel-cli: export: '%s': cannot remove the unfinished file\n",
+                 written.c_str());
   switch (job.outcome()) {
     case ExportJob::Outcome::kCompleted:
       if (job.picturesWritten() == 0) {
         std::fprintf(err,
-                     "orvanel-cli: export: '%s': no picture written (a folder needs two usable "
-                     "frames)\n",
+                     "orvanel-cli: export: '%s': no picture written (no frame could be read); "
+                     "the file is removed\n",
                      written.c_str());
         return 1;
       }

@@ -9,11 +9,16 @@
 #include <new>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
 #include "platform/platform.h"
+#include "playback/frame_decoder.h"
 #include "shell/log_window.h"
 #include "store/layout.h"
 
@@ -22,7 +27,8 @@ namespace {
 constexpr int kSmallestStep = 4;    // 25 frames per second
 constexpr int kLargestStep = 100;   // 1 frame per second
 constexpr int kLongestGap = 200;    // hundredths: longer gaps are not filled
-constexpr int kDefaultFormat = 6;   // .mpg, the dialog's first entry
+constexpr int kMpegFormat = 6;
+constexpr int kDefaultFormat = kMpegFormat;  // the dialog's first entry
 constexpr int kDefaultBitRate = 400;
 // The probe reads a frame before its size is known: room for any JPEG of
 // the largest pictures cameras write.
@@ -66,19 +72,105 @@ AVPixelFormat SameRangeFormat(int format) {
   }
 }
 
+// Full range (0-255) to video range in 8.8 fixed point, rounded: luma to
+// 16-235 (x 220/256 + 16), chroma to 16-240 around 128 (x 225/256 + 16).
+// Within 0.6 of the exact scale, and 16-bit lanes never overflow.
+struct RangeScale {
+  std::uint16_t factor, offset;
+};
+constexpr RangeScale kLumaScale{220, 16 * 256 + 128};
+constexpr RangeScale kChromaScale{225, 16 * 256};  // 128 stays 128
+
+void ToVideoRange(std::uint8_t* dst, const std::uint8_t* src, int count, const RangeScale& s) {
+  int i = 0;
+#if defined(__SSE2__)
+  // 16 samples at a time: this runs for every sample of every exported
+  // picture, and the compiler does not vectorise it at -O2.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i factor = _mm_set1_epi16(static_cast<short>(s.factor));
+  const __m128i offset = _mm_set1_epi16(static_cast<short>(s.offset));
+  for (; i + 16 <= count; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+    lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(lo, factor), offset), 8);
+    hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(hi, factor), offset), 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < count; ++i)
+    dst[i] = static_cast<std::uint8_t>((src[i] * s.factor + s.offset) >> 8);
+}
+
+// JPEG pictures are full range unless the decoder says otherwise.
+bool IsFullRange(const AVFrame* frame) {
+  switch (frame->format) {
+    case AV_PIX_FMT_YUVJ420P: case AV_PIX_FMT_YUVJ422P: case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P: case AV_PIX_FMT_YUVJ411P:
+      return true;
+    default:
+      return frame->color_range != AVCOL_RANGE_MPEG;
+  }
+}
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+long DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  const long era = (y >= 0 ? y : y - 399) / 400;
+  const long yoe = y - era * 400;
+  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+// A minute folder ".../camera/YYYY-MM-DD/HH/MM/" as minutes since 1970 and
+// the camera folder's path (its length in `cameraLength`); -1 when the path
+// is not laid out so.
+long MinuteOfFolder(const char* folder, std::size_t* cameraLength) {
+  std::size_t end = std::strlen(folder);
+  while (end > 0 && platform::IsPathSeparator(folder[end - 1])) --end;
+  std::size_t starts[3];
+  for (int part = 2; part >= 0; --part) {
+    std::size_t start = end;
+    while (start > 0 && !platform::IsPathSeparator(folder[start - 1])) --start;
+    if (start == 0) return -1;
+    starts[part] = start;
+    end = start - 1;
+  }
+  *cameraLength = end;
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+  char tail = 0;
+  const char* date = folder + starts[0];
+  if (std::sscanf(date, "%4d-%2d-%2d%c", &y, &mo, &d, &tail) != 4 || !platform::IsPathSeparator(tail))
+    return -1;
+  if (std::sscanf(folder + starts[1], "%2d", &h) != 1 || std::sscanf(folder + starts[2], "%2d", &mi) != 1)
+    return -1;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59) return -1;
+  return DaysFromCivil(y, mo, d) * 1440 + h * 60 + mi;
+}
+
+// Whether minute folder `next` is the minute after `folder` of the same
+// camera.
+bool IsNextMinute(const char* folder, const char* next) {
+  std::size_t a = 0, b = 0;
+  const long m = MinuteOfFolder(folder, &a), n = MinuteOfFolder(next, &b);
+  return m >= 0 && n == m + 1 && a == b && std::strncmp(folder, next, a) == 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- names
 
 int FrameTime(const char* name, int nameLength) {
   const std::size_t length = std::strlen(name);
-  int t = 0;
+  // A name without a leading number has no time at all.
+  if (length == 0 || name[0] < '0' || name[0] > '9') return -1;
+  int t = -1;
   if (nameLength == 8) {
     t = LeadingNumber(name);  // SSCC.jpg
   } else if (nameLength == 9) {
     if (length >= 3 && name[2] == '-') {
       int seconds = 0, hundredths = 0;  // SS-CC.jpg
-      std::sscanf(name, "%02d-%02d.jpg", &seconds, &hundredths);
+      if (std::sscanf(name, "%02d-%02d.jpg", &seconds, &hundredths) != 2) return -1;
       t = seconds * 100 + hundredths;
     } else if (length == 9) {
       t = LeadingNumber(name) / 10;  // SSmmm.jpg
@@ -87,7 +179,7 @@ int FrameTime(const char* name, int nameLength) {
       t = (n / 100) * 100 + (n % 100) / 10;
     }
   }
-  return t < 1 || t > 5999 ? 0 : t;
+  return t < 0 || t > 5999 ? -1 : t;
 }
 
 const char* FormatExtension(int formatCode) {
@@ -113,11 +205,16 @@ bool ReplaceExtension(const char* name, const char* extension, char* out,
 
 // ---------------------------------------------------------------- pipeline
 
-// Decodes the frame the encode pass needs next on a second thread while the
-// job encodes the current one. One request at a time; each goes into the
-// picture buffer the job is not encoding from.
+// Decodes the frames of the folder being encoded on a second thread, up to
+// kRingSlots ahead of the encoder, each into a picture of its own ring slot.
+// The threads hand frames over in batches: each side wakes the other only
+// when that one sleeps and a batch (half the ring) is ready or free, since
+// every wake is costly where a wait and a wake are a system call each (under
+// Wine a round trip through its server).
 class ExportJob::Prefetcher {
  public:
+  static constexpr int kBatch = kRingSlots / 2;
+
   explicit Prefetcher(ExportJob* job) : job_(job), thread_([this] { Loop(); }) {}
 
   ~Prefetcher() {
@@ -125,69 +222,99 @@ class ExportJob::Prefetcher {
       std::lock_guard<std::mutex> lock(mutex_);
       quit_ = true;
     }
-    wake_.notify_all();
+    more_.notify_all();
     thread_.join();
   }
 
-  void Request(const char* path, std::uint8_t* picture) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      std::snprintf(path_, sizeof path_, "%s", path);
-      picture_ = picture;
-      hasRequest_ = true;
-      hasResult_ = false;
-    }
-    outstanding_ = true;
-    wake_.notify_all();
+  // Starts decoding `names` (frame names of `folder`, in order) ahead.
+  void Begin(const char* folder, const std::vector<FrameName>& names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::snprintf(folder_, sizeof folder_, "%s", folder);
+    names_ = names;
+    ++generation_;
+    produced_ = consumed_ = 0;
+    if (producerWaiting_) more_.notify_all();
   }
 
-  // The result of the outstanding request (LoadFrame's values).
-  int Wait(int* frameWidth, int* frameHeight) {
+  // Waits for frame `k` of the folder: LoadFrame's result, the frame's
+  // size and its picture (valid until Release(k)).
+  int Take(int k, int* frameWidth, int* frameHeight, const std::uint8_t** picture) {
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [this] { return hasResult_; });
-    hasResult_ = false;
-    outstanding_ = false;
-    *frameWidth = width_;
-    *frameHeight = height_;
-    return result_;
+    if (produced_ <= k) {
+      consumerWaiting_ = true;
+      wanted_ = k;
+      ready_.wait(lock, [&] { return produced_ > k; });
+      consumerWaiting_ = false;
+    }
+    const Slot& slot = slots_[k % kRingSlots];
+    *frameWidth = slot.width;
+    *frameHeight = slot.height;
+    *picture = job_->ring_[k % kRingSlots].data();
+    return slot.result;
   }
 
-  bool outstanding() const { return outstanding_; }  // the job's thread only
+  // Frees frame `k`'s slot once its picture is written.
+  void Release(int k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    consumed_ = k + 1;
+    if (producerWaiting_ && kRingSlots - (produced_ - consumed_) >= kBatch) more_.notify_all();
+  }
+
+  // Drops what is left of the folder (a stop or a size mismatch).
+  void Abandon() { Begin("", {}); }
 
  private:
+  struct Slot {
+    int result = 0, width = 0, height = 0;
+  };
+
   void Loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return quit_ || hasRequest_; });
+      auto hasWork = [this] {
+        return quit_ || (produced_ < static_cast<int>(names_.size()) &&
+                         produced_ - consumed_ < kRingSlots);
+      };
+      if (!hasWork()) {
+        producerWaiting_ = true;
+        more_.wait(lock, hasWork);
+        producerWaiting_ = false;
+      }
       if (quit_) return;
-      hasRequest_ = false;
+      const int k = produced_;
+      const unsigned generation = generation_;
       char path[platform::kMaxPath];
-      std::memcpy(path, path_, sizeof path);
-      std::uint8_t* picture = picture_;
+      const bool fits = JoinPath(folder_, names_[k].data(), path, sizeof path);
       lock.unlock();
-      int w = 0, h = 0;
-      const int result = job_->Decode(path, false, picture, &w, &h);
+      Slot slot;
+      slot.result = fits ? job_->Decode(path, false, job_->ring_[k % kRingSlots].data(),
+                                        &slot.width, &slot.height)
+                         : 0;
       lock.lock();
-      result_ = result;
-      width_ = w;
-      height_ = h;
-      hasResult_ = true;
-      wake_.notify_all();
+      if (generation != generation_) continue;  // the folder was dropped meanwhile
+      slots_[k % kRingSlots] = slot;
+      produced_ = k + 1;
+      if (consumerWaiting_ && (produced_ >= wanted_ + kBatch ||
+                               produced_ == static_cast<int>(names_.size()) ||
+                               produced_ - consumed_ == kRingSlots))
+        ready_.notify_all();
     }
   }
 
   ExportJob* job_;
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable ready_;  // the encoder waits for frames
+  std::condition_variable more_;   // the decoder waits for work or room
   bool quit_ = false;
-  bool hasRequest_ = false;
-  bool hasResult_ = false;
-  bool outstanding_ = false;
-  char path_[platform::kMaxPath] = {};
-  std::uint8_t* picture_ = nullptr;
-  int result_ = 0;
-  int width_ = 0;
-  int height_ = 0;
+  bool consumerWaiting_ = false;
+  bool producerWaiting_ = false;
+  unsigned generation_ = 0;
+  char folder_[platform::kMaxPath] = {};
+  std::vector<FrameName> names_;
+  int produced_ = 0;  // frames decoded (their slots hold them)
+  int consumed_ = 0;  // frames written (their slots are free)
+  int wanted_ = 0;
+  Slot slots_[kRingSlots];
   std::thread thread_;  // last: starts once the fields above exist
 };
 
@@ -200,11 +327,13 @@ ExportJob::ExportJob(ExportUi* ui)
       frame_(av_frame_alloc()),
       readBuffer_(kExportBufferSize + AV_INPUT_BUFFER_PADDING_SIZE),
       picture_(kExportBufferSize),
-      picture2_(kExportBufferSize),
       output_(kExportBufferSize) {
+  for (std::vector<std::uint8_t>& slot : ring_) slot.resize(kExportBufferSize);
   // FFmpeg 5.1 registers its codecs and formats by itself: there is no
   // av_register_all() to call before the first export.
   if (!decoder_) LogWindow::Print("export: no MJPEG decoder");
+  // The viewer's limit: larger pictures are refused, not allocated.
+  if (decoder_) decoder_->max_pixels = static_cast<std::int64_t>(kMaxPictureSide) * kMaxPictureSide;
   names_.reserve(kUsualFrameCount);
   listing_.reserve(kUsualFrameCount + 2);
   loads_.reserve(kUsualFrameCount);
@@ -219,6 +348,8 @@ bool ExportJob::Start() {
   int idle = 0;
   if (!running.compare_exchange_strong(idle, 1)) return false;
   if (thread_.joinable()) thread_.join();
+  // A cancel meant for an earlier job does not stop this one.
+  stopRequested = 0;
   try {
     thread_ = std::thread([this] { Run(); });
   } catch (const std::system_error&) {
@@ -253,15 +384,17 @@ bool ExportJob::CollectNames(const char* folder) {
 }
 
 int ExportJob::MeasureFolder(const char* folder) {
+  firstTime_ = -1;
   if (!CollectNames(folder)) return 0;
   int smallest = 9999;
-  int previous = 0;
+  int previous = -1;
   for (const FrameName& name : names_) {
     const int t = FrameTime(name.data(), nameLength);
-    if (t == 0) continue;
+    if (t < 0) continue;
     // Two frames with the same time (4307.jpg beside 43007.jpg) make no
     // step; counted as one, they would make the folder look empty.
-    if (previous != 0 && t - previous >= 1 && t - previous < smallest) smallest = t - previous;
+    if (previous >= 0 && t - previous >= 1 && t - previous < smallest) smallest = t - previous;
+    if (previous < 0) firstTime_ = t;
     previous = t;
     ++frameCount;
   }
@@ -297,35 +430,46 @@ int ExportJob::Decode(const char* path, bool probeOnly, std::uint8_t* picture,
     return 0;
   if (av::DecodeJpeg(decoder_.get(), packet_.get(), frame_.get(), readBuffer_.data(), size) != 1)
     return 0;
+  if (frame_->width > kMaxPictureSide || frame_->height > kMaxPictureSide) return 0;
   *frameWidth = frame_->width;
   *frameHeight = frame_->height;
   if (probeOnly) return 1;
   if (frame_->width != width || frame_->height != height) return -1;
-  PackPicture(frame_.get(), picture);
-  return 1;
+  // A picture that cannot be packed is a frame that failed to decode: the
+  // buffer is not written again with what it held before.
+  return PackPicture(frame_.get(), picture) ? 1 : 0;
 }
 
-void ExportJob::PackPicture(const AVFrame* frame, std::uint8_t* picture) {
+bool ExportJob::PackPicture(const AVFrame* frame, std::uint8_t* picture) {
   // Packed YUV 4:2:0: width x height luma bytes, then (width/2) x
   // (height/2) bytes of U and of V at the offsets of the buffer layout,
   // copied row by row whatever the decoder's line lengths. An odd last
   // column or row has no chroma of its own; the encoder leaves it out.
+  // JPEG samples use the full range, video players assume the video range:
+  // the rows are scaled on the way (the viewer shows the JPEG at full range,
+  // so an export then shows the same levels).
   const int w = width, h = height;
   const int n = w * h;
   const int cw = w / 2, ch = h / 2;
   std::uint8_t* planes[3] = {picture, picture + n, picture + n + n / 4};
+  const bool fullRange = IsFullRange(frame);
 
-  auto copyPlane = [](std::uint8_t* dst, int dstLine, const std::uint8_t* src, int srcLine,
-                      int columns, int rows) {
-    for (int y = 0; y < rows; ++y)
-      std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * dstLine,
-                  src + static_cast<std::ptrdiff_t>(y) * srcLine, static_cast<std::size_t>(columns));
+  auto packPlane = [fullRange](std::uint8_t* dst, int dstLine, const std::uint8_t* src,
+                               int srcLine, int columns, int rows, const RangeScale& scale) {
+    for (int y = 0; y < rows; ++y) {
+      std::uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * dstLine;
+      const std::uint8_t* in = src + static_cast<std::ptrdiff_t>(y) * srcLine;
+      if (fullRange)
+        ToVideoRange(out, in, columns, scale);
+      else
+        std::memcpy(out, in, static_cast<std::size_t>(columns));
+    }
   };
 
   if (frame->format == AV_PIX_FMT_GRAY8) {
-    copyPlane(planes[0], w, frame->data[0], frame->linesize[0], w, h);
+    packPlane(planes[0], w, frame->data[0], frame->linesize[0], w, h, kLumaScale);
     std::memset(planes[1], 128, static_cast<std::size_t>(2 * (n / 4)));
-    return;
+    return true;
   }
   const AVFrame* source = frame;
   if (frame->format != AV_PIX_FMT_YUVJ420P && frame->format != AV_PIX_FMT_YUV420P) {
@@ -349,14 +493,17 @@ void ExportJob::PackPicture(const AVFrame* frame, std::uint8_t* picture) {
     if (!sws || !converted_) {
       LogWindow::Print("export: cannot convert %s pictures",
                        av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format)));
-      return;
+      return false;
     }
-    sws_scale(sws, frame->data, frame->linesize, 0, h, converted_->data, converted_->linesize);
+    if (sws_scale(sws, frame->data, frame->linesize, 0, h, converted_->data,
+                  converted_->linesize) != h)
+      return false;
     source = converted_.get();
   }
-  copyPlane(planes[0], w, source->data[0], source->linesize[0], w, h);
-  copyPlane(planes[1], cw, source->data[1], source->linesize[1], cw, ch);
-  copyPlane(planes[2], cw, source->data[2], source->linesize[2], cw, ch);
+  packPlane(planes[0], w, source->data[0], source->linesize[0], w, h, kLumaScale);
+  packPlane(planes[1], cw, source->data[1], source->linesize[1], cw, ch, kChromaScale);
+  packPlane(planes[2], cw, source->data[2], source->linesize[2], cw, ch, kChromaScale);
+  return true;
 }
 
 int ExportJob::Mismatch(int frameWidth, int frameHeight) {
@@ -381,7 +528,8 @@ bool ExportJob::GrowBuffers(int pictureWidth, int pictureHeight) {
       kExportBufferSize, static_cast<std::size_t>(pictureWidth) * static_cast<std::size_t>(pictureHeight) * 3);
   try {
     if (picture_.size() < need) picture_.resize(need);
-    if (picture2_.size() < need) picture2_.resize(need);
+    for (std::vector<std::uint8_t>& slot : ring_)
+      if (slot.size() < need) slot.resize(need);
     if (output_.size() < need) output_.resize(need);
   } catch (const std::bad_alloc&) {
     LogWindow::Print("export: no memory for %dx%d pictures", pictureWidth, pictureHeight);
@@ -425,6 +573,12 @@ int ExportJob::Prepare() {
   }
 
   frameStep = std::min(std::max(frameStep, kSmallestStep), kLargestStep);
+  // MPEG-1 players time pictures by the sequence header's rate, which
+  // holds only the standard table's rates; of those within 1..30 fps only
+  // 25 is a whole number of hundredths. The FFmpeg-only codes (5, 10, 12,
+  // 15) are not in the standard and other decoders refuse or mistime them:
+  // .mpg is always 25 frames per second, repetition fills the time.
+  if (code == kMpegFormat) frameStep = kSmallestStep;
   fps_ = 100 / frameStep;
   codec = vlib_codec_create(static_cast<std::uint32_t>(code) | VLIB_ENCODER, width, height, fps_,
                             bitRate, fps_);
@@ -449,64 +603,59 @@ bool ExportJob::WritePicture(const std::uint8_t* picture, const char* failureTex
   return true;
 }
 
-int ExportJob::EncodeFolder(const char* folder) {
+int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int nextFirstTime) {
   if (!CollectNames(folder)) return 0;
   const int count = static_cast<int>(names_.size());
 
-  // The frames this pass loads, in order: every usable frame followed by a
-  // usable one. Known in advance, so a second thread can decode ahead.
-  Prefetcher* prefetcher = prefetcher_;
-  std::uint8_t* pictures[2] = {picture_.data(), picture2_.data()};
-  std::size_t nextLoad = 0;
-  char path[platform::kMaxPath];
-  if (prefetcher) {
-    loads_.clear();
-    for (int i = 1; i < count; ++i)
-      if (FrameTime(names_[i].data(), nameLength) != 0 &&
-          FrameTime(names_[i - 1].data(), nameLength) != 0)
-        loads_.push_back(i - 1);
-    if (!loads_.empty()) {
-      if (!JoinPath(folder, names_[loads_[0]].data(), path, sizeof path)) path[0] = '\0';
-      prefetcher->Request(path, pictures[0]);
-    }
+  // Every frame with a time is written, in time order; known in advance,
+  // so a second thread can decode ahead.
+  loads_.clear();
+  for (int i = 0; i < count; ++i)
+    if (FrameTime(names_[i].data(), nameLength) >= 0) loads_.push_back(i);
+  const int loads = static_cast<int>(loads_.size());
+
+  // The last frame lasts until the next minute's first frame when that
+  // minute follows on (within the gap rule), else one frame step.
+  int lastEnd = -1;
+  if (loads > 0 && nextFolder && nextFirstTime >= 0 && IsNextMinute(folder, nextFolder)) {
+    const int end = 6000 + nextFirstTime;
+    const int last = FrameTime(names_[loads_.back()].data(), nameLength);
+    if (end - last <= kLongestGap) lastEnd = end;
   }
 
-  int cur = 0, previous = 0, written = 0;
-  int pending = -1;
-  char pendingPath[platform::kMaxPath] = {};
-  for (int i = 0; i < count && stopRequested.load() == 0; ++i) {
-    previous = cur;
-    cur = FrameTime(names_[i].data(), nameLength);
-    if (cur == 0) continue;
-    if (previous == 0) {
-      // The first usable frame (of the folder, or after an unusable name).
-      written = cur;
-      pending = i;
-      continue;
-    }
-    const bool pathFits = JoinPath(folder, names_[pending].data(), pendingPath, sizeof pendingPath);
-    ui_->SetStatusText(pendingPath);
+  Prefetcher* prefetcher = prefetcher_;
+  if (prefetcher) {
+    loadNames_.clear();
+    for (int i : loads_) loadNames_.push_back(names_[i]);
+    prefetcher->Begin(folder, loadNames_);
+  }
+
+  int written = 0;  // time up to which video has been written
+  for (int k = 0; k < loads && stopRequested.load() == 0; ++k) {
+    const char* name = names_[loads_[k]].data();
+    const int t = FrameTime(name, nameLength);
+    const int end = k + 1 < loads ? FrameTime(names_[loads_[k + 1]].data(), nameLength)
+                    : lastEnd >= 0 ? lastEnd
+                                   : t + frameStep;
+    if (k == 0) written = t;
+    char framePath[platform::kMaxPath];
+    const bool pathFits = JoinPath(folder, name, framePath, sizeof framePath);
+    ui_->SetStatusText(framePath);
 
     int result;
     const std::uint8_t* picture = picture_.data();
     if (prefetcher) {
       int w = 0, h = 0;
-      result = prefetcher->Wait(&w, &h);
-      picture = pictures[nextLoad % 2];
-      ++nextLoad;
-      if (result == -1) {
-        result = Mismatch(w, h);
-      } else if (nextLoad < loads_.size()) {
-        if (!JoinPath(folder, names_[loads_[nextLoad]].data(), path, sizeof path)) path[0] = '\0';
-        prefetcher->Request(path, pictures[nextLoad % 2]);
-      }
+      result = prefetcher->Take(k, &w, &h, &picture);
+      if (result == -1) result = Mismatch(w, h);
     } else {
-      result = pathFits ? LoadFrame(pendingPath, false) : 0;
+      result = pathFits ? LoadFrame(framePath, false) : 0;
     }
 
     if (result == 0) {
+      // Skipped: the next picture covers its time (written stays).
       LogWindow::Print("Decoding failed!");
-      pending = i;  // the bad file is skipped; written stays
+      if (prefetcher) prefetcher->Release(k);
       continue;
     }
     if (result == -1) {
@@ -514,25 +663,25 @@ int ExportJob::EncodeFolder(const char* folder) {
       break;
     }
     ui_->StepProgress();
-    const int d = cur - written;
-    if (d > kLongestGap || d < frameStep) {
+    int repeats = 1;
+    if (end - t > kLongestGap) {
       // A gap over 2 s is not filled: the picture once, and the video jumps.
-      if (!WritePicture(picture, "failed to write file #1")) break;
-      written = cur;
+      written = end;
     } else {
-      // Repeated to cover the time until the next frame.
-      while (written < cur) {
-        if (!WritePicture(picture, "failed to write file #2")) break;
-        written += frameStep;
-      }
+      // Repeated to cover the time until the next frame, on the output's
+      // frame grid (rounded, so that time is kept whatever the spacing); a
+      // picture is written at least once.
+      repeats = std::max(1, (end - written + frameStep / 2) / frameStep);
+      written += repeats * frameStep;
     }
-    pending = i;
+    for (int r = 0; r < repeats; ++r)
+      if (!WritePicture(picture, repeats == 1 ? "failed to write file #1"
+                                              : "failed to write file #2"))
+        break;
+    if (prefetcher) prefetcher->Release(k);
   }
-  // A decode ahead that is no longer wanted ends before the buffers move on.
-  if (prefetcher && prefetcher->outstanding()) {
-    int w = 0, h = 0;
-    prefetcher->Wait(&w, &h);
-  }
+  // Frames decoded ahead that are no longer wanted (a stop) are dropped.
+  if (prefetcher) prefetcher->Abandon();
   return stopRequested.load() ? -1 : 1;
 }
 
@@ -550,12 +699,14 @@ void ExportJob::Run() {
   // FPS pass: folders without frame names leave the list.
   char folder[platform::kMaxPath];
   bool stopped = false;
+  firstTimes_.clear();
   for (int i = 0; i < count;) {
     const int step = ui_->GetFolder(i, folder, sizeof folder) ? MeasureFolder(folder) : 0;
     if (step < 1) {
       ui_->RemoveFolder(i);
       --count;
     } else {
+      firstTimes_.push_back(firstTime_);
       ++i;
     }
     if (stopRequested.load()) {
@@ -573,9 +724,16 @@ void ExportJob::Run() {
       std::unique_ptr<Prefetcher> prefetcher(pipelining_ ? new Prefetcher(this) : nullptr);
       prefetcher_ = prefetcher.get();
       count = ui_->FolderCount();
+      char next[platform::kMaxPath];
+      bool haveNext = count > 0 && ui_->GetFolder(0, next, sizeof next);
       for (int i = 0; i < count; ++i) {
-        if (!ui_->GetFolder(i, folder, sizeof folder)) continue;
-        if (EncodeFolder(folder) == -1) {
+        const bool have = haveNext;
+        if (have) std::memcpy(folder, next, sizeof folder);
+        haveNext = i + 1 < count && ui_->GetFolder(i + 1, next, sizeof next);
+        if (!have) continue;
+        const int nextFirst =
+            haveNext && i + 1 < static_cast<int>(firstTimes_.size()) ? firstTimes_[i + 1] : -1;
+        if (EncodeFolder(folder, haveNext ? next : nullptr, nextFirst) == -1) {
           stopRequested = 1;
           break;
         }
@@ -589,17 +747,21 @@ void ExportJob::Run() {
 void ExportJob::FinishJob() {
   if (file) vlib_file_close(file);
   if (codec) vlib_codec_free(codec);
-  ui_->SetButtonText(kCloseText);
-  if (stopRequested.load() == 0) {
-    ui_->SetStatusText(kCompleted);
-    ui_->SetProgressPosition(frameCount - 1);
-    outcome_ = Outcome::kCompleted;
-  } else if (outcome_.load() == Outcome::kNone) {
-    outcome_ = Outcome::kCancelled;
-  }
   file = nullptr;
   codec = nullptr;
+  // The outcome is settled before the button says the job is over: the
+  // user-interface thread may read it as soon as it sees "Close".
+  const bool completed = stopRequested.load() == 0;
+  if (completed)
+    outcome_ = Outcome::kCompleted;
+  else if (outcome_.load() == Outcome::kNone)
+    outcome_ = Outcome::kCancelled;
   framesMeasured_ = frameCount;
+  if (completed) {
+    ui_->SetStatusText(kCompleted);
+    ui_->SetProgressPosition(frameCount - 1);
+  }
+  ui_->SetButtonText(kCloseText);
   stopRequested = 0;
   frameCount = 0;
   running = 0;

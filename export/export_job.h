@@ -5,6 +5,7 @@
 // vlib, repeated so that the video keeps the recording's time.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -24,9 +25,10 @@ constexpr char kCalculatingFps[] = "Calculating FPS...";
 constexpr char kCompleted[] = "Completed.";
 constexpr char kCloseText[] = "Close";
 
-// The time of a frame within its minute in hundredths of a second (1 to
+// The time of a frame within its minute in hundredths of a second (0 to
 // 5999), read from its name by the naming scheme that `nameLength` (the
-// longest name of its folder, 8 or 9) tells; 0 when the frame is unusable.
+// longest name of its folder, 8 or 9) tells; -1 when the name gives no
+// time (no leading number, beyond the minute, another length).
 int FrameTime(const char* name, int nameLength);
 
 // The output name with its extension replaced by (or, without one, followed
@@ -74,15 +76,17 @@ class ExportJob {
   // Output name, file, picture size, encoder and stream: 1, or 0.
   int Prepare();
   // Encode pass of one folder: 1, -1 when the job is to stop, 0 when the
-  // folder yields no names.
-  int EncodeFolder(const char* folder);
+  // folder yields no names. `nextFolder` (or null) is the folder encoded
+  // next and `nextFirstTime` its first frame's time (-1 unknown): the last
+  // frame lasts until then when that minute follows on within 2 s.
+  int EncodeFolder(const char* folder, const char* nextFolder = nullptr, int nextFirstTime = -1);
   // Reads and decodes one frame file into the picture buffer: 1, 0 on a
   // read or decode failure, -1 on a picture-size mismatch.
   int LoadFrame(const char* path, bool probeOnly);
   // The picture size from the first frame file the folder lists: 1 or 0.
   int ProbeSize(const char* folder);
 
-  // Decode of the next frame on a second thread while this one is encoded
+  // Decode of the next frames on a second thread while this one is encoded
   // (on by default). The output is the same either way.
   void SetPipelining(bool on) { pipelining_ = on; }
 
@@ -118,8 +122,9 @@ class ExportJob {
   // picture is then untouched). Shows nothing: safe on the decode thread.
   int Decode(const char* path, bool probeOnly, std::uint8_t* picture, int* frameWidth,
              int* frameHeight);
-  // Copies (or converts) the decoded picture into packed YUV 4:2:0.
-  void PackPicture(const AVFrame* frame, std::uint8_t* picture);
+  // Copies (or converts) the decoded picture into packed YUV 4:2:0 at the
+  // video range; false when it cannot be converted.
+  bool PackPicture(const AVFrame* frame, std::uint8_t* picture);
   int Mismatch(int frameWidth, int frameHeight);
   // Encodes `picture` and writes it; false when the encoder failed.
   bool WritePicture(const std::uint8_t* picture, const char* failureText);
@@ -134,13 +139,18 @@ class ExportJob {
   av::FramePtr converted_;  // other chroma layouts, converted to 4:2:0
   std::vector<std::uint8_t> readBuffer_;
   std::vector<std::uint8_t> picture_;
-  std::vector<std::uint8_t> picture2_;  // the pipeline's second picture
+  // Pictures decoded ahead of the encoder, one per slot.
+  static constexpr int kRingSlots = 8;
+  std::vector<std::uint8_t> ring_[kRingSlots];
+  std::vector<FrameName> loadNames_;  // the frames of loads_, for the ring
   std::vector<std::uint8_t> output_;
   std::size_t readLimit_ = kExportBufferSize;
 
   std::vector<FrameName> names_;
   std::vector<platform::DirEntry> listing_;
   std::vector<int> loads_;  // name indices the encode pass loads, in order
+  int firstTime_ = -1;             // first frame time of the last measured folder
+  std::vector<int> firstTimes_;    // of each listed folder, after the FPS pass
 
   bool pipelining_ = true;
   Prefetcher* prefetcher_ = nullptr;

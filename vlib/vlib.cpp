@@ -386,9 +386,6 @@ int vlib_codec_encode(vlib_codec* codec, const std::uint8_t* src, std::uint8_t* 
       if (first) {
         const AVPacket* p = codec->packet;
         codec->last_key = (p->flags & AV_PKT_FLAG_KEY) != 0;
-        codec->last_delay = p->pts != AV_NOPTS_VALUE && p->dts != AV_NOPTS_VALUE && p->pts > p->dts
-                                ? p->pts - p->dts
-                                : 0;
       }
       first = false;
       av_packet_unref(codec->packet);
@@ -503,11 +500,13 @@ int vlib_file_write(vlib_file* file, int stream, const std::uint8_t* src, int si
   const std::int64_t next = av_rescale_q(frame + 1, frameBase, st->time_base);
   if (size == 0) return 0;
   const vlib_codec* codec = file->stream_codec[stream];
-  // MPEG-1 video announces a decoder delay of one picture even without
-  // B-frames: its decode time stamp runs that far behind, as the encoder
-  // stamped it (others decode at their presentation time).
-  const std::int64_t delay = codec ? codec->last_delay : 0;
-  const std::int64_t dts = delay ? av_rescale_q(frame - delay, frameBase, st->time_base) : pts;
+  // MPEG-1 video decodes a picture one picture before it shows it, even
+  // without B-frames: its decode time stamps run one frame behind, from the
+  // first packet on, so that they rise strictly (the encoder stamps its
+  // first packet without that delay). Others decode at their presentation
+  // time.
+  const bool mpeg1 = codec && codec->context && codec->context->codec_id == AV_CODEC_ID_MPEG1VIDEO;
+  const std::int64_t dts = mpeg1 ? av_rescale_q(frame - 1, frameBase, st->time_base) : pts;
 
   AVPacket* packet = file->packet;
   packet->data = const_cast<std::uint8_t*>(src);

@@ -94,7 +94,6 @@ struct vlib_codec {
   int gop_size;
   std::int64_t next_pts;  // pictures sent to the encoder
   int last_key;           // the last packet produced was a key frame
-  std::int64_t last_delay;  // its pts - dts in frames (MPEG-1: 1)
   AVFrame* frame;         // owned; describes `picture` to the encoder
   AVPacket* packet;       // owned; receives the encoder's packets
   AVBufferRef* frame_ref; // wraps the caller's picture (never owns it)

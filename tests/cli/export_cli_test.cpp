@@ -78,14 +78,14 @@ TEST(ExportCliFolders, ExpandsEveryLevelInTreeOrder) {
 TEST(ExportCliRun, ExitCodesAndMessages) {
   TempDir dir;
   const std::string minute = MakeMinute(dir, "m", {10, 20});
-  const std::string out = dir.Join("out.avi"), missing = dir.Join("missing");
+  const std::string out = dir.Join("out.mpg"), missing = dir.Join("missing");
   MakeMinute(dir, "root/Cam/2004-03-15/12/00", Spaced(10, 20, 10));
   MakeMinute(dir, "root/Cam/2004-03-15/12/01", Spaced(10, 20, 10));
   // Two cameras of different picture sizes: the "message box" is a line.
   MakeMinute(dir, "a/Cam1/2004-03-15/12/00", {10, 20, 30}, 64, 48);
   MakeMinute(dir, "a/Cam2/2004-03-15/12/00", {10, 20, 30}, 80, 48);
-  MakeMinute(dir, "b/2004-03-15/12/00", {10});  // single frames: nothing to write
-  MakeMinute(dir, "b/2004-03-15/12/01", {500});
+  // A picture whose name gives no time: nothing written, no file left.
+  WriteFile(dir.Join("b/2004-03-15/12/00/cover.jpg"), ReadFile(minute + "0010.jpg"));
   MakeDirs(dir.Join("c/Cam/2004-03-15"));  // no minute below
   const struct {
     std::vector<std::string> args;
@@ -112,7 +112,11 @@ TEST(ExportCliRun, ExitCodesAndMessages) {
        0, "orvanel-cli: export: 100% (20/20 frames"},
   };
   for (const auto& c : kCases) {
+    std::remove(out.c_str());
     const Result r = Export(c.args);
+    // Only the size mismatch had written pictures: it keeps them.
+    const bool kept = c.message.find("picture size differs") != std::string::npos;
+    EXPECT_EQ(ReadFile(out).empty(), !kept) << c.message;
     EXPECT_EQ(r.code, c.code) << c.message;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find('\r'), std::string::npos);

@@ -29,6 +29,8 @@ class FakeUi : public ExportUi {
   std::string status, button;
   int rangeHigh = -1, position = -1;
   std::function<void()> onStep;
+  std::function<void(const std::string&)> onStatus;
+  std::function<void()> onButton;
 
   int FolderCount() override { return static_cast<int>(folders.size()); }
   bool GetFolder(int index, char* out, std::size_t size) override {
@@ -47,14 +49,20 @@ class FakeUi : public ExportUi {
     return true;
   }
   int GetFormatCode() override { return format; }
-  void SetStatusText(const char* text) override { status = text; }
+  void SetStatusText(const char* text) override {
+    status = text;
+    if (onStatus) onStatus(status);
+  }
   void SetProgressRange(int, int high) override { rangeHigh = high; }
   void SetProgressStep(int) override {}
   void SetProgressPosition(int p) override { position = p; }
   void StepProgress() override {
     if (onStep) onStep();
   }
-  void SetButtonText(const char* text) override { button = text; }
+  void SetButtonText(const char* text) override {
+    button = text;
+    if (onButton) onButton();
+  }
   void ShowMismatch(const char* text) override { mismatches.push_back(text); }
 
   bool Completed() const { return status == "Completed."; }
