@@ -102,6 +102,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   HWND spacer_ = nullptr;
   HWND timeLabel_ = nullptr;
   HFONT font_ = nullptr;
+  int labelWidth_ = 75;  // the time text's column (see LayoutStrip)
   int clientWidth_ = 0;
   int clientHeight_ = 0;
   int probedWidth_ = 352;
