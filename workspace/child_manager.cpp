@@ -185,6 +185,7 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
   shown->Layout(client.width, client.height);
   shown->CreateStrip();
   raw->LoadFrameList(folder);
+  if (frameHook_ != nullptr) raw->SetFrameHook(frameHook_, frameHookContext_);
   raw->StartThread();
   raw->SetMode(PlaybackMode::Forward);
   raw->SetCameraName(cameraName);

@@ -416,6 +416,7 @@ void VideoWindow::Paint() {
       ViewState state{};
       child_->GetViewState(&state);
       drawn = state.pictureSerial != 0 && child_->Paint(*this) == 0;
+      if (drawn) ++paints_;
     }
     paintDc_ = nullptr;
     if (!drawn) {

@@ -77,6 +77,9 @@ class VideoWindow final : public VideoView, public PictureSink {
   // Asks for a file name with the standard dialog and saves there.
   void SavePictureWithDialog();
 
+  // Pictures drawn by WM_PAINT so far (what reached the screen).
+  long paints() const { return paints_; }
+
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcCreate(HWND window);
   void OnNcDestroy();
@@ -116,6 +119,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   std::string camera_;
   std::string folderDate_;  // date of the minute the title was made for
 
+  long paints_ = 0;
   // Set around Paint: where DrawPicture draws.
   HDC paintDc_ = nullptr;
 };
