@@ -4,16 +4,23 @@
 // time. 704 x 576 frames at 25 pictures per second, or irregular spacing.
 //
 //   bench-pacing [--seconds N] [--irregular]
+//   bench-pacing --slow-listing MS
 //
 // Prints "name: value" lines; the final "ratio:" is wall time / N seconds
 // (N = 60 unless given; a shorter run is a quick check).
+//
+// --slow-listing measures instead how long SetMode(Pause) takes while the
+// playback thread lists the next minute for MS milliseconds (a disc spinning
+// up), beside SetMode while the thread plays; "ratio:" is that time / MS.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/playback_bench.h"
@@ -47,6 +54,73 @@ std::vector<int> IrregularCodes(int seconds) {
   return codes;
 }
 
+// Makes one folder's listing take `ms` milliseconds, once.
+class SlowListing : public platform::AccessHook {
+ public:
+  SlowListing(std::string folder, int ms) : folder_(std::move(folder)), ms_(ms) {
+    platform::SetAccessHook(this);
+  }
+  ~SlowListing() { platform::SetAccessHook(nullptr); }
+  void BeforeAccess(const char* path) override {
+    if (path == nullptr || folder_ != path || started.exchange(true)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
+    ended.store(true);
+  }
+  std::atomic<bool> started{false};
+  std::atomic<bool> ended{false};
+
+ private:
+  std::string folder_;
+  int ms_;
+};
+
+double MillisecondsOf(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+int MeasureSlowListing(int ms) {
+  ScratchDir scratch("listing");
+  const std::vector<std::string> pictures = MakePictures(5);
+  const std::string first = MinuteFolder(scratch.path(), 12, 0);
+  const std::string second = MinuteFolder(scratch.path(), 12, 1);
+  WriteMinute(first, RegularCodes(2), pictures);
+  WriteMinute(second, RegularCodes(2), pictures);
+
+  NullView view;
+  VideoChild child(true, &view);
+  view.child = &child;
+  if (child.LoadFrameList(first.c_str()) != 0) {
+    std::fprintf(stderr, "cannot load %s\n", first.c_str());
+    return 1;
+  }
+  SlowListing slow(second, ms);
+  child.StartThread();
+  child.SetMode(PlaybackMode::Forward);
+  // Reference: mode changes while the thread plays the first minute.
+  double playingMs = 0;
+  for (int i = 0; i < 10 && !slow.started.load(); ++i) {
+    const Clock::time_point asked = Clock::now();
+    child.SetMode(i % 2 ? PlaybackMode::Forward : PlaybackMode::FastForward);
+    playingMs = std::max(playingMs, MillisecondsOf(Clock::now() - asked));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  while (!slow.started.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const Clock::time_point asked = Clock::now();
+  child.SetMode(PlaybackMode::Pause);
+  const double pauseMs = MillisecondsOf(Clock::now() - asked);
+  const bool beforeListingEnded = !slow.ended.load();
+  while (!child.parked()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  child.RequestQuit();
+  child.Join();
+
+  std::printf("listing_ms: %d\n", ms);
+  std::printf("listing_setmode_playing_max_ms: %.3f\n", playingMs);
+  std::printf("listing_setmode_pause_ms: %.3f\n", pauseMs);
+  std::printf("listing_pause_returned_during_listing: %s\n", beforeListingEnded ? "yes" : "no");
+  std::printf("ratio: %.5f\n", pauseMs / ms);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,8 +131,15 @@ int main(int argc, char** argv) {
       seconds = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--irregular") == 0) {
       irregular = true;
+    } else if (std::strcmp(argv[i], "--slow-listing") == 0 && i + 1 < argc) {
+      const int ms = std::atoi(argv[++i]);
+      if (ms < 1 || ms > 60000) {
+        std::fprintf(stderr, "--slow-listing takes 1 to 60000 ms\n");
+        return 2;
+      }
+      return MeasureSlowListing(ms);
     } else {
-      std::fprintf(stderr, "usage: %s [--seconds N] [--irregular]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--seconds N] [--irregular] | --slow-listing MS\n", argv[0]);
       return 2;
     }
   }

@@ -4,9 +4,10 @@
 // "<time code> <path>", the time code being the frame's time within its
 // minute in hundredths of a second, four digits ("0705 .../12/58/0705.jpg").
 // Starts at the minute's first frame, or its last with --reverse. With
-// --continue it goes on through the neighbouring recorded minutes of the same
-// date as continuous playback does (an empty minute is passed over) and stops
-// where the date ends.
+// --continue it goes on through the neighbouring recorded minutes of the
+// camera as continuous playback does: empty minutes and hours are passed
+// over, a date's end leads to the next date, and it stops where the camera's
+// recordings end.
 //
 // Exit 0; 2 for bad arguments or a folder that is missing or unreadable; 1
 // when the output cannot be written.

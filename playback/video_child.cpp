@@ -71,10 +71,12 @@ VideoChild::~VideoChild() {
 }
 
 int VideoChild::LoadFrameList(const char* folder) {
-  int result;
+  // Listed without the state lock: the playback thread goes on meanwhile.
+  MinuteFrameList fresh;
+  const int result = fresh.Load(folder, nullptr);
   {
     std::lock_guard<std::mutex> lock(state_);
-    result = list_.Load(folder, nullptr);
+    list_.Swap(fresh);
     positionChosen_ = false;
     anchored_ = false;
     ++changes_;
@@ -232,50 +234,30 @@ int VideoChild::StepLocked(std::unique_lock<std::mutex>& lock,
     }
   }
 
-  auto loadOwnFolder = [&]() {
-    // The navigation has moved the folder on: no gap is waited between
-    // the last frame of one minute and the first of the next.
-    ++lists_;
-    list_.Load(list_.folder(), nullptr);
+  const bool pastEnd = speed.backwards ? list_.position < 0
+                                       : list_.position >= list_.count();
+  if (pastEnd) {
+    const Crossing crossing = playContinuously_.load()
+                                  ? CrossMinute(lock, speed.backwards)
+                                  : Crossing::End;
+    if (crossing == Crossing::Stale) return -1;  // the caller steps again
     *notify = true;
-    anchored_ = false;
-  };
-
-  int shown;
-  if (speed.backwards) {
-    if (list_.position < 0) {
-      if (!playContinuously_.load() ||
-          ::FindPreviousMinute(list_.folderBuffer()) != 0) {
-        // Back on the first frame shown.
+    if (crossing == Crossing::End) {
+      // Back on the frame shown last (or the end frame, for a position set
+      // beyond the list).
+      if (speed.backwards) {
         list_.position += speed.frameStep;
         if (list_.count() > 0) list_.position = std::max(list_.position, 0);
-        SetModeLocked(PlaybackMode::Pause);
-        *notify = true;
-        return -1;
-      }
-      loadOwnFolder();
-      list_.position = list_.count() - 1;
-    }
-    shown = list_.position;
-    list_.position = shown - speed.frameStep;
-  } else {
-    if (list_.position >= list_.count()) {
-      if (!playContinuously_.load() ||
-          ::FindNextMinute(list_.folderBuffer()) != 0) {
-        // Back on the last frame shown (or the last frame, for a
-        // position set beyond the list).
+      } else {
         list_.position -= speed.frameStep;
         if (list_.count() > 0) list_.position = std::min(list_.position, list_.count() - 1);
-        SetModeLocked(PlaybackMode::Pause);
-        *notify = true;
-        return -1;
       }
-      loadOwnFolder();
-      list_.position = 0;
+      SetModeLocked(PlaybackMode::Pause);
+      return -1;
     }
-    shown = list_.position;
-    list_.position = shown + speed.frameStep;
   }
+  const int shown = list_.position;
+  list_.position = shown + (speed.backwards ? -speed.frameStep : speed.frameStep);
 
   const int next = list_.position;
   const int count = list_.count();
@@ -314,6 +296,44 @@ int VideoChild::StepLocked(std::unique_lock<std::mutex>& lock,
   *dueOut = due;
   *listOut = lists_;
   return shown;
+}
+
+VideoChild::Crossing VideoChild::CrossMinute(std::unique_lock<std::mutex>& lock,
+                                             bool backwards) {
+  char folder[platform::kMaxPath];
+  std::memcpy(folder, list_.folder(), sizeof folder);
+  const std::uint64_t lists = lists_.load();
+  const std::uint64_t moves = moves_;
+  const std::uint64_t changes = changes_.load();
+  lock.unlock();
+  // A disc may take seconds to list: mode, position and view state stay
+  // free meanwhile. Minutes that hold no frame are passed over.
+  bool found = false;
+  bool cut = false;
+  while ((backwards ? FindPreviousMinute(folder) : FindNextMinute(folder)) == 0) {
+    if (next_.Load(folder, nullptr) == 0) {
+      found = true;
+      break;
+    }
+    if (changes_.load() != changes) {
+      cut = true;  // no longer wanted, most likely: decided below
+      break;
+    }
+  }
+  lock.lock();
+  const PlaybackMode mode = mode_.load();
+  if (cut || quit_ || lists_.load() != lists || moves_ != moves ||
+      !IsPlaying(mode) || SpeedOf(mode).backwards != backwards) {
+    return Crossing::Stale;
+  }
+  if (!found) return Crossing::End;
+  // No gap is waited between the last frame of one minute and the first of
+  // the next.
+  list_.Swap(next_);
+  ++lists_;
+  anchored_ = false;
+  list_.position = backwards ? list_.count() - 1 : 0;
+  return Crossing::Crossed;
 }
 
 int VideoChild::Run() {
@@ -417,12 +437,22 @@ void VideoChild::SetFrameHook(FrameHook hook, void* context) {
   frameHookContext_ = context;
 }
 
-int FindNextMinute(VideoChild& child) {
-  std::lock_guard<std::mutex> lock(child.state_);
-  return FindNextMinute(child.list_.folderBuffer());
+int VideoChild::FindNeighbourMinute(bool backwards) {
+  char folder[platform::kMaxPath];
+  std::uint64_t lists;
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    std::memcpy(folder, list_.folder(), sizeof folder);
+    lists = lists_.load();
+  }
+  // Searched without the lock, as the playback thread searches.
+  if ((backwards ? ::FindPreviousMinute(folder) : ::FindNextMinute(folder)) != 0) return -1;
+  std::lock_guard<std::mutex> lock(state_);
+  if (lists_.load() != lists) return -1;  // another minute came meanwhile
+  std::memcpy(list_.folderBuffer(), folder, sizeof folder);
+  return 0;
 }
 
-int FindPreviousMinute(VideoChild& child) {
-  std::lock_guard<std::mutex> lock(child.state_);
-  return FindPreviousMinute(child.list_.folderBuffer());
-}
+int FindNextMinute(VideoChild& child) { return child.FindNeighbourMinute(false); }
+
+int FindPreviousMinute(VideoChild& child) { return child.FindNeighbourMinute(true); }

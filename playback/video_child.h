@@ -206,6 +206,13 @@ class VideoChild {
   // new list or a pause at an end).
   int StepLocked(std::unique_lock<std::mutex>& lock, Clock::time_point* due,
                  std::uint64_t* list, bool* notify);
+  enum class Crossing { Crossed, End, Stale };
+  // Past an end of the list with continuation: lists the neighbouring
+  // recorded minute into next_ with the state lock released, and swaps it in
+  // (Crossed) if nothing moved meanwhile. End when there is none; Stale when
+  // the list, position, direction or quit flag changed while it listed.
+  Crossing CrossMinute(std::unique_lock<std::mutex>& lock, bool backwards);
+  int FindNeighbourMinute(bool backwards);
   // ShowFrame that draws nothing when the list has been replaced since
   // `list` (a minute opened between a step and its drawing).
   int ShowFrameOf(int index, const std::uint64_t* list);
@@ -223,12 +230,17 @@ class VideoChild {
   bool quit_ = false;
   bool parked_ = false;
   bool positionChosen_ = false;  // false after a load until a position is set
-  std::uint64_t changes_ = 0;    // any change that must cut a wait short
+  // Any change that must cut a wait short; also read without the lock to
+  // stop passing over empty minutes for a list no longer wanted.
+  std::atomic<std::uint64_t> changes_{0};
   std::uint64_t moves_ = 0;      // position or list changes from outside
   // List loads, from either thread; written under state_, also read without
   // it to drop a picture of a list replaced while it was being decoded.
   std::atomic<std::uint64_t> lists_{0};
   bool anchored_ = false;
+  // The stepping thread's own: the next minute is listed into it without the
+  // state lock and swapped with list_ under it.
+  MinuteFrameList next_;
   Clock::time_point anchor_{};
   Clock::duration sinceAnchor_{};
 

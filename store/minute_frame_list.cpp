@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "shell/log_window.h"
 
@@ -100,6 +101,15 @@ int MinuteFrameList::Load(const char* folder, FrameListView* view) {
     view->SetSliderPosition(0);
   }
   return 0;
+}
+
+void MinuteFrameList::Swap(MinuteFrameList& other) {
+  if (&other == this) return;
+  names_.swap(other.names_);
+  std::swap(count_, other.count_);
+  std::swap(millisecondNames_, other.millisecondNames_);
+  std::swap(folder_, other.folder_);
+  std::swap(position, other.position);
 }
 
 bool MinuteFrameList::FramePath(int index, char* out, std::size_t size) const {

@@ -51,6 +51,11 @@ class MinuteFrameList {
   const char* folder() const { return folder_; }
   char* folderBuffer() { return folder_; }
 
+  // Exchanges contents (names, folder, position) with `other`, keeping each
+  // table's capacity with its contents: a list read elsewhere is swapped in
+  // without copying its names.
+  void Swap(MinuteFrameList& other);
+
   // Writes "<folder><sep><name>" for frame `index` into `out`; false (with a
   // trace text) when it would not fit in `size` bytes.
   bool FramePath(int index, char* out, std::size_t size) const;

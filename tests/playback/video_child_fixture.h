@@ -33,7 +33,12 @@ class Backup {
   // Writes the frames `names` into HH/MM and answers the minute's path.
   std::string Minute(int hour, int minute, const std::vector<std::string>& names,
                      int width = 64, int height = 48) {
-    const std::string folder = MinutePath(hour, minute);
+    return MinuteOn(kDate, hour, minute, names, width, height);
+  }
+  std::string MinuteOn(const char* date, int hour, int minute,
+                       const std::vector<std::string>& names, int width = 64,
+                       int height = 48) {
+    const std::string folder = MinutePathOn(date, hour, minute);
     testing_support::MakeDirs(folder);
     sample::FrameSpec picture;
     picture.width = width;
@@ -45,11 +50,17 @@ class Backup {
     return folder;
   }
 
-  std::string MinutePath(int hour, int minute) const {
-    char tail[32];
-    std::snprintf(tail, sizeof tail, "cam/2004-03-15/%02d/%02d", hour, minute);
+  std::string MinutePath(int hour, int minute) const { return MinutePathOn(kDate, hour, minute); }
+  std::string MinutePathOn(const char* date, int hour, int minute) const {
+    char tail[48];
+    std::snprintf(tail, sizeof tail, "cam/%.10s/%02d/%02d", date, hour, minute);
     return dir_.Join(tail);
   }
+  std::string HourPath(int hour) const {
+    const std::string minute = MinutePath(hour, 0);
+    return minute.substr(0, minute.size() - 3);
+  }
+  static constexpr const char* kDate = "2004-03-15";
 
   // Names "SSCC.jpg" for `n` frames from `first` hundredths, `step` apart.
   static std::vector<std::string> Names(int n, int first, int step) {

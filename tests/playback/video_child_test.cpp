@@ -101,39 +101,58 @@ TEST_F(VideoChildSteps, EachModePlaysFromItsPositionAndPausesInsideTheList) {
   }
 }
 
-TEST(VideoChildMinutes, MinuteEndsCrossOrPauseAsContinuationSays) {
+// "DD/HH/MM" of a minute folder.
+std::string DayHourMinute(const std::string& folder) {
+  std::string tail = folder.substr(folder.size() - 8);
+  tail[2] = tail[5] = '/';
+  return tail;
+}
+
+TEST(VideoChildMinutes, MinuteEndsCrossGapsAndDatesOrPauseAsContinuationSays) {
   Backup backup;
+  backup.MinuteOn("2004-03-14", 23, 59, {"0000.jpg"});
   backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
   backup.Minute(12, 59, {"0000.jpg"});
-  backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});  // no hour 13
+  testing_support::MakeDirs(backup.MinutePath(13, 0));  // empty minute, in an hour of no other
+  backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});
   testing_support::MakeDirs(backup.MinutePath(14, 5));
-  backup.Minute(14, 7, {"0000.jpg"});
+  testing_support::MakeDirs(backup.HourPath(15));
+  backup.Minute(16, 7, {"0000.jpg"});  // past the empty hour 15
+  backup.MinuteOn("2004-03-16", 0, 0, {"0000.jpg", "0001.jpg"});  // after midnight: the camera's last
   struct Case {
     bool continuous;
     PlaybackMode mode;
+    const char* date;
     int hour, minute;
     Shown shown;  // ends paused on the last of these
-    std::vector<int> ranges;  // the slider resized for each minute loaded
+    std::vector<int> ranges;  // the slider resized for each minute crossed into
   };
   const Case cases[] = {
-      {true, PlaybackMode::Forward, 12, 58,
-       {{"12/58", 0}, {"12/58", 1}, {"12/59", 0}, {"14/03", 0}, {"14/03", 1}, {"14/07", 0}},
-       {1, 0, 1, 0}},
-      {true, PlaybackMode::Rewind, 14, 7,
-       {{"14/07", 0}, {"14/03", 1}, {"14/03", 0}, {"12/59", 0}, {"12/58", 1}, {"12/58", 0}},
-       {0, 1, 0, 1}},
-      {false, PlaybackMode::Forward, 12, 58, {{"12/58", 0}, {"12/58", 1}}, {1}},
-      {false, PlaybackMode::Rewind, 14, 3, {{"14/03", 1}, {"14/03", 0}}, {1}},
+      {true, PlaybackMode::Forward, "2004-03-15", 12, 58,
+       {{"15/12/58", 0}, {"15/12/58", 1}, {"15/12/59", 0}, {"15/14/03", 0}, {"15/14/03", 1},
+        {"15/16/07", 0}, {"16/00/00", 0}, {"16/00/00", 1}},
+       {1, 0, 1, 0, 1}},
+      {true, PlaybackMode::Rewind, "2004-03-15", 16, 7,
+       {{"15/16/07", 0}, {"15/14/03", 1}, {"15/14/03", 0}, {"15/12/59", 0}, {"15/12/58", 1},
+        {"15/12/58", 0}, {"14/23/59", 0}},
+       {0, 1, 0, 1, 0}},
+      {false, PlaybackMode::Forward, "2004-03-15", 12, 58, {{"15/12/58", 0}, {"15/12/58", 1}}, {1}},
+      {false, PlaybackMode::Rewind, "2004-03-15", 14, 3, {{"15/14/03", 1}, {"15/14/03", 0}}, {1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.continuous << ", mode " << static_cast<int>(c.mode));
     RecordingView view;
     VideoChild child(c.continuous, &view);
     view.child = &child;
-    ASSERT_EQ(child.LoadFrameList(backup.MinutePath(c.hour, c.minute).c_str()), 0);
+    ASSERT_EQ(child.LoadFrameList(backup.MinutePathOn(c.date, c.hour, c.minute).c_str()), 0);
     child.SetMode(c.mode);
-    EXPECT_EQ(PlayToPause(child), c.shown);
-    EXPECT_EQ(HourMinute(child.folder()), c.shown.back().first);
+    Shown shown;
+    for (int guard = 0; guard < 200 && child.mode() != PlaybackMode::Pause; ++guard) {
+      const int index = child.Step();
+      if (index >= 0) shown.emplace_back(DayHourMinute(child.folder()), index);
+    }
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(DayHourMinute(child.folder()), c.shown.back().first);
     EXPECT_EQ(child.position(), c.shown.back().second);
     EXPECT_EQ(view.Values(Kind::Range), c.ranges);
   }

@@ -19,6 +19,12 @@ using Kind = RecordingView::Kind;
 
 namespace {
 
+std::string HourMinuteOf(const std::string& folder) {
+  std::string hhmm = folder.substr(folder.size() - 5);
+  hhmm[2] = '/';
+  return hhmm;
+}
+
 // Read only after Join, when the playback thread no longer calls it.
 struct HookLog {
   std::vector<Clock::time_point> dues;
@@ -219,6 +225,144 @@ TEST_F(VideoChildThread, SliderMovesWhilePlayingAndPausedAndClosingAPausedChild)
   child.RequestQuit();
   ASSERT_TRUE(view.WaitFor(Kind::Ended));
   child.Join();
+}
+
+TEST_F(VideoChildThread, TheThumbStandsOnTheFrameShownInEveryMode) {
+  // Frame i of the minute is at time code i: its text ends in the index.
+  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Backup::Names(20, 0, 1)).c_str()), 0);
+  ASSERT_EQ(child.StartThread(), 0);
+  const struct {
+    PlaybackMode mode;
+    const char* last;  // the text of the last frame it plays
+  } cases[] = {{PlaybackMode::Rewind, "00 00"}, {PlaybackMode::FastForward, "00 18"},
+               {PlaybackMode::FastRewind, "00 01"}, {PlaybackMode::Forward, "00 19"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+    view.Clear();
+    child.SetPosition(SpeedOf(c.mode).backwards ? 19 : 0);
+    child.SetMode(c.mode);
+    ASSERT_TRUE(view.WaitFor(Kind::Text, 1, c.last));
+    const auto shown = view.TextsWithThumbs();
+    EXPECT_GE(shown.size(), 7u);
+    for (const auto& picture : shown) {
+      EXPECT_EQ(picture.second, std::stoi(picture.first.substr(picture.first.size() - 2)))
+          << picture.first;
+    }
+  }
+}
+
+// Holds every listing of one folder until released, as a disc spinning up
+// would; the first listing held can be waited for.
+class HeldListing : public platform::AccessHook {
+ public:
+  explicit HeldListing(std::string folder) : folder_(std::move(folder)) {
+    platform::SetAccessHook(this);
+  }
+  ~HeldListing() {
+    platform::SetAccessHook(nullptr);
+    Release();
+  }
+  void BeforeAccess(const char* path) override {
+    if (path == nullptr || path != folder_) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    started_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, kPatience, [this] { return released_; });
+  }
+  bool WaitStarted() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [this] { return started_; });
+  }
+  bool held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return started_ && !released_;
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  void Arm() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    started_ = released_ = false;
+  }
+
+ private:
+  std::string folder_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool started_ = false;
+  bool released_ = false;
+};
+
+TEST_F(VideoChildThread, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
+  child.SetPlayContinuously(true);
+  const std::string first = backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
+  HeldListing disc(backup.Minute(12, 59, {"0000.jpg", "0001.jpg"}));
+  const std::string other = backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});
+  ASSERT_EQ(child.LoadFrameList(first.c_str()), 0);
+  ASSERT_EQ(child.StartThread(), 0);
+  child.SetMode(PlaybackMode::Forward);
+  ASSERT_TRUE(disc.WaitStarted());
+
+  // All of these return while the listing is still held (a wait for it would
+  // end only at the hook's patience).
+  child.SetMode(PlaybackMode::Pause);
+  EXPECT_EQ(child.position(), 2);
+  ViewState state;
+  child.GetViewState(&state);
+  EXPECT_EQ(state.mode, PlaybackMode::Pause);
+  EXPECT_TRUE(disc.held());
+  // Paused meanwhile: the minute listed is dropped, and playing resumes by
+  // crossing to it.
+  disc.Release();
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  EXPECT_EQ(HourMinuteOf(child.folder()), "12/58");
+  EXPECT_EQ(child.position(), 2);
+
+  // A minute opened while the next is listed is played instead of it.
+  disc.Arm();
+  child.SetMode(PlaybackMode::Forward);
+  ASSERT_TRUE(disc.WaitStarted());
+  EXPECT_EQ(child.LoadFrameList(other.c_str()), 0);
+  EXPECT_TRUE(disc.held());
+  disc.Release();
+  ASSERT_TRUE(view.WaitFor(Kind::Text, 1, " 14 : 03 : 00 01"));
+  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  for (const std::string& text : view.Texts()) EXPECT_EQ(text.find(" 12 : 59"), std::string::npos);
+}
+
+TEST(VideoChildStress, UserActionsWhilePlayingAcrossMinutesThenClosing) {
+  // For the thread sanitizer: every operation of the user-interface thread
+  // while the playback thread crosses minutes (4 frames each, 1 hundredth
+  // apart), then the child is destroyed while it plays.
+  Backup backup;
+  std::vector<std::string> minutes;
+  for (int m = 0; m < 6; ++m) minutes.push_back(backup.Minute(12, m, Backup::Names(4, 0, 1)));
+  RecordingView view;
+  auto child = std::make_unique<VideoChild>(true, &view);
+  view.child = child.get();
+  ASSERT_EQ(child->LoadFrameList(minutes[0].c_str()), 0);
+  ASSERT_EQ(child->StartThread(), 0);
+  const PlaybackMode modes[] = {PlaybackMode::Forward, PlaybackMode::FastForward,
+                                PlaybackMode::Rewind, PlaybackMode::FastRewind,
+                                PlaybackMode::Pause};
+  ViewState state;
+  for (int i = 0; i < 300; ++i) {
+    switch (i % 6) {
+      case 0: child->SetMode(modes[(i / 6) % 5]); break;
+      case 1: child->SetPosition(i % 5); break;
+      case 2: child->GetViewState(&state); break;
+      case 3: child->Paint(view); break;
+      case 4: if (i % 60 == 4) child->LoadFrameList(minutes[(i / 60) % 6].c_str()); break;
+      case 5: child->ShowFrame(i % 4); break;
+    }
+    if (i % 50 == 0) std::this_thread::sleep_for(milliseconds(2));
+  }
+  child->SetMode(PlaybackMode::Forward);
+  child.reset();
+  EXPECT_EQ(view.Values(Kind::Ended).size(), 1u);
 }
 
 TEST(VideoChildEnd, TheOwnerDestroysTheChildOnItsThreadsLastCall) {

@@ -11,31 +11,38 @@ using testing_support::MakeDirs;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-TEST(Navigation, FindsNeighbouringMinutesWithinTheDateOnly) {
+TEST(Navigation, FindsNeighbouringMinutesAcrossHoursAndDatesOfTheCamera) {
   TempDir dir;
-  const std::string date = dir.Join("d/2004-03-15") + platform::kPathSeparator;
-  for (const char* m : {"11/7", "11/ab", "11/123", "11/30", "12/57", "12/58", "12/59", "14/03", "14/10",
-                        "16", "17/00"})
-    MakeDirs(dir.Join(std::string("d/2004-03-15/") + m));
+  const std::string camera = dir.Join("d") + platform::kPathSeparator;
+  for (const char* m : {"2004-03-15/11/7", "2004-03-15/11/ab", "2004-03-15/11/123", "2004-03-15/11/30",
+                        "2004-03-15/12/57", "2004-03-15/12/58", "2004-03-15/12/59", "2004-03-15/14/03",
+                        "2004-03-15/14/10", "2004-03-15/16", "2004-03-15/17/00", "2004-03-15/17/60",
+                        "2004-03-15/24/00", "2004-03-14/23/59",
+                        "2004-03-16/00/00", "2004-03-17/03", "2004-03-18/05/30", "thumbs/00/00"})
+    MakeDirs(dir.Join(std::string("d/") + m));
   WriteFile(dir.Join("d/2004-03-15/13"), "not an hour");
   WriteFile(dir.Join("d/2004-03-15/11/45"), "not a minute");
-  MakeDirs(dir.Join("d/2004-03-14/23/59"));
-  MakeDirs(dir.Join("d/2004-03-16/00/00"));
+  WriteFile(dir.Join("d/2004-03-19"), "not a date");
 
   struct Case { bool next; const char* from; const char* to; };  // to null: not found
   const Case cases[] = {
-      {true, "12/58", "12/59"}, {false, "12/58", "12/57"},
-      {true, "12/59", "14/03"},   // across a file named like an hour
-      {false, "14/03", "12/59"},
-      {false, "12/57", "11/30"},  // past a file named like a minute
-      {false, "11/30", "11/07"},  // "7" is found as 07
-      {false, "11/07", "11/00"},  // "ab" counts as 0
-      {true, "11/30", "12/57"},   // past "123", which has three characters
-      {true, "14/10", nullptr},   // the empty hour 16 ends the search
-      {true, "17/00", nullptr},   // the next date is not entered
-      {false, "11/00", nullptr},  // nor the previous one
+      {true, "2004-03-15/12/58", "2004-03-15/12/59"}, {false, "2004-03-15/12/58", "2004-03-15/12/57"},
+      {true, "2004-03-15/12/59", "2004-03-15/14/03"},   // across a file named like an hour
+      {false, "2004-03-15/14/03", "2004-03-15/12/59"},
+      {false, "2004-03-15/12/57", "2004-03-15/11/30"},  // past a file named like a minute
+      {false, "2004-03-15/11/30", "2004-03-15/11/07"},  // "7" is found as 07
+      {false, "2004-03-15/11/07", "2004-03-14/23/59"},  // "ab" and "123" are no minutes
+      {true, "2004-03-15/11/30", "2004-03-15/12/57"},   // past "123", which has three characters
+      {true, "2004-03-15/14/10", "2004-03-15/17/00"},   // past the empty hour 16
+      {true, "2004-03-15/17/00", "2004-03-16/00/00"},   // through midnight, past 17/60 and 24
+      {false, "2004-03-15/11/00", "2004-03-14/23/59"},
+      {true, "2004-03-16/00/00", "2004-03-18/05/30"},   // past a date with an empty hour only
+      {false, "2004-03-18/05/30", "2004-03-16/00/00"},
+      {true, "2004-03-18/05/30", nullptr},              // the camera ends: "thumbs" is no date
+      {false, "2004-03-14/23/59", nullptr},
       // Paths not ending in two-digit names are refused.
-      {true, "12/5", nullptr}, {false, "12/5", nullptr}, {true, "1/30", nullptr}, {true, "12/ab", nullptr}};
+      {true, "2004-03-15/12/5", nullptr}, {false, "2004-03-15/12/5", nullptr},
+      {true, "2004-03-15/1/30", nullptr}, {true, "2004-03-15/12/ab", nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.next ? "next from " : "previous from ") + c.from);
     std::string relative = c.from, expected = c.to ? c.to : c.from;
@@ -43,9 +50,9 @@ TEST(Navigation, FindsNeighbouringMinutesWithinTheDateOnly) {
       for (char& ch : *s)
         if (ch == '/') ch = platform::kPathSeparator;
     char folder[platform::kMaxPath];
-    std::snprintf(folder, sizeof folder, "%s%s", date.c_str(), relative.c_str());
+    std::snprintf(folder, sizeof folder, "%s%s", camera.c_str(), relative.c_str());
     EXPECT_EQ((c.next ? FindNextMinute : FindPreviousMinute)(folder), c.to ? 0 : -1);
-    EXPECT_EQ(folder, date + expected);
+    EXPECT_EQ(folder, camera + expected);
   }
   char shortPath[] = "12";
   EXPECT_EQ(FindNextMinute(shortPath), -1);
