@@ -115,6 +115,9 @@ int MenuButtonBar::OpenMenu() {
   TrackPopupMenuEx(popup, 0, corner.x, corner.y, toolbar, nullptr);
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, FALSE);
   openIndex_ = -1;
+  // A closed menu ends the keyboard mode, unless it closed to open another.
+  if (!switching_) SetHotIndex(-1);
+  switching_ = false;
   if (hook) {  // in case the popup ended without its uninit message
     UnhookWindowsHookEx(hook);
     hook = nullptr;
@@ -126,9 +129,16 @@ int MenuButtonBar::OnKeyDown(WPARAM key) {
   const int hot = HotIndex();
   switch (key) {
     case VK_RETURN:
-    case VK_DOWN:
+    case VK_DOWN: {
+      // The Enter already translated into a character would reach the menu
+      // loop first and close the menu at once.
+      MSG pending;
+      if (key == VK_RETURN && PeekMessageA(&pending, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
+          pending.wParam == '\r')
+        PeekMessageA(&pending, pending.hwnd, WM_CHAR, WM_CHAR, PM_REMOVE);
       OpenMenu();
       return 1;
+    }
     case VK_ESCAPE:
       SetHotIndex(-1);
       return 1;
@@ -160,6 +170,7 @@ void MenuButtonBar::SwitchTo(int index) {
   SendMessageA(toolbar, WM_CANCELMODE, 0, 0);  // closes the open menu
   SetHotIndex(-1);
   SetHotIndex(index);
+  switching_ = true;
   // Opened once the current tracking has returned.
   PostMessageA(g_commandBar.host, WM_KEYDOWN, VK_DOWN, 0);
 }

@@ -38,6 +38,7 @@ class MenuButtonBar {
 
  private:
   int openIndex_ = -1;
+  bool switching_ = false;  // the open menu closes to open a neighbour
   void SwitchTo(int index);
 };
 

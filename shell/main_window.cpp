@@ -4,6 +4,10 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 #include "export/save_as_dialog.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -102,6 +106,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       g_commandBar.menuButtons.OnSysKeyUp(wParam);
       if (wParam == VK_MENU) return 0;
       break;
+    case WM_DPICHANGED: {
+      // Per-monitor aware (see the manifest): take the size Windows suggests
+      // for the new monitor's scale.
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_SYSCOMMAND:
       // Alt or F10 released in a child (the tree, say): the menu buttons take
       // it, as they do in the main window; Alt+Space still opens the system
@@ -116,6 +129,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 // ---- workspace frame ----
+
+// Wine answers HTNOWHERE, not HTBORDER, on the sunken client edge inside the
+// thin border; both are the frame's edge.
+bool InFrameEdge(HWND window, POINT screen) {
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+  return PtInRect(&outer, screen) && !PtInRect(&client, screen);
+}
 
 LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -145,9 +168,9 @@ LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     case WM_NCHITTEST: {
       const LRESULT hit = DefFrameProcA(window, g_mdiClient, message, wParam, lParam);
-      if (hit != HTBORDER) return hit;
-      // Only the left edge is a splitter; its ends and the other edges stay.
       const POINT cursor = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (hit != HTBORDER && !(hit == HTNOWHERE && InFrameEdge(window, cursor))) return hit;
+      // Only the left edge is a splitter; its ends and the other edges stay.
       RECT outer = {};
       GetWindowRect(window, &outer);
       if (cursor.x - outer.left < 2 && cursor.y > outer.top + 2 && cursor.y < outer.bottom - 2)

@@ -88,6 +88,7 @@ int Settings::Load() {
 }
 
 int Settings::RestorePlacement(HWND mainWindow) {
+  closedMaximized_ = false;  // only a valid stored placement can say otherwise
   HKEY key = OpenKey(keyPath_, KEY_READ);
   if (!key) return -1;
   // Read in order; the first missing or out-of-range value voids them all.

@@ -179,11 +179,26 @@ def picture(cv, x, y, w, h):
     cv.frame(x, y, w, h, INK)
 
 
+def dotted_frame(cv, x, y, w, h, c):
+    for i in range(w):
+        if i % 2 == 0:
+            cv.set(x + i, y, c)
+            cv.set(x + i, y + h - 1, c)
+    for j in range(h):
+        if j % 2 == 0:
+            cv.set(x, y + j, c)
+            cv.set(x + w - 1, y + j, c)
+
+
 def img_size(label, pw, ph):
+    """The picture against a dotted frame of its original size, labelled."""
     def draw(cv):
-        cv.frame(2, 2, 28, 26, LIGHT)
-        picture(cv, 3, 3, pw, ph)
-        cv.text(31 - 4 * len(label) - (1 if ":" in label else 0), 22, label, INK)
+        picture(cv, 2, 2, pw, ph)
+        dotted_frame(cv, 2, 2, 18, 15, INK)
+        width = 4 * len(label) - 1 - (2 if ":" in label else 0)
+        cv.rect(30 - width - 2, 22, width + 3, 7, WHITE)
+        cv.frame(30 - width - 2, 22, width + 3, 7, GREY)
+        cv.text(30 - width, 23, label, INK)
     return draw
 
 
@@ -239,7 +254,7 @@ def img_save_as(cv):
 
 TOOLBAR = [img_playback(0), img_playback(1), img_playback(4), img_playback(2), img_playback(3),
            img_cascade, img_tile_vertical, img_tile_horizontal, img_grid,
-           img_size("1/2", 12, 10), img_size("1:1", 18, 14), img_size("2x", 26, 18),
+           img_size("1/2", 9, 8), img_size("1:1", 18, 15), img_size("2x", 28, 19),
            img_refresh, img_select_all, img_options, img_fit, img_save_as]
 
 

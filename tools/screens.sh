@@ -19,11 +19,13 @@ if [ -z "${ORVANEL_SCREENS_INNER:-}" ]; then
   ORVANEL_SCREENS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
 
-"$repo/tools/wine-run.sh" "$exe" >/dev/null 2>&1 &
+# In a Wine virtual desktop, so that the window has its frame and caption
+# although Xvfb runs no window manager.
+"$repo/tools/wine-run.sh" explorer /desktop=orvanel,1280x800 "$exe" >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do
-  win=$(xdotool search --name '^Orvanel$' 2>/dev/null | head -n 1 || true)
+  win=$(xdotool search --name 'orvanel - Wine desktop' 2>/dev/null | head -n 1 || true)
   [ -n "$win" ] && break
   sleep 0.2
 done

@@ -1,0 +1,214 @@
+// The real main window, created in-process for each test, with its settings
+// under a scratch registry key; helpers to pump, click, read and query.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "shell/app.h"
+#include "shell/command_bar.h"
+#include "shell/settings.h"
+#include "tree/folder_tree.h"
+
+namespace shell_test {
+
+constexpr char kScratchKey[] = "Software\\VELMORA\\OrvanelShellTest";
+
+// Set when a pump took the quit message off the queue.
+inline bool g_quitSeen = false;
+
+template <class Done>
+bool PumpUntil(Done done, DWORD ms = 5000) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) {  // a closed window's quit: not ours to end on
+        g_quitSeen = true;
+        continue;
+      }
+      if (!PreTranslateAppMessage(m)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+      }
+    }
+    if (done()) return true;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, ms - elapsed), QS_ALLINPUT);
+  }
+}
+
+inline void Pump(DWORD ms = 50) { PumpUntil([] { return false; }, ms); }
+
+inline RECT ChildRect(HWND child) {  // in its parent's client coordinates
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+inline void DeleteKey(const char* path) { RegDeleteTreeA(HKEY_CURRENT_USER, path); }
+
+inline void PutDword(const char* name, DWORD value, const char* path = kScratchKey) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+// -1 when missing.
+inline long long GetDword(const char* name, const char* path = kScratchKey) {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueA(HKEY_CURRENT_USER, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+      ERROR_SUCCESS)
+    return -1;
+  return value;
+}
+
+// Runs a program to its end; its standard output.
+inline std::string RunAndCapture(std::string commandLine, DWORD timeoutMs = 30000) {
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE readEnd, writeEnd;
+  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return "";
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi = {};
+  std::string out;
+  if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                     nullptr, &si, &pi)) {
+    CloseHandle(writeEnd);
+    char buffer[512];
+    DWORD got;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
+    WaitForSingleObject(pi.hProcess, timeoutMs);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  } else {
+    CloseHandle(writeEnd);
+  }
+  CloseHandle(readEnd);
+  return out;
+}
+
+// A modal loop's helper: runs `action` once from a thread timer, that is
+// from inside whatever modal loop (menu, dialog) is running by then.
+class InModalLoop {
+ public:
+  template <class Action>
+  explicit InModalLoop(Action action, UINT delayMs = 200) {
+    action_ = new Holder<Action>(action);
+    current_ = this;
+    id_ = SetTimer(nullptr, 0, delayMs, &InModalLoop::Fire);
+  }
+  ~InModalLoop() {
+    KillTimer(nullptr, id_);
+    current_ = nullptr;
+    delete action_;
+  }
+  bool fired() const { return fired_; }
+
+ private:
+  struct Base {
+    virtual ~Base() = default;
+    virtual void Run() = 0;
+  };
+  template <class A>
+  struct Holder : Base {
+    explicit Holder(A a) : a_(a) {}
+    void Run() override { a_(); }
+    A a_;
+  };
+  static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (current_ && !current_->fired_) {
+      current_->fired_ = true;
+      current_->action_->Run();
+    }
+  }
+  static inline InModalLoop* current_ = nullptr;
+  Base* action_ = nullptr;
+  UINT_PTR id_ = 0;
+  bool fired_ = false;
+};
+
+// The visible dialog of this thread with the given caption, if any.
+inline HWND FindDialog(const char* caption) {
+  struct Search {
+    const char* caption;
+    HWND found;
+  } search = {caption, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM l) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(l);
+        char cls[32] = {}, text[64] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        GetWindowTextA(w, text, sizeof text);
+        if (std::string(cls) == "#32770" && std::string(text) == s->caption && IsWindowVisible(w)) {
+          s->found = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// One main window serves the tests in turn: under Wine without a window
+// manager, hiding or destroying a top-level window waits 2 s for the window
+// manager that is not there. Tests that destroy it get a new one next time.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteKey(kScratchKey);
+    g_settings.SetKeyPath(kScratchKey);
+    if (!shared_ || !IsWindow(shared_)) Create();
+    main_ = shared_;
+    // Undo a moved splitter.
+    if (g_folderTree.width() != kFolderTreeWidth) {
+      const RECT frame = ChildRect(g_mdiFrame);
+      RECT client;
+      GetClientRect(main_, &client);
+      SetWindowPos(g_mdiFrame, nullptr, kFolderTreeWidth, frame.top, client.right - kFolderTreeWidth,
+                   frame.bottom - frame.top, SWP_NOZORDER);
+    }
+    SetFocus(main_);
+    Pump(20);
+  }
+  void TearDown() override {
+    Pump(20);
+    DeleteKey(kScratchKey);
+  }
+  static void TearDownTestSuite() {
+    if (shared_ && IsWindow(shared_)) DestroyWindow(shared_);
+    shared_ = nullptr;
+  }
+  void Create(int show = SW_SHOWNORMAL) {
+    shared_ = main_ = CreateMainWindow(show);
+    ASSERT_NE(main_, nullptr);
+    Pump(50);
+  }
+  // Sets the main window's client area to w x h.
+  void SizeClient(int w, int h) {
+    RECT r = {0, 0, w, h};
+    AdjustWindowRectEx(&r, GetWindowLongA(main_, GWL_STYLE), FALSE, GetWindowLongA(main_, GWL_EXSTYLE));
+    SetWindowPos(main_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(30);
+  }
+  HWND main_ = nullptr;
+  static inline HWND shared_ = nullptr;
+};
+
+}  // namespace shell_test
