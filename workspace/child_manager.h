@@ -97,7 +97,7 @@ class ChildManager {
   // Live views (window not yet destroyed), in table order.
   std::vector<VideoWindow*> Views() const;
   vlib_node* NodeOf(const VideoWindow* view) const;
-  void Remove(vlib_node* node);
+  void Remove(vlib_node* node, bool log = true);
   HWND Mailbox();
   void StepSelected(int delta, bool toEnd);
 

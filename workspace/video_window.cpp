@@ -221,6 +221,15 @@ void VideoWindow::OnNcDestroy() {
   trackbar_ = spacer_ = timeLabel_ = nullptr;
 }
 
+void VideoWindow::ForgetWindow() {
+  if (window_ != nullptr && IsWindow(window_)) {
+    if (trackbar_ != nullptr) RemoveWindowSubclass(trackbar_, TrackbarSubclass, kTrackbarSubclassId);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  }
+  window_ = nullptr;
+  trackbar_ = spacer_ = timeLabel_ = nullptr;
+}
+
 void VideoWindow::SetTitleParts(const char* camera, const char* date, const char* folder) {
   camera_ = camera != nullptr ? camera : "";
   KeepTitleFor(folder);

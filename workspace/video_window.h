@@ -83,6 +83,8 @@ class VideoWindow final : public VideoView, public PictureSink {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcCreate(HWND window);
   void OnNcDestroy();
+  // Lets go of a window that is to outlive this object (at exit).
+  void ForgetWindow();
 
   // The trackbar's pressed-button handling (subclass procedure).
   LRESULT TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPARAM lParam);
