@@ -109,11 +109,11 @@ bool writeBmp(std::FILE* f, const PictureCopy& picture) {
 // Copies the picture and the time text that belong to it: a playing child
 // may publish a new picture between the two reads, so they are read until
 // the picture serial holds still.
-bool copyShownPicture(const VideoChild& child, PictureCopy* picture, ViewState* state) {
+bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     ViewState before{};
     child.GetViewState(&before);
-    const_cast<VideoChild&>(child).Paint(*picture);
+    child.Paint(*picture);
     child.GetViewState(state);
     if (state->pictureSerial == before.pictureSerial) break;
   }
