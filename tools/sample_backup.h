@@ -86,9 +86,9 @@ bool WriteFrame(const std::string& path, const FrameSpec& shot);
 // machine; the bytes of the pictures are the same on every run.
 //
 // Notes for navigation tests: playing on from Camera 1's 2004-03-15\14\10
-// finds the empty hour 15 and stops; "ab" counts as 0, so "previous" from
-// 12\00 looks for hour 00, which is missing. Moving on past 2004-03-16\09\30
-// finds the hidden minute 60 (the navigation compares numbers only).
+// passes the empty hour 15 and goes on to the next recorded minute; "ab"
+// counts as 0, so "previous" from 12\00 looks for hour 00, which is
+// missing. The hidden minute 60 after 2004-03-16\09\30 is never played.
 // ---------------------------------------------------------------------------
 
 // How a minute folder names its frames.
