@@ -21,6 +21,7 @@ constexpr char kRootSelectValue[] = "ROOTSELECT";
 constexpr DWORD kRootListBytes = 4096;
 constexpr char kBrowseTitle[] = "Select folder to be root of backup folder";
 constexpr int kDateTextSize = 12;  // the date text is cut to 11 characters
+constexpr UINT kThawMessage = WM_APP + 1;
 
 int g_liveRecords = 0;
 
@@ -240,6 +241,7 @@ int FolderTree::SetRoot(const char* root) {
     return 0;
   }
   if (tree_ == nullptr) return 0;
+  FreezeTree();
   SendMessageA(tree_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
   cdrom_ = OnCdromDrive(root);
 
@@ -252,6 +254,7 @@ int FolderTree::SetRoot(const char* root) {
   const int selected = cdrom_ ? kCdromImage : kOpenFolderImage;
   // A root that cannot be listed (a disk taken out) shows without children.
   InsertChild(TVI_ROOT, root, record, image, selected, HasEntries(record.path, false));
+  ThawTree();
 
   const int count = static_cast<int>(SendMessageA(selector_, CB_GETCOUNT, 0, 0));
   char text[MAX_PATH];
@@ -270,6 +273,25 @@ int FolderTree::SetRoot(const char* root) {
   const int added = AddRootChoice(record.path, image);
   if (added >= 0) SendMessageA(selector_, CB_SETCURSEL, added, 0);
   return 1;
+}
+
+// The default WM_SETREDRAW only clears the visible bit, without the
+// tree's own handler, which recomputes and repaints its scroll bars at
+// once. The posted message thaws a tree whose change ended unseen.
+void FolderTree::FreezeTree() {
+  if (tree_ == nullptr || frozen_) return;
+  if ((GetWindowLongPtrA(tree_, GWL_STYLE) & WS_VISIBLE) == 0) return;
+  frozen_ = true;
+  DefWindowProcA(tree_, WM_SETREDRAW, FALSE, 0);
+  PostMessageA(window_, kThawMessage, 0, 0);
+}
+
+void FolderTree::ThawTree() {
+  if (!frozen_) return;
+  frozen_ = false;
+  if (tree_ == nullptr) return;
+  DefWindowProcA(tree_, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(tree_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
 int FolderTree::AddRootChoice(const char* text, int image) {
@@ -301,7 +323,6 @@ int FolderTree::Populate(HTREEITEM item) {
   FolderItem child{};
   child.level = level;
   const std::size_t base = std::strlen(record->path);
-  SendMessageA(tree_, WM_SETREDRAW, FALSE, 0);
   for (const std::string& name : names) {
     // ListChildren only gives names whose path fits.
     std::memcpy(child.path, record->path, base);
@@ -309,7 +330,6 @@ int FolderTree::Populate(HTREEITEM item) {
     std::memcpy(child.path + base + name.size(), "\\", 2);
     InsertChild(item, name.c_str(), child, kClosedFolderImage, kOpenFolderImage, level < 5);
   }
-  SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
   return 1;
 }
 
@@ -527,8 +547,19 @@ int FolderTree::SaveRootList() {
 
 void FolderTree::OnNotify(const NMHDR* header) {
   switch (header->code) {
-    case TVN_ITEMEXPANDINGA:
-      Populate(reinterpret_cast<const NMTREEVIEWA*>(header)->itemNew.hItem);
+    case TVN_ITEMEXPANDINGA: {
+      // Every scroll-bar change repaints the bars at once, and under a
+      // visual theme each repaint is slow: keep the tree off screen until
+      // the expansion is done, then paint it once.
+      HTREEITEM item = reinterpret_cast<const NMTREEVIEWA*>(header)->itemNew.hItem;
+      FreezeTree();
+      Populate(item);
+      // Nothing to expand: no TVN_ITEMEXPANDED follows.
+      if (FirstChild(tree_, item) == nullptr) ThawTree();
+      break;
+    }
+    case TVN_ITEMEXPANDEDA:
+      ThawTree();
       break;
     case TVN_SELCHANGEDA: {
       const auto* nm = reinterpret_cast<const NMTREEVIEWA*>(header);
@@ -576,6 +607,9 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_NCCREATE:
       window_ = window;
       break;
+    case kThawMessage:
+      ThawTree();
+      return 0;
     case WM_NOTIFY:
       OnNotify(reinterpret_cast<const NMHDR*>(lParam));
       break;

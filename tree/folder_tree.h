@@ -80,6 +80,8 @@ class FolderTree {
   bool ItemText(HTREEITEM item, char* text, int size) const;
   int AddRootChoice(const char* text, int image);
   void OnNotify(const NMHDR* header);
+  void FreezeTree();
+  void ThawTree();
 
   HWND window_ = nullptr;
   HWND tree_ = nullptr;
@@ -90,6 +92,7 @@ class FolderTree {
   int height_ = 600;
   int selectorHeight_ = 0;
   bool cdrom_ = false;
+  bool frozen_ = false;
   MinuteOpener opener_;
 };
 
