@@ -98,7 +98,6 @@ class ChildManager {
   int loadCount_ = 0;
   HWND workspace_ = nullptr;
   HWND mailbox_ = nullptr;
-  std::vector<std::uint8_t> readBuffer_;
 };
 
 extern ChildManager g_childManager;
