@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "export/save_as_dialog.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
 #include "shell/command_bar.h"
@@ -57,6 +58,18 @@ LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM
     LogWindow::Print("Folder tree: message %u failed.", message);
     return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+HIMAGELIST IconDragImage(HIMAGELIST icons, int image) {
+  HICON icon = icons != nullptr ? ImageList_GetIcon(icons, image, ILD_NORMAL) : nullptr;
+  if (icon == nullptr) return nullptr;
+  HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 1, 0);
+  if (list != nullptr && ImageList_ReplaceIcon(list, -1, icon) < 0) {
+    ImageList_Destroy(list);
+    list = nullptr;
+  }
+  DestroyIcon(icon);
+  return list;
 }
 
 }  // namespace
@@ -416,6 +429,88 @@ void FolderTree::OpenItemAtCursor() {
   opener_(folder.c_str(), dateText, cameraName);
 }
 
+int FolderTree::BeginDrag(const NMTREEVIEWA* notify) {
+  if (notify == nullptr || tree_ == nullptr || dragging()) return 1;
+  HTREEITEM item = notify->itemNew.hItem;
+  auto images = reinterpret_cast<HIMAGELIST>(
+      SendMessageA(tree_, TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(item)));
+  if (images != nullptr && ImageList_GetImageCount(images) == 0) {
+    // Wine's tree makes the list but leaves it empty (its picture comes out
+    // narrower than the list's images): the item's icon is dragged instead.
+    ImageList_Destroy(images);
+    TVITEMA tv{};
+    tv.mask = TVIF_IMAGE;
+    tv.hItem = item;
+    images = SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv))
+                 ? IconDragImage(images_, tv.iImage)
+                 : nullptr;
+  }
+  if (images == nullptr) return 1;  // no image, no drag
+  if (!ImageList_BeginDrag(images, 0, 0, 10)) {
+    ImageList_Destroy(images);
+    return 1;
+  }
+  dragImages_ = images;
+  dragged_ = item;
+  POINT at = notify->ptDrag;
+  ClientToScreen(tree_, &at);
+  ImageList_DragEnter(nullptr, at.x, at.y);
+  SetCapture(window_);
+  return 1;
+}
+
+int FolderTree::DragMove(int x, int y) {
+  if (!dragging()) return 1;
+  POINT at{x, y};
+  ClientToScreen(window_, &at);
+  ImageList_DragMove(at.x, at.y);
+  return 1;
+}
+
+int FolderTree::EndDrag(int x, int y) {
+  if (!dragging()) return 1;
+  HTREEITEM item = dragged_;
+  StopDrag();
+  POINT at{x, y};
+  ClientToScreen(window_, &at);
+  if (g_saveAsDialog.IsDropPoint(&at) && RecordOf(tree_, item) != nullptr) AddToExport(item);
+  return 1;
+}
+
+void FolderTree::StopDrag() {
+  if (!dragging()) return;
+  // Idle before the capture goes: its loss then cancels nothing.
+  HIMAGELIST images = dragImages_;
+  dragImages_ = nullptr;
+  dragged_ = nullptr;
+  ImageList_DragLeave(nullptr);
+  ImageList_EndDrag();
+  ImageList_Destroy(images);
+  if (GetCapture() == window_) ReleaseCapture();
+  // Shown, without raising the count of a cursor shown already.
+  if (ShowCursor(TRUE) > 0) ShowCursor(FALSE);
+}
+
+bool FolderTree::AddToExport(HTREEITEM item) {
+  const FolderItem* record = RecordOf(tree_, item);
+  if (record == nullptr || record->level <= 1) return false;  // not the root
+  if (record->level == 5) return g_saveAsDialog.AddDroppedFolder(record->path) != 0;
+  const UINT state = static_cast<UINT>(
+      SendMessageA(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDEDONCE));
+  if ((state & TVIS_EXPANDEDONCE) == 0) {
+    // Lists it; one the user expanded before keeps its state.
+    SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    SendMessageA(tree_, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
+  }
+  HTREEITEM child = FirstChild(tree_, item);
+  if (child == nullptr) return false;
+  for (; child != nullptr; child = reinterpret_cast<HTREEITEM>(SendMessageA(
+                               tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)))) {
+    if (!AddToExport(child)) return false;
+  }
+  return true;
+}
+
 int FolderTree::Refresh() {
   if (tree_ == nullptr) return 0;
   auto top = reinterpret_cast<HTREEITEM>(SendMessageA(tree_, TVM_GETNEXTITEM, TVGN_ROOT, 0));
@@ -584,9 +679,12 @@ void FolderTree::OnNotify(const NMHDR* header) {
       }
       break;
     case TVN_KEYDOWN:
-      if (header->hwndFrom == tree_ &&
-          reinterpret_cast<const NMTVKEYDOWN*>(header)->wVKey == VK_F5)
-        Refresh();
+      if (header->hwndFrom != tree_) break;
+      if (reinterpret_cast<const NMTVKEYDOWN*>(header)->wVKey == VK_F5) Refresh();
+      if (reinterpret_cast<const NMTVKEYDOWN*>(header)->wVKey == VK_ESCAPE) StopDrag();
+      break;
+    case TVN_BEGINDRAGA:
+      BeginDrag(reinterpret_cast<const NMTREEVIEWA*>(header));
       break;
     case TVN_DELETEITEMA: {
       auto* record = reinterpret_cast<FolderItem*>(
@@ -610,6 +708,19 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case kThawMessage:
       ThawTree();
       return 0;
+    case WM_MOUSEMOVE:
+      DragMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      break;
+    case WM_LBUTTONUP:
+      EndDrag(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      break;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) StopDrag();
+      break;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a dialog, a task switch): no drop.
+      if (reinterpret_cast<HWND>(lParam) != window) StopDrag();
+      break;
     case WM_NOTIFY:
       OnNotify(reinterpret_cast<const NMHDR*>(lParam));
       break;
@@ -633,6 +744,7 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       }
       break;
     case WM_DESTROY:
+      StopDrag();
       // Free the records while the tree can still report its items, and
       // take the image list away from the controls before it goes.
       if (tree_ != nullptr) {
@@ -653,3 +765,4 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
+
