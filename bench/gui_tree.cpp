@@ -44,6 +44,8 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+// Looks after every message: the picture is on screen when the message that
+// painted it returns, whatever else is queued behind it.
 template <class P>
 bool PumpUntil(P done, DWORD ms = 20000) {
   const DWORD t0 = GetTickCount();
@@ -54,6 +56,7 @@ bool PumpUntil(P done, DWORD ms = 20000) {
         TranslateMessage(&m);
         DispatchMessageA(&m);
       }
+      if (done()) return true;
     }
     if (done()) return true;
     if (GetTickCount() - t0 >= ms) return false;

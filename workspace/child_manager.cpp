@@ -197,6 +197,9 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
   raw->SetMode(PlaybackMode::Forward);
   raw->SetCameraName(cameraName);
   Select(window, true);
+  // The first picture is decoded already: paint it now, ahead of the
+  // repaints the opening click left queued (the tree's selection).
+  UpdateWindow(window);
   ++loadCount_;
   return 0;
 }

@@ -65,6 +65,7 @@ TEST(Sizes, OpeningShowsTheFirstFrameAtOnce) {
     ASSERT_NE(h, nullptr);
     // Nothing pumped yet: what Load itself put on screen.
     EXPECT_EQ(Text(g_childManager.FindView(h)->timeLabel()), c.text) << c.folder;
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << c.folder << ": not painted yet";
     const SIZE s = ClientSize(h);
     EXPECT_EQ(s.cx, c.width) << c.folder;
     EXPECT_EQ(s.cy, c.height + 24) << c.folder;
