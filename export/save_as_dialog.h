@@ -1,8 +1,24 @@
-// The modeless Save As dialog (template 141) that composes an export, and
-// the modal progress dialog (template 142) that runs it. One global instance.
+// The modeless Save As dialog (template 141) that composes an export: the
+// ordered list of minute folders, the output name, bit rate and format. Its
+// Save button runs the export in the modal progress dialog. One global
+// instance, which also owns the export job and its buffers.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
+
+#include "export/export_job.h"
+#include "export/progress_dialog.h"
+
+// Longest folder entry (with its final backslash): a frame name of up to 9
+// characters must still fit a 259-character path.
+constexpr int kMaxFolderEntry = 250;
+// Longest output name the fields and the export take.
+constexpr int kMaxOutputName = 259;
+// Bit rates a typed entry may give, kbit/s.
+constexpr int kLowestBitRate = 50;
+constexpr int kHighestBitRate = 20000;
 
 class SaveAsDialog {
  public:
@@ -11,19 +27,74 @@ class SaveAsDialog {
   SaveAsDialog(const SaveAsDialog&) = delete;
   SaveAsDialog& operator=(const SaveAsDialog&) = delete;
 
-  // Creates the dialog hidden, owned by `owner` (the main window).
+  // Creates the dialog hidden, owned by `owner` (the main window), fills
+  // its lists: 1, or 0 when the dialog could not be made.
   int Create(HWND owner);
-  // Shows it (the "&Save As..." command).
+  // Shows it (the "&Save As..." command) and hides it (Close).
   void Show();
+  void Hide();
   HWND window() const { return window_; }
+  bool visible() const { return visible_ != 0; }
+  bool exporting() const { return job_.running.load() != 0; }
 
-  // Drag and drop from the folder tree (screen point; folder path).
+  // Drag and drop from the folder tree. IsDropPoint: 1 when the screen
+  // point lies on the shown dialog. AddDroppedFolder: 1 when the minute
+  // folder was added (made backslash-terminated); 0 when it is already
+  // listed, too long, or the dialog is hidden or exporting.
   int IsDropPoint(const POINT* point) const;
   int AddDroppedFolder(const char* folder);
+  // Enables Save exactly when an export can start: 1 when it ends enabled.
   int UpdateSaveButton();
 
+  // The buttons, as a click runs them.
+  void OnAdd();
+  void OnMoveUp();
+  void OnMoveDown();
+  void OnRemove();
+  void OnSave();
+  void OnBrowseSource();
+  void OnBrowseOutput();
+
+  // The export job the progress dialog runs (tests and benchmarks read its
+  // outcome).
+  ExportJob& job() { return job_; }
+  ProgressDialog& progress() { return progress_; }
+
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
  private:
+  // The typed or chosen bit rate, kbit/s; 0 when it is not a number from
+  // kLowestBitRate to kHighestBitRate. `selecting`: the combo box whose
+  // choice is being announced (its edit part still shows the old text), so
+  // its selected entry counts.
+  int BitRate(HWND selecting = nullptr) const;
+  // The format code of the chosen or typed entry; -1 when it names none.
+  int FormatCode(HWND selecting = nullptr) const;
+  int UpdateSave(HWND selecting);
+  // Appends `entry` (backslash-terminated) unless it or `asGiven` is listed.
+  bool Append(const char* asGiven, const std::string& entry);
+  // Tells the user why a path was not taken: a beep and a log line.
+  void Refuse(const char* what, std::size_t length, int limit) const;
+
   HWND window_ = nullptr;
+  HWND list_ = nullptr;
+  HWND source_ = nullptr;
+  HWND output_ = nullptr;
+  HWND up_ = nullptr;
+  HWND down_ = nullptr;
+  HWND remove_ = nullptr;
+  HWND save_ = nullptr;
+  HWND bitRate_ = nullptr;
+  HWND format_ = nullptr;
+  HICON upIcon_ = nullptr;
+  HICON downIcon_ = nullptr;
+  int visible_ = 0;
+  bool outputTooLong_ = false;  // said once until the name fits again
+  bool browsing_ = false;       // the folder browser is open
+
+  // The progress dialog before the job: the job keeps a pointer to it.
+  ProgressDialog progress_;
+  ExportJob job_;
 };
 
 extern SaveAsDialog g_saveAsDialog;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "export/save_as_dialog.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
 #include "shell/command_bar.h"
@@ -21,6 +22,7 @@ constexpr char kRootSelectValue[] = "ROOTSELECT";
 constexpr DWORD kRootListBytes = 4096;
 constexpr char kBrowseTitle[] = "Select folder to be root of backup folder";
 constexpr int kDateTextSize = 12;  // the date text is cut to 11 characters
+constexpr UINT kThawMessage = WM_APP + 1;
 
 int g_liveRecords = 0;
 
@@ -56,6 +58,18 @@ LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM
     LogWindow::Print("Folder tree: message %u failed.", message);
     return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+HIMAGELIST IconDragImage(HIMAGELIST icons, int image) {
+  HICON icon = icons != nullptr ? ImageList_GetIcon(icons, image, ILD_NORMAL) : nullptr;
+  if (icon == nullptr) return nullptr;
+  HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 1, 0);
+  if (list != nullptr && ImageList_ReplaceIcon(list, -1, icon) < 0) {
+    ImageList_Destroy(list);
+    list = nullptr;
+  }
+  DestroyIcon(icon);
+  return list;
 }
 
 }  // namespace
@@ -240,6 +254,7 @@ int FolderTree::SetRoot(const char* root) {
     return 0;
   }
   if (tree_ == nullptr) return 0;
+  FreezeTree();
   SendMessageA(tree_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
   cdrom_ = OnCdromDrive(root);
 
@@ -252,6 +267,7 @@ int FolderTree::SetRoot(const char* root) {
   const int selected = cdrom_ ? kCdromImage : kOpenFolderImage;
   // A root that cannot be listed (a disk taken out) shows without children.
   InsertChild(TVI_ROOT, root, record, image, selected, HasEntries(record.path, false));
+  ThawTree();
 
   const int count = static_cast<int>(SendMessageA(selector_, CB_GETCOUNT, 0, 0));
   char text[MAX_PATH];
@@ -270,6 +286,25 @@ int FolderTree::SetRoot(const char* root) {
   const int added = AddRootChoice(record.path, image);
   if (added >= 0) SendMessageA(selector_, CB_SETCURSEL, added, 0);
   return 1;
+}
+
+// The default WM_SETREDRAW only clears the visible bit, without the
+// tree's own handler, which recomputes and repaints its scroll bars at
+// once. The posted message thaws a tree whose change ended unseen.
+void FolderTree::FreezeTree() {
+  if (tree_ == nullptr || frozen_) return;
+  if ((GetWindowLongPtrA(tree_, GWL_STYLE) & WS_VISIBLE) == 0) return;
+  frozen_ = true;
+  DefWindowProcA(tree_, WM_SETREDRAW, FALSE, 0);
+  PostMessageA(window_, kThawMessage, 0, 0);
+}
+
+void FolderTree::ThawTree() {
+  if (!frozen_) return;
+  frozen_ = false;
+  if (tree_ == nullptr) return;
+  DefWindowProcA(tree_, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(tree_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
 int FolderTree::AddRootChoice(const char* text, int image) {
@@ -301,7 +336,6 @@ int FolderTree::Populate(HTREEITEM item) {
   FolderItem child{};
   child.level = level;
   const std::size_t base = std::strlen(record->path);
-  SendMessageA(tree_, WM_SETREDRAW, FALSE, 0);
   for (const std::string& name : names) {
     // ListChildren only gives names whose path fits.
     std::memcpy(child.path, record->path, base);
@@ -309,7 +343,6 @@ int FolderTree::Populate(HTREEITEM item) {
     std::memcpy(child.path + base + name.size(), "\\", 2);
     InsertChild(item, name.c_str(), child, kClosedFolderImage, kOpenFolderImage, level < 5);
   }
-  SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
   return 1;
 }
 
@@ -394,6 +427,88 @@ void FolderTree::OpenItemAtCursor() {
     return;
   }
   opener_(folder.c_str(), dateText, cameraName);
+}
+
+int FolderTree::BeginDrag(const NMTREEVIEWA* notify) {
+  if (notify == nullptr || tree_ == nullptr || dragging()) return 1;
+  HTREEITEM item = notify->itemNew.hItem;
+  auto images = reinterpret_cast<HIMAGELIST>(
+      SendMessageA(tree_, TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(item)));
+  if (images != nullptr && ImageList_GetImageCount(images) == 0) {
+    // Wine's tree makes the list but leaves it empty (its picture comes out
+    // narrower than the list's images): the item's icon is dragged instead.
+    ImageList_Destroy(images);
+    TVITEMA tv{};
+    tv.mask = TVIF_IMAGE;
+    tv.hItem = item;
+    images = SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv))
+                 ? IconDragImage(images_, tv.iImage)
+                 : nullptr;
+  }
+  if (images == nullptr) return 1;  // no image, no drag
+  if (!ImageList_BeginDrag(images, 0, 0, 10)) {
+    ImageList_Destroy(images);
+    return 1;
+  }
+  dragImages_ = images;
+  dragged_ = item;
+  POINT at = notify->ptDrag;
+  ClientToScreen(tree_, &at);
+  ImageList_DragEnter(nullptr, at.x, at.y);
+  SetCapture(window_);
+  return 1;
+}
+
+int FolderTree::DragMove(int x, int y) {
+  if (!dragging()) return 1;
+  POINT at{x, y};
+  ClientToScreen(window_, &at);
+  ImageList_DragMove(at.x, at.y);
+  return 1;
+}
+
+int FolderTree::EndDrag(int x, int y) {
+  if (!dragging()) return 1;
+  HTREEITEM item = dragged_;
+  StopDrag();
+  POINT at{x, y};
+  ClientToScreen(window_, &at);
+  if (g_saveAsDialog.IsDropPoint(&at) && RecordOf(tree_, item) != nullptr) AddToExport(item);
+  return 1;
+}
+
+void FolderTree::StopDrag() {
+  if (!dragging()) return;
+  // Idle before the capture goes: its loss then cancels nothing.
+  HIMAGELIST images = dragImages_;
+  dragImages_ = nullptr;
+  dragged_ = nullptr;
+  ImageList_DragLeave(nullptr);
+  ImageList_EndDrag();
+  ImageList_Destroy(images);
+  if (GetCapture() == window_) ReleaseCapture();
+  // Shown, without raising the count of a cursor shown already.
+  if (ShowCursor(TRUE) > 0) ShowCursor(FALSE);
+}
+
+bool FolderTree::AddToExport(HTREEITEM item) {
+  const FolderItem* record = RecordOf(tree_, item);
+  if (record == nullptr || record->level <= 1) return false;  // not the root
+  if (record->level == 5) return g_saveAsDialog.AddDroppedFolder(record->path) != 0;
+  const UINT state = static_cast<UINT>(
+      SendMessageA(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDEDONCE));
+  if ((state & TVIS_EXPANDEDONCE) == 0) {
+    // Lists it; one the user expanded before keeps its state.
+    SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    SendMessageA(tree_, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
+  }
+  HTREEITEM child = FirstChild(tree_, item);
+  if (child == nullptr) return false;
+  for (; child != nullptr; child = reinterpret_cast<HTREEITEM>(SendMessageA(
+                               tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)))) {
+    if (!AddToExport(child)) return false;
+  }
+  return true;
 }
 
 int FolderTree::Refresh() {
@@ -527,8 +642,19 @@ int FolderTree::SaveRootList() {
 
 void FolderTree::OnNotify(const NMHDR* header) {
   switch (header->code) {
-    case TVN_ITEMEXPANDINGA:
-      Populate(reinterpret_cast<const NMTREEVIEWA*>(header)->itemNew.hItem);
+    case TVN_ITEMEXPANDINGA: {
+      // Every scroll-bar change repaints the bars at once, and under a
+      // visual theme each repaint is slow: keep the tree off screen until
+      // the expansion is done, then paint it once.
+      HTREEITEM item = reinterpret_cast<const NMTREEVIEWA*>(header)->itemNew.hItem;
+      FreezeTree();
+      Populate(item);
+      // Nothing to expand: no TVN_ITEMEXPANDED follows.
+      if (FirstChild(tree_, item) == nullptr) ThawTree();
+      break;
+    }
+    case TVN_ITEMEXPANDEDA:
+      ThawTree();
       break;
     case TVN_SELCHANGEDA: {
       const auto* nm = reinterpret_cast<const NMTREEVIEWA*>(header);
@@ -553,9 +679,12 @@ void FolderTree::OnNotify(const NMHDR* header) {
       }
       break;
     case TVN_KEYDOWN:
-      if (header->hwndFrom == tree_ &&
-          reinterpret_cast<const NMTVKEYDOWN*>(header)->wVKey == VK_F5)
-        Refresh();
+      if (header->hwndFrom != tree_) break;
+      if (reinterpret_cast<const NMTVKEYDOWN*>(header)->wVKey == VK_F5) Refresh();
+      if (reinterpret_cast<const NMTVKEYDOWN*>(header)->wVKey == VK_ESCAPE) StopDrag();
+      break;
+    case TVN_BEGINDRAGA:
+      BeginDrag(reinterpret_cast<const NMTREEVIEWA*>(header));
       break;
     case TVN_DELETEITEMA: {
       auto* record = reinterpret_cast<FolderItem*>(
@@ -575,6 +704,22 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_NCCREATE:
       window_ = window;
+      break;
+    case kThawMessage:
+      ThawTree();
+      return 0;
+    case WM_MOUSEMOVE:
+      DragMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      break;
+    case WM_LBUTTONUP:
+      EndDrag(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      break;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) StopDrag();
+      break;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a dialog, a task switch): no drop.
+      if (reinterpret_cast<HWND>(lParam) != window) StopDrag();
       break;
     case WM_NOTIFY:
       OnNotify(reinterpret_cast<const NMHDR*>(lParam));
@@ -599,6 +744,7 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       }
       break;
     case WM_DESTROY:
+      StopDrag();
       // Free the records while the tree can still report its items, and
       // take the image list away from the controls before it goes.
       if (tree_ != nullptr) {
@@ -619,3 +765,4 @@ LRESULT FolderTree::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
+

@@ -51,6 +51,18 @@ class FolderTree {
   // Opens the minute item under the cursor, if that is where the click was.
   void OpenItemAtCursor();
 
+  // Dragging items onto the Save As dialog: BeginDrag on TVN_BEGINDRAG,
+  // then the panel's mouse moves and button release, at points in the
+  // panel's client coordinates. Escape or a lost capture cancels.
+  int BeginDrag(const NMTREEVIEWA* notify);
+  int DragMove(int x, int y);
+  int EndDrag(int x, int y);
+  bool dragging() const { return dragImages_ != nullptr; }
+  // Hands every minute folder below `item` to the Save As dialog, depth
+  // first in tree order, listing unexpanded items from the disk; stops at
+  // the first minute the dialog refuses. True if all were taken.
+  bool AddToExport(HTREEITEM item);
+
   // Names in `folder` (ending with a backslash) accepted at `level`, in NTFS
   // order; names beginning with "." and names that the ANSI calls cannot
   // open again are left out.
@@ -80,16 +92,23 @@ class FolderTree {
   bool ItemText(HTREEITEM item, char* text, int size) const;
   int AddRootChoice(const char* text, int image);
   void OnNotify(const NMHDR* header);
+  void FreezeTree();
+  void ThawTree();
+  // Ends the drag image and the capture; the dragged item is forgotten.
+  void StopDrag();
 
   HWND window_ = nullptr;
   HWND tree_ = nullptr;
   HWND selector_ = nullptr;
   HWND button_ = nullptr;
   HIMAGELIST images_ = nullptr;
+  HIMAGELIST dragImages_ = nullptr;  // while a drag is under way
+  HTREEITEM dragged_ = nullptr;
   int width_ = 210;
   int height_ = 600;
   int selectorHeight_ = 0;
   bool cdrom_ = false;
+  bool frozen_ = false;
   MinuteOpener opener_;
 };
 

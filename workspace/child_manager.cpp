@@ -48,7 +48,7 @@ bool OptionOverMinute() { return g_settings.GetOverMinute(); }
 bool OptionOverlapped() { return g_settings.GetOverlapped(); }
 bool HalftoneWanted() { return g_isWindowsNT && g_settings.highQuality; }
 
-ChildManager::ChildManager() : readBuffer_(kFrameBufferSize) {}
+ChildManager::ChildManager() = default;
 
 ChildManager::~ChildManager() {
   // At exit (File > Exit leaves the windows standing): threads never wait
@@ -135,9 +135,28 @@ void ChildManager::OpenMinute(const char* folder, const char* dateText, const ch
 int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
                        const char* cameraName) {
   if (workspace == nullptr || folder == nullptr) return -1;
+  auto view = std::make_unique<VideoWindow>(Mailbox());
+  try {
+    view->Attach(std::make_unique<VideoChild>(OptionOverMinute()));
+  } catch (...) {
+    LogWindow::Print("video child cannot be made for '%s'", folder);
+    return -1;
+  }
+  // The minute is listed and its first frame shown before the window is
+  // made: that picture's size is the window's, with no second listing and
+  // decoding of the minute to probe it, and the window opens with the
+  // picture rather than a frame's gap later.
+  VideoChild* raw = view->child();
+  raw->LoadFrameList(folder);
   int width = 352;
   int height = 240;
-  GetImageSize(folder, &width, &height, readBuffer_);
+  if (raw->ShowFrame(0) == 0 && raw->pictureWidth() > 0 && raw->pictureHeight() > 0) {
+    width = raw->pictureWidth();
+    height = raw->pictureHeight();
+  } else {
+    LogWindow::Print("No picture in '%s' to size its window by; %d x %d taken.", folder, width,
+                     height);
+  }
 
   char title[MAX_PATH];
   std::snprintf(title, sizeof title, "%s   [ %s ]", cameraName ? cameraName : "",
@@ -145,7 +164,6 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
   const FrameAllowance frame = SystemFrame();
   const Size outer = OuterSizeFor({width, height + kStripHeight}, frame);
 
-  auto view = std::make_unique<VideoWindow>(Mailbox());
   MDICREATESTRUCTA create{};
   create.szClass = kVideoClass;
   create.szTitle = title;
@@ -165,16 +183,6 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
     SendMessageA(workspace, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
     return -1;
   }
-  std::unique_ptr<VideoChild> child;
-  try {
-    child = std::make_unique<VideoChild>(OptionOverMinute());
-  } catch (...) {
-    LogWindow::Print("video child cannot be made for '%s'", folder);
-    view.reset();  // takes its window with it
-    return -1;
-  }
-  VideoChild* raw = child.get();
-  view->Attach(std::move(child));
   view->SetProbedSize(width, height);
   view->SetTitleParts(cameraName, dateText, folder);
   vlib_node* before = vlib_list_last(children_);
@@ -189,12 +197,15 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
   const Size client = ClientOf(window);
   shown->Layout(client.width, client.height);
   shown->CreateStrip();
-  raw->LoadFrameList(folder);
   if (frameHook_ != nullptr) raw->SetFrameHook(frameHook_, frameHookContext_);
+  shown->Refresh();  // time text and slider of the frame shown
   raw->StartThread();
   raw->SetMode(PlaybackMode::Forward);
   raw->SetCameraName(cameraName);
   Select(window, true);
+  // The first picture is decoded already: paint it now, ahead of the
+  // repaints the opening click left queued (the tree's selection).
+  UpdateWindow(window);
   ++loadCount_;
   return 0;
 }

@@ -105,7 +105,6 @@ class ChildManager {
   int loadCount_ = 0;
   HWND workspace_ = nullptr;
   HWND mailbox_ = nullptr;
-  std::vector<std::uint8_t> readBuffer_;
   VideoChild::FrameHook frameHook_ = nullptr;
   void* frameHookContext_ = nullptr;
 };

@@ -129,6 +129,35 @@ TEST_F(TreePanelTest, MouseSelectionExpands) {
   EXPECT_EQ(Children(camera), (Names{"2004-03-15"}));
 }
 
+// The tree hides its painting while it changes; it must be back on screen,
+// with scroll bars that fit its items, as soon as each change returns.
+TEST_F(TreePanelTest, TreeIsShownAfterEveryChange) {
+  for (int m = 10; m < 60; ++m) MakeDirs(dir_.Join("c/2004-03-15/12/" + std::to_string(m)));
+  MakeDirs(dir_.Join("c/2004-03-16/00"));
+  panel_.SetRoot(dir_.path().c_str());
+  ASSERT_NE(Find({"c", "2004-03-16"}), nullptr);  // listed, then taken away
+  std::filesystem::remove_all(std::filesystem::path(dir_.Join("c/2004-03-16")));
+  // 50 minutes do not fit in the tree's height: the vertical bar shows.
+  const struct { const char* what; Names path; bool bar; } cases[] = {
+      {"date gone from the disk", {"c", "2004-03-16"}, false},
+      {"hour with 50 minutes", {"c", "2004-03-15", "12"}, true},
+      {"tree rebuilt", {}, false},
+  };
+  for (const auto& c : cases) {
+    if (c.path.empty()) {
+      panel_.Refresh();
+    } else {
+      HTREEITEM item = Find(c.path);
+      ASSERT_NE(item, nullptr) << c.what;
+      Expand(item);
+    }
+    EXPECT_TRUE(IsWindowVisible(tree())) << c.what;
+    Pump();
+    EXPECT_TRUE(IsWindowVisible(tree())) << c.what;
+    EXPECT_FALSE(GetUpdateRect(tree(), nullptr, FALSE)) << c.what << ": not painted";
+    EXPECT_EQ((GetWindowLongPtrA(tree(), GWL_STYLE) & WS_VSCROLL) != 0, c.bar) << c.what;
+  }
+}
 
 TEST_F(TreePanelTest, NamesOutsideTheCodePageAreSkippedAndSaidSo) {
   std::filesystem::create_directories(std::filesystem::path(dir_.path()) / L"\u76f8\u673a 3" / L"2004-03-15");

@@ -46,6 +46,33 @@ TEST(Sizes, OpeningAndSizeCommandsFollowThePicture) {
   }
 }
 
+// The window opens on its first frame, not one frame gap later; a first
+// frame that is no picture leaves the default size and no time text.
+TEST(Sizes, OpeningShowsTheFirstFrameAtOnce) {
+  Minutes minutes;
+  Workspace ws;
+  const std::string good =
+      minutes.Make("Camera 1", "2004-03-15", 12, 0, Minutes::Names(2, 0, 300), 704, 576);
+  const std::string bad =
+      minutes.Make("Camera 2", "2004-03-15", 12, 0, Minutes::Names(2, 100, 300), 704, 576);
+  testing_support::WriteFile(bad + "\\0000.jpg", "not a picture");
+  const struct { const std::string& folder; int width, height; const char* text; } cases[] = {
+      {good, 704, 576, " 12 : 00 : 00 00"},
+      {bad, 352, 240, ""},
+  };
+  for (const auto& c : cases) {
+    HWND h = ws.Open(c.folder);
+    ASSERT_NE(h, nullptr);
+    // Nothing pumped yet: what Load itself put on screen.
+    EXPECT_EQ(Text(g_childManager.FindView(h)->timeLabel()), c.text) << c.folder;
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << c.folder << ": not painted yet";
+    const SIZE s = ClientSize(h);
+    EXPECT_EQ(s.cx, c.width) << c.folder;
+    EXPECT_EQ(s.cy, c.height + 24) << c.folder;
+    ws.CloseAll();
+  }
+}
+
 TEST(Sizes, FitAndGridShareTheWorkspaceInSquareCells) {
   Minutes minutes;
   Workspace ws;

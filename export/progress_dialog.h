@@ -1,0 +1,108 @@
+// The modal "Generating..." dialog (template 142) that runs one export and
+// shows its progress: status text, progress bar, Cancel/Close button.
+//
+// It is also the job's user interface. The job's worker never sends a
+// message and never waits for the user-interface thread: what the job
+// reads (folders, output name, bit rate, format) is a copy taken before the
+// worker starts, and what it reports goes into a small mailbox under a
+// short lock. The dialog copies the mailbox out on a 100 ms timer, and at
+// once when the worker rings (the job's end, a picture-size mismatch).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "export/export_ui.h"
+
+class ExportJob;
+
+// What one export reads, copied from the Save As dialog's controls.
+struct ExportRequest {
+  std::vector<std::string> folders;  // backslash-terminated, in list order
+  std::string output;
+  std::string bitRate;  // decimal kbit/s
+  int format = 6;       // format code
+};
+
+// The Save As dialog's windows that the export's reports reach.
+struct ExportTargets {
+  HWND owner = nullptr;   // owns the progress dialog and the mismatch box
+  HWND list = nullptr;    // input folder list: folders the job drops leave it
+  HWND output = nullptr;  // output name field: the name the job writes
+};
+
+class ProgressDialog : public ExportUi {
+ public:
+  ProgressDialog() = default;
+  ~ProgressDialog() override = default;
+  ProgressDialog(const ProgressDialog&) = delete;
+  ProgressDialog& operator=(const ProgressDialog&) = delete;
+
+  // Runs `job` on `request` in the modal dialog; returns when the dialog
+  // has closed and the job's worker has ended.
+  void Run(ExportJob* job, const ExportRequest& request, const ExportTargets& targets);
+  HWND window() const { return window_; }
+
+  // ExportUi, called on the job's worker thread.
+  int FolderCount() override;
+  bool GetFolder(int index, char* out, std::size_t size) override;
+  void RemoveFolder(int index) override;
+  bool GetOutputName(char* out, std::size_t size) override;
+  void SetOutputName(const char* name) override;
+  bool GetBitRateText(char* out, std::size_t size) override;
+  int GetFormatCode() override;
+  void SetStatusText(const char* text) override;
+  void SetProgressRange(int low, int high) override;
+  void SetProgressStep(int step) override;
+  void SetProgressPosition(int position) override;
+  void StepProgress() override;
+  void SetButtonText(const char* text) override;
+  void ShowMismatch(const char* text) override;
+
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  // The job's latest reports. Texts are bounded copies: a report never
+  // allocates.
+  struct Mailbox {
+    char status[288] = {};
+    char button[32] = {};
+    char output[288] = {};
+    char mismatch[128] = {};
+    unsigned statusSerial = 0, rangeSerial = 0, buttonSerial = 0, outputSerial = 0,
+             mismatchSerial = 0;
+    int low = 0, high = 0, step = 1, position = 0;
+    bool ended = false;
+  };
+
+  void OnInit(HWND window);
+  void OnCancel();
+  void OnDestroy();
+  // Copies the mailbox out and brings the controls up to date; joins the
+  // worker once the job has ended. `closing`: the dialog is going away
+  // (no message box any more).
+  void Pull(bool closing);
+  // Gets the user-interface thread to pull soon; at most one post waits.
+  void Ring();
+
+  ExportJob* job_ = nullptr;
+  ExportRequest request_;  // the worker's copy while the job runs
+  ExportTargets targets_;
+  HWND window_ = nullptr;
+  HWND status_ = nullptr;
+  HWND bar_ = nullptr;
+  HWND button_ = nullptr;
+
+  std::mutex mutex_;
+  Mailbox box_;                  // under mutex_
+  std::vector<int> removed_;     // under mutex_: list indices, in order
+  HWND doorbell_ = nullptr;      // under mutex_: where Ring posts
+  std::atomic<bool> rung_{false};
+
+  Mailbox shown_;  // what the controls show (user-interface thread)
+  bool joined_ = true;
+};

@@ -1,0 +1,124 @@
+// Dragging tree items onto the Save As dialog, driven by the messages a
+// drag brings the panel: the tree's TVN_BEGINDRAG, then the mouse move and
+// the release (or Escape) while the panel holds the capture.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "export/save_as_dialog.h"
+#include "resources/resource.h"
+#include "tests/tree/tree_fixture.h"
+
+namespace tree_test {
+namespace {
+
+using testing_support::MakeDirs;
+using Names = std::vector<std::string>;
+
+class DragTest : public TreePanelTest {
+ protected:
+  void SetUp() override {
+    TreePanelTest::SetUp();
+    if (g_saveAsDialog.window() == nullptr) {
+      ASSERT_EQ(g_saveAsDialog.Create(host_), 1);
+    }
+    g_saveAsDialog.Show();
+    SendMessageA(List(), LB_RESETCONTENT, 0, 0);
+  }
+  void TearDown() override {
+    g_saveAsDialog.Hide();
+    TreePanelTest::TearDown();
+  }
+  static HWND List() { return GetDlgItem(g_saveAsDialog.window(), IDC_INPUT_LIST); }
+  static Names Entries() {
+    Names entries;
+    const int n = static_cast<int>(SendMessageA(List(), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char text[1024] = "";
+      SendMessageA(List(), LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+      entries.push_back(text);
+    }
+    return entries;
+  }
+  // Drags `item` from its label and lets go at the screen point `drop`,
+  // pressing Escape in the tree first when `escape`.
+  void Drag(HTREEITEM item, POINT drop, bool escape) {
+    RECT r{};
+    std::memcpy(&r, &item, sizeof item);  // the item goes in, its rectangle comes out
+    TreeView_EnsureVisible(tree(), item);
+    ASSERT_TRUE(SendMessageA(tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
+    NMTREEVIEWA begin{};
+    begin.hdr.hwndFrom = tree();
+    begin.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(tree()));
+    begin.hdr.code = TVN_BEGINDRAGA;
+    begin.itemNew.mask = TVIF_HANDLE | TVIF_PARAM;
+    begin.itemNew.hItem = item;
+    begin.ptDrag = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    HWND panel = panel_.window();
+    SendMessageA(panel, WM_NOTIFY, begin.hdr.idFrom, reinterpret_cast<LPARAM>(&begin));
+    ASSERT_TRUE(panel_.dragging());
+    EXPECT_EQ(GetCapture(), panel);
+    POINT at = drop;
+    ScreenToClient(panel, &at);
+    const LPARAM where = MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y));
+    SendMessageA(panel, WM_MOUSEMOVE, MK_LBUTTON, where);
+    if (escape) SendMessageA(tree(), WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageA(panel, WM_LBUTTONUP, 0, where);
+    EXPECT_FALSE(panel_.dragging());
+    EXPECT_NE(GetCapture(), panel);
+  }
+  bool Expanded(HTREEITEM item) {
+    return (TreeView_GetItemState(tree(), item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+  }
+};
+
+TEST_F(DragTest, DropAddsTheMinutesBelowTheItemInTreeOrder) {
+  for (const char* p : {"cam/2004-03-15/12/00", "cam/2004-03-15/12/01", "cam/2004-03-15/12/05",
+                        "cam/2004-03-15/13/30", "cam/2004-03-16/09/00", "cam/2004-03-16/09/59"})
+    MakeDirs(dir_.Join(p));
+  panel_.SetRoot(dir_.path().c_str());
+  const std::string cam = dir_.path() + "\\cam\\";
+  const Names hour12 = {cam + "2004-03-15\\12\\00\\", cam + "2004-03-15\\12\\01\\",
+                        cam + "2004-03-15\\12\\05\\"};
+  const Names date16 = {cam + "2004-03-16\\09\\00\\", cam + "2004-03-16\\09\\59\\"};
+  RECT box{};
+  GetWindowRect(g_saveAsDialog.window(), &box);
+  const POINT onDialog{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+  const POINT beside{box.right + 5, box.bottom + 5};
+
+  enum class When { Shown, Escape, Hidden };
+  const struct {
+    const char* what;
+    Names item;
+    POINT drop;
+    When when;
+    Names added;
+  } cases[] = {
+      {"an hour", {"cam", "2004-03-15", "12"}, onDialog, When::Shown, hour12},
+      {"the same hour again", {"cam", "2004-03-15", "12"}, onDialog, When::Shown, {}},
+      {"a date, Escape pressed", {"cam", "2004-03-16"}, onDialog, When::Escape, {}},
+      {"a date beside the dialog", {"cam", "2004-03-16"}, beside, When::Shown, {}},
+      {"a date on the hidden dialog", {"cam", "2004-03-16"}, onDialog, When::Hidden, {}},
+      {"a date", {"cam", "2004-03-16"}, onDialog, When::Shown, date16},
+      {"a minute", {"cam", "2004-03-15", "13", "30"}, onDialog, When::Shown,
+       {cam + "2004-03-15\\13\\30\\"}},
+      // Its first minute is listed already: the walk stops there.
+      {"the camera", {"cam"}, onDialog, When::Shown, {}},
+      {"the root", {}, onDialog, When::Shown, {}},
+  };
+  Names expected;
+  for (const auto& c : cases) {
+    HTREEITEM item = Find(c.item);
+    ASSERT_NE(item, nullptr) << c.what;
+    const bool wasExpanded = Expanded(item);
+    if (c.when == When::Hidden) g_saveAsDialog.Hide();
+    Drag(item, c.drop, c.when == When::Escape);
+    if (c.when == When::Hidden) g_saveAsDialog.Show();
+    expected.insert(expected.end(), c.added.begin(), c.added.end());
+    EXPECT_EQ(Entries(), expected) << c.what;
+    EXPECT_EQ(Expanded(item), wasExpanded) << c.what << ": expansion changed";
+  }
+}
+
+}  // namespace
+}  // namespace tree_test
