@@ -58,6 +58,7 @@ void ProgressDialog::Run(ExportJob* job, const ExportRequest& request,
   }
   shown_ = Mailbox();
   rung_ = false;
+  exitStop_ = false;
   if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), targets.owner,
                       ProgressDialogProc, reinterpret_cast<LPARAM>(this)) == -1)
     LogWindow::Print("Progress dialog: not created (%lu)", GetLastError());
@@ -127,7 +128,7 @@ void ProgressDialog::OnDestroy() {
     std::lock_guard<std::mutex> lock(mutex_);
     doorbell_ = nullptr;
   }
-  const bool stopped = job_ && job_->running.load();
+  const bool stopped = exitStop_ || (job_ && job_->running.load());
   if (stopped) job_->stopRequested = 1;
   if (job_ && !joined_) job_->Join();
   joined_ = true;
@@ -146,6 +147,16 @@ void ProgressDialog::OnDestroy() {
     g_logWindow.AddLine(line);
   }
   window_ = status_ = bar_ = button_ = nullptr;
+}
+
+void ProgressDialog::StopForExit() {
+  if (!window_ || !job_) return;
+  if (job_->running.load()) {
+    job_->stopRequested = 1;
+    exitStop_ = true;
+  }
+  if (!joined_) job_->Join();
+  joined_ = true;
 }
 
 void ProgressDialog::Pull(bool closing) {

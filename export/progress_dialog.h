@@ -46,6 +46,9 @@ class ProgressDialog : public ExportUi {
   // has closed and the job's worker has ended.
   void Run(ExportJob* job, const ExportRequest& request, const ExportTargets& targets);
   HWND window() const { return window_; }
+  // The program is closing: a running job stops as by Cancel, and its
+  // worker has ended when this returns. The dialog goes with its owners.
+  void StopForExit();
 
   // ExportUi, called on the job's worker thread.
   int FolderCount() override;
@@ -105,4 +108,5 @@ class ProgressDialog : public ExportUi {
 
   Mailbox shown_;  // what the controls show (user-interface thread)
   bool joined_ = true;
+  bool exitStop_ = false;  // StopForExit stopped the job
 };

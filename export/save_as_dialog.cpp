@@ -384,7 +384,7 @@ INT_PTR SaveAsDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       if ((id == IDC_BITRATE || id == IDC_FORMAT) && code == CBN_EDITCHANGE) UpdateSaveButton();
       // While a choice is announced the edit part still shows the old text.
       if ((id == IDC_BITRATE || id == IDC_FORMAT) && code == CBN_SELCHANGE)
-        UpdateSave(reinterpret_cast<HWND>(GetDlgItem(window, id)));
+        UpdateSave(GetDlgItem(window, id));
       return TRUE;
     }
     case WM_NCDESTROY:

@@ -55,6 +55,10 @@ class SaveAsDialog {
   void OnBrowseSource();
   void OnBrowseOutput();
 
+  // The main window is closing: a running export stops and keeps the
+  // pictures written so far (the progress dialog logs where).
+  void StopExportForExit() { progress_.StopForExit(); }
+
   // The export job the progress dialog runs (tests and benchmarks read its
   // outcome).
   ExportJob& job() { return job_; }

@@ -82,6 +82,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
       OnMainCreate(window);
       return 0;
+    case WM_CLOSE:
+      // Now, not while the windows go: hiding them may take a while.
+      g_saveAsDialog.StopExportForExit();
+      break;
     case WM_DESTROY:
       g_folderTree.SaveRootList();
       g_settings.SavePlacement(window);

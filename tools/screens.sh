@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the viewer's main states into out/screens/: the main window,
-# each menu dropped, the Options and About dialogs. Runs the built program
+# each menu dropped, the Options and About dialogs, the Save As dialog filled
+# in and the progress dialog while it exports. Runs the built program
 # (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
 # X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
@@ -44,3 +45,30 @@ keys F10 Right Right Return;    shot menu-view;    keys Escape Escape
 keys F10 Left Return;           shot menu-help
 keys a;                         shot about;        keys Return
 keys F10 Return o;              shot options;      keys Escape
+
+# The Save As dialog filled in by keyboard, then the progress dialog while it
+# exports: two minute folders of 704 x 576 frames every 0.04 s, made here.
+frames=$(mktemp -d)
+trap 'kill $pid 2>/dev/null || true; rm -rf "$frames"' EXIT
+hour=$frames/Cam/2004-03-15/12
+mkdir -p "$hour/00" "$hour/01"
+ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=704x576:rate=25" \
+  -frames:v 1490 -q:v 4 -start_number 1 "$frames/%04d.jpg"
+for f in "$frames"/*.jpg; do
+  n=$(basename "$f" .jpg)
+  name=$(printf '%04d.jpg' $(( 10#$n * 4 )))
+  ln "$f" "$hour/00/$name"
+  ln "$f" "$hour/01/$name"
+done
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+typed() { xdotool type --delay 15 "$1"; sleep 0.2; }
+keys F10 Return s                       # File > Save As...
+keys Tab Tab Tab Tab                    # the list, up, down, Remove, then Path
+typed "$(winpath "$hour/00")";  keys Tab Tab space
+keys shift+Tab shift+Tab Home shift+End
+typed "$(winpath "$hour/01")";  keys Tab Tab space
+keys Tab; typed "$(winpath "$frames/export.avi")"
+shot save-as
+keys Return                             # Save
+sleep 1.5; shot progress
+keys Escape; sleep 1; keys Escape       # Cancel, then Close

@@ -245,5 +245,39 @@ TEST_F(SaveAsTest, TabAndShiftTabMoveBetweenControls) {
   EXPECT_EQ(GetFocus(), item(IDC_OUTPUT_NAME));
 }
 
+TEST_F(SaveAsTest, BrowseChoosesTheOutputFileWithTheSaveDialog) {
+  Fill({"C:\\a\\"});
+  Type(IDC_OUTPUT_NAME, dir_.Join("before.mpg"));
+  const std::string chosen = dir_.Join("chosen.avi");
+  bool answered = false;
+  std::string prefilled;
+  int misses = 0;
+  Every every(50, [&] {
+    // The save-file dialog: owned by the Save As dialog.
+    HWND box = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM found) -> BOOL {
+          if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == g_saveAsDialog.window()) {
+            *reinterpret_cast<HWND*>(found) = w;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&box));
+    HWND name = box ? GetDlgItem(box, 0x47c) : nullptr;  // the file name field
+    if (box && !name && ++misses > 100) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);  // no hang
+    if (!name || answered) return;
+    answered = true;
+    prefilled = WindowText(name);
+    SetWindowTextA(name, chosen.c_str());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  PostMessageA(item(IDC_OUTPUT_BROWSE), BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return WindowText(item(IDC_OUTPUT_NAME)) == chosen; }, 10000));
+  EXPECT_NE(prefilled.find("before.mpg"), std::string::npos) << prefilled;
+  EXPECT_TRUE(SaveEnabled());
+}
+
 }  // namespace
 }  // namespace dialog_test
