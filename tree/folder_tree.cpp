@@ -494,7 +494,15 @@ void FolderTree::StopDrag() {
 bool FolderTree::AddToExport(HTREEITEM item) {
   const FolderItem* record = RecordOf(tree_, item);
   if (record == nullptr || record->level <= 1) return false;  // not the root
-  if (record->level == 5) return g_saveAsDialog.AddDroppedFolder(record->path) != 0;
+  // A minute listed already is passed over, as users expect when they drop
+  // an hour after one of its minutes; only a dialog that takes nothing more
+  // (hidden, or an export started) ends the walk.
+  const HWND dialog = g_saveAsDialog.window();
+  if (dialog == nullptr || !IsWindowVisible(dialog) || g_saveAsDialog.exporting()) return false;
+  if (record->level == 5) {
+    g_saveAsDialog.AddDroppedFolder(record->path);
+    return true;
+  }
   const UINT state = static_cast<UINT>(
       SendMessageA(tree_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDEDONCE));
   if ((state & TVIS_EXPANDEDONCE) == 0) {

@@ -78,8 +78,9 @@ TEST_F(DragTest, DropAddsTheMinutesBelowTheItemInTreeOrder) {
     MakeDirs(dir_.Join(p));
   panel_.SetRoot(dir_.path().c_str());
   const std::string cam = dir_.path() + "\\cam\\";
-  const Names hour12 = {cam + "2004-03-15\\12\\00\\", cam + "2004-03-15\\12\\01\\",
-                        cam + "2004-03-15\\12\\05\\"};
+  const std::string minute1201 = cam + "2004-03-15\\12\\01\\";
+  // Listed already by the minute's own drop: skipped, the rest still added.
+  const Names hour12 = {cam + "2004-03-15\\12\\00\\", cam + "2004-03-15\\12\\05\\"};
   const Names date16 = {cam + "2004-03-16\\09\\00\\", cam + "2004-03-16\\09\\59\\"};
   RECT box{};
   GetWindowRect(g_saveAsDialog.window(), &box);
@@ -94,16 +95,15 @@ TEST_F(DragTest, DropAddsTheMinutesBelowTheItemInTreeOrder) {
     When when;
     Names added;
   } cases[] = {
-      {"an hour", {"cam", "2004-03-15", "12"}, onDialog, When::Shown, hour12},
+      {"a minute", {"cam", "2004-03-15", "12", "01"}, onDialog, When::Shown, {minute1201}},
+      {"its hour", {"cam", "2004-03-15", "12"}, onDialog, When::Shown, hour12},
       {"the same hour again", {"cam", "2004-03-15", "12"}, onDialog, When::Shown, {}},
       {"a date, Escape pressed", {"cam", "2004-03-16"}, onDialog, When::Escape, {}},
       {"a date beside the dialog", {"cam", "2004-03-16"}, beside, When::Shown, {}},
       {"a date on the hidden dialog", {"cam", "2004-03-16"}, onDialog, When::Hidden, {}},
       {"a date", {"cam", "2004-03-16"}, onDialog, When::Shown, date16},
-      {"a minute", {"cam", "2004-03-15", "13", "30"}, onDialog, When::Shown,
+      {"the camera: only the minute not listed yet", {"cam"}, onDialog, When::Shown,
        {cam + "2004-03-15\\13\\30\\"}},
-      // Its first minute is listed already: the walk stops there.
-      {"the camera", {"cam"}, onDialog, When::Shown, {}},
       {"the root", {}, onDialog, When::Shown, {}},
   };
   Names expected;
