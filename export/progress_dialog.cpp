@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "export/export_job.h"
+#include "export/dialog_proc.h"
 #include "resources/resource.h"
 #include "shell/log_window.h"
 
@@ -27,20 +28,7 @@ bool CopyText(char* out, std::size_t size, const char* text) {
 }
 
 INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<ProgressDialog*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-  }
-  if (!self) return FALSE;
-  INT_PTR result = FALSE;
-  try {
-    result = self->HandleMessage(window, message, wParam, lParam);
-  } catch (...) {
-    LogWindow::Print("Progress dialog: message %u failed", message);
-  }
-  if (message == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-  return result;
+  return ForwardDialogMessage<ProgressDialog>("Progress dialog", window, message, wParam, lParam);
 }
 
 }  // namespace

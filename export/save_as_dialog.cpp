@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "export/dialog_proc.h"
 #include "resources/resource.h"
 #include "shell/log_window.h"
 
@@ -105,20 +106,7 @@ bool Writable(const char* name) {
 }
 
 INT_PTR CALLBACK SaveAsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<SaveAsDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<SaveAsDialog*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-  }
-  if (!self) return FALSE;
-  INT_PTR result = FALSE;
-  try {
-    result = self->HandleMessage(window, message, wParam, lParam);
-  } catch (...) {
-    LogWindow::Print("Save As dialog: message %u failed", message);
-  }
-  if (message == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-  return result;
+  return ForwardDialogMessage<SaveAsDialog>("Save As dialog", window, message, wParam, lParam);
 }
 
 }  // namespace
