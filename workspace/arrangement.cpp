@@ -38,12 +38,12 @@ Rect GridCell(int index, int loaded, Size workspace) {
   return {(index % k) * cellWidth, (index / k) * cellHeight, cellWidth, cellHeight};
 }
 
-StripLayout LayoutStrip(int w, int h) {
+StripLayout LayoutStrip(int w, int h, int labelWidth) {
   StripLayout l;
   l.picture = {0, 0, w, h - kStripHeight};
-  l.trackbar = {kTimeLabelWidth, h - kStripHeight, w - kTimeLabelWidth, kStripHeight};
-  l.spacer = {0, h - kStripHeight, kTimeLabelWidth, 5};
-  l.timeLabel = {0, h - kStripHeight + 5, kTimeLabelWidth, kStripHeight - 5};
+  l.trackbar = {labelWidth, h - kStripHeight, w - labelWidth, kStripHeight};
+  l.spacer = {0, h - kStripHeight, labelWidth, 5};
+  l.timeLabel = {0, h - kStripHeight + 5, labelWidth, kStripHeight - 5};
   return l;
 }
 

@@ -52,7 +52,9 @@ struct StripLayout {
   Rect spacer;
   Rect timeLabel;
 };
-StripLayout LayoutStrip(int w, int h);
+// `labelWidth` is the time text's column: 75, or wider where the system's
+// face for "tahoma" needs more for the text.
+StripLayout LayoutStrip(int w, int h, int labelWidth = kTimeLabelWidth);
 
 // The frame under a click at x on a trackbar whose channel runs from
 // channelLeft to channelRight, range 0..maximum: truncated toward zero and

@@ -51,8 +51,13 @@ bool HalftoneWanted() { return g_isWindowsNT && g_settings.highQuality; }
 ChildManager::ChildManager() : readBuffer_(kFrameBufferSize) {}
 
 ChildManager::~ChildManager() {
-  // Threads never wait for this one, so each join returns after a frame.
-  while (children_ != nullptr) Remove(children_);
+  // At exit (File > Exit leaves the windows standing): threads never wait
+  // for this one, so each join returns after a frame. The log window and
+  // the windows themselves are left to the process's end.
+  while (children_ != nullptr) {
+    ViewOf(children_)->ForgetWindow();
+    Remove(children_, false);
+  }
   if (mailbox_ != nullptr && IsWindow(mailbox_)) DestroyWindow(mailbox_);
 }
 
@@ -104,13 +109,13 @@ std::vector<VideoWindow*> ChildManager::Views() const {
   return views;
 }
 
-void ChildManager::Remove(vlib_node* node) {
+void ChildManager::Remove(vlib_node* node, bool log) {
   VideoWindow* view = ViewOf(node);
   children_ = vlib_list_unlink(children_, node);
   vlib_free(node);
   const std::intptr_t id = view->windowId();
   delete view;  // joins the (ended) thread, then lets the window go
-  g_logWindow.Write("(%d) Remove successfully.", static_cast<int>(id));
+  if (log) g_logWindow.Write("(%d) Remove successfully.", static_cast<int>(id));
   if (loadCount_ >= 1) --loadCount_;
 }
 
@@ -185,6 +190,7 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
   shown->Layout(client.width, client.height);
   shown->CreateStrip();
   raw->LoadFrameList(folder);
+  if (frameHook_ != nullptr) raw->SetFrameHook(frameHook_, frameHookContext_);
   raw->StartThread();
   raw->SetMode(PlaybackMode::Forward);
   raw->SetCameraName(cameraName);

@@ -83,6 +83,13 @@ class ChildManager {
   // count until their entry is removed).
   int count() const { return loadCount_; }
 
+  // Measurement point for benchmarks: given to every child Load makes,
+  // before its thread starts.
+  void SetFrameHook(VideoChild::FrameHook hook, void* context) {
+    frameHook_ = hook;
+    frameHookContext_ = context;
+  }
+
   // Mailbox messages (posted by the views).
   LRESULT MailboxMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -90,7 +97,7 @@ class ChildManager {
   // Live views (window not yet destroyed), in table order.
   std::vector<VideoWindow*> Views() const;
   vlib_node* NodeOf(const VideoWindow* view) const;
-  void Remove(vlib_node* node);
+  void Remove(vlib_node* node, bool log = true);
   HWND Mailbox();
   void StepSelected(int delta, bool toEnd);
 
@@ -99,6 +106,8 @@ class ChildManager {
   HWND workspace_ = nullptr;
   HWND mailbox_ = nullptr;
   std::vector<std::uint8_t> readBuffer_;
+  VideoChild::FrameHook frameHook_ = nullptr;
+  void* frameHookContext_ = nullptr;
 };
 
 extern ChildManager g_childManager;

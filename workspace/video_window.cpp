@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -108,11 +109,11 @@ bool writeBmp(std::FILE* f, const PictureCopy& picture) {
 // Copies the picture and the time text that belong to it: a playing child
 // may publish a new picture between the two reads, so they are read until
 // the picture serial holds still.
-bool copyShownPicture(const VideoChild& child, PictureCopy* picture, ViewState* state) {
+bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     ViewState before{};
     child.GetViewState(&before);
-    const_cast<VideoChild&>(child).Paint(*picture);
+    child.Paint(*picture);
     child.GetViewState(state);
     if (state->pictureSerial == before.pictureSerial) break;
   }
@@ -220,6 +221,15 @@ void VideoWindow::OnNcDestroy() {
   trackbar_ = spacer_ = timeLabel_ = nullptr;
 }
 
+void VideoWindow::ForgetWindow() {
+  if (window_ != nullptr && IsWindow(window_)) {
+    if (trackbar_ != nullptr) RemoveWindowSubclass(trackbar_, TrackbarSubclass, kTrackbarSubclassId);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  }
+  window_ = nullptr;
+  trackbar_ = spacer_ = timeLabel_ = nullptr;
+}
+
 void VideoWindow::SetTitleParts(const char* camera, const char* date, const char* folder) {
   camera_ = camera != nullptr ? camera : "";
   KeepTitleFor(folder);
@@ -262,8 +272,18 @@ void VideoWindow::CreateStrip() {
   if (font_ == nullptr) {
     font_ = CreateFontA(13, 0, 0, 0, 400, FALSE, FALSE, FALSE, 0, 3, 2, 1, 0x12, "tahoma");
   }
+  // Tahoma's " 12 : 58 : 43 07" fits 75 pixels; a substitute face may not,
+  // and a static control wraps what does not fit, hiding the hundredths.
+  if (HDC dc = GetDC(window_)) {
+    HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE text{};
+    if (GetTextExtentPoint32A(dc, " 88 : 88 : 88 88", 16, &text))
+      labelWidth_ = std::max(kTimeLabelWidth, static_cast<int>(text.cx) + 4);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+  }
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
-  const StripLayout l = LayoutStrip(clientWidth_, clientHeight_);
+  const StripLayout l = LayoutStrip(clientWidth_, clientHeight_, labelWidth_);
   trackbar_ = CreateWindowExA(0, TRACKBAR_CLASSA, "Trackbar Control",
                               WS_CHILD | WS_VISIBLE | TBS_ENABLESELRANGE | TBS_AUTOTICKS,
                               l.trackbar.x, l.trackbar.y, l.trackbar.width, l.trackbar.height,
@@ -279,7 +299,7 @@ void VideoWindow::CreateStrip() {
                               reinterpret_cast<HMENU>(kSpacerId), instance, nullptr);
   }
   if (timeLabel_ == nullptr) {
-    timeLabel_ = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE, l.timeLabel.x,
+    timeLabel_ = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, l.timeLabel.x,
                                  l.timeLabel.y, l.timeLabel.width, l.timeLabel.height,
                                  window_, reinterpret_cast<HMENU>(kTimeLabelId), instance,
                                  nullptr);
@@ -293,7 +313,7 @@ void VideoWindow::CreateStrip() {
 void VideoWindow::Layout(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
-  const StripLayout l = LayoutStrip(width, height);
+  const StripLayout l = LayoutStrip(width, height, labelWidth_);
   move(trackbar_, l.trackbar);
   if (trackbar_ != nullptr && shownMaximum_ > 0) {
     SendMessageA(trackbar_, TBM_SETTICFREQ, TickFrequency(shownMaximum_, channelWidth(trackbar_)), 0);
@@ -331,7 +351,7 @@ void VideoWindow::Refresh() {
   }
   if (state.pictureSerial != shownSerial_) {
     shownSerial_ = state.pictureSerial;
-    const StripLayout l = LayoutStrip(clientWidth_, clientHeight_);
+    const StripLayout l = LayoutStrip(clientWidth_, clientHeight_, labelWidth_);
     RECT picture{0, 0, l.picture.width, l.picture.height};
     InvalidateRect(window_, &picture, FALSE);
     // Playing on through midnight: the title names the date being played.
@@ -405,10 +425,11 @@ void VideoWindow::Paint() {
       ViewState state{};
       child_->GetViewState(&state);
       drawn = state.pictureSerial != 0 && child_->Paint(*this) == 0;
+      if (drawn) ++paints_;
     }
     paintDc_ = nullptr;
     if (!drawn) {
-      const StripLayout l = LayoutStrip(clientWidth_, clientHeight_);
+      const StripLayout l = LayoutStrip(clientWidth_, clientHeight_, labelWidth_);
       RECT picture{0, 0, l.picture.width, l.picture.height};
       FillRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }

@@ -77,9 +77,14 @@ class VideoWindow final : public VideoView, public PictureSink {
   // Asks for a file name with the standard dialog and saves there.
   void SavePictureWithDialog();
 
+  // Pictures drawn by WM_PAINT so far (what reached the screen).
+  long paints() const { return paints_; }
+
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcCreate(HWND window);
   void OnNcDestroy();
+  // Lets go of a window that is to outlive this object (at exit).
+  void ForgetWindow();
 
   // The trackbar's pressed-button handling (subclass procedure).
   LRESULT TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPARAM lParam);
@@ -102,6 +107,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   HWND spacer_ = nullptr;
   HWND timeLabel_ = nullptr;
   HFONT font_ = nullptr;
+  int labelWidth_ = 75;  // the time text's column (see LayoutStrip)
   int clientWidth_ = 0;
   int clientHeight_ = 0;
   int probedWidth_ = 352;
@@ -115,6 +121,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   std::string camera_;
   std::string folderDate_;  // date of the minute the title was made for
 
+  long paints_ = 0;
   // Set around Paint: where DrawPicture draws.
   HDC paintDc_ = nullptr;
 };

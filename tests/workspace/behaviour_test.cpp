@@ -223,5 +223,20 @@ TEST(OpenMinute, SameWindowForACameraUnlessOverlapped) {
   g_settings.SetOverlapped(false);
 }
 
+TEST(OpenMinute, TitleFollowsPlayingThroughMidnight) {
+  Minutes minutes;
+  Workspace ws;
+  const std::string evening =
+      minutes.Make("Camera 1", "2004-03-15", 23, 59, Minutes::Names(3, 5900, 10), 64, 48);
+  minutes.Make("Camera 1", "2004-03-16", 0, 0, Minutes::Names(40, 0, 50), 64, 48);
+  g_settings.SetOverMinute(true);
+  HWND h = ws.Open(evening, "2004-03-15");
+  ASSERT_NE(h, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return Text(h) == "Root - Camera 1   [ 2004-03-16 ]"; }, 5000))
+      << Text(h);
+  EXPECT_TRUE(PumpUntil([&] { return TimeText(h).rfind(" 00 : 00 :", 0) == 0; }, 3000))
+      << TimeText(h);
+}
+
 }  // namespace
 }  // namespace workspace_test

@@ -106,6 +106,16 @@ TEST(Sizes, ArithmeticOnPlainNumbers) {
   }
   const int sides[][2] = {{0, 0}, {1, 1}, {2, 2}, {4, 2}, {5, 3}, {9, 3}, {10, 4}, {16, 4}, {17, 5}};
   for (const auto& s : sides) EXPECT_EQ(GridSide(s[0]), s[1]) << s[0];
+
+  const StripLayout l = LayoutStrip(352, 264);
+  const Rect want[] = {{0, 0, 352, 240}, {75, 240, 277, 24}, {0, 240, 75, 5}, {0, 245, 75, 19}};
+  const Rect got[] = {l.picture, l.trackbar, l.spacer, l.timeLabel};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(got[i].x, want[i].x) << i;
+    EXPECT_EQ(got[i].y, want[i].y) << i;
+    EXPECT_EQ(got[i].width, want[i].width) << i;
+    EXPECT_EQ(got[i].height, want[i].height) << i;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,143 @@
+// Closing video windows whatever their threads are doing: in every mode, in
+// a long gap, on a broken file, while moving to the next minute; one by one
+// in a shuffled order and all at once with the main window. Never a hang,
+// never a thread or an entry left behind.
+#include "tests/workspace/workspace_fixture.h"
+
+#include <tlhelp32.h>
+
+#include <random>
+
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/settings.h"
+
+namespace workspace_test {
+namespace {
+
+int ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int n = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+  }
+  CloseHandle(snapshot);
+  return n;
+}
+
+struct Recordings {
+  Minutes minutes;
+  std::vector<std::string> folders;
+  Recordings() {
+    folders.push_back(minutes.Make("Camera 1", "2004-03-15", 12, 0, Minutes::Names(40, 0, 50), 176, 144));
+    // Thirty seconds between two frames.
+    folders.push_back(minutes.Make("Camera 2", "2004-03-15", 12, 0, {"0000.jpg", "3000.jpg"}, 64, 48));
+    // Frames that do not decode among good ones.
+    const std::string broken =
+        minutes.Make("Camera 3", "2004-03-15", 12, 0, Minutes::Names(6, 0, 10), 64, 48);
+    testing_support::WriteFile(broken + "\\0005.jpg", "not a picture");
+    testing_support::WriteFile(broken + "\\0015.jpg", std::string(10, '\xff'));
+    folders.push_back(broken);
+    // Short minutes one after another: fast play keeps moving on.
+    for (int m = 0; m < 3; ++m)
+      folders.push_back(minutes.Make("Camera 4", "2004-03-15", 13, m, Minutes::Names(4, 0, 10), 64, 48));
+  }
+  // Opens eight windows in every mode and lets them run a moment.
+  std::vector<HWND> OpenEight(HWND client) {
+    std::vector<HWND> windows;
+    const PlaybackMode modes[] = {PlaybackMode::FastRewind, PlaybackMode::Rewind,
+                                  PlaybackMode::Forward, PlaybackMode::FastForward,
+                                  PlaybackMode::Pause};
+    for (int i = 0; i < 8; ++i) {
+      const std::string& folder = folders[i % 4];
+      if (g_childManager.Load(client, folder.c_str(), "2004-03-15", "Root - Camera") != 0) break;
+      HWND h = GetWindow(client, GW_CHILD);
+      windows.push_back(h);
+      g_childManager.Find(h)->SetMode(modes[i % 5]);
+    }
+    Pump(150);
+    return windows;
+  }
+};
+
+TEST(Lifetime, ClosingPlayingWindowsNeverHangsNorLeavesThreads) {
+  g_settings.SetOverMinute(true);
+  Recordings rec;
+  std::mt19937 shuffle(20040315);
+  int threadsBefore = 0;
+  {
+    Workspace ws;
+    for (int round = 0; round < 4; ++round) {
+      SCOPED_TRACE(testing::Message() << "round " << round);
+      std::vector<HWND> windows = rec.OpenEight(ws.client());
+      ASSERT_EQ(windows.size(), 8u);
+      ASSERT_EQ(g_childManager.count(), 8);
+      std::shuffle(windows.begin(), windows.end(), shuffle);
+      for (size_t i = 0; i < windows.size(); ++i) {
+        const DWORD t0 = GetTickCount();
+        switch (i % 3) {  // the close box, Ctrl+F4, the workspace's own request
+          case 0: SendMessageA(windows[i], WM_CLOSE, 0, 0); break;
+          case 1: SendMessageA(windows[i], WM_SYSCOMMAND, SC_CLOSE, 0); break;
+          default:
+            SendMessageA(ws.client(), WM_MDIDESTROY, reinterpret_cast<WPARAM>(windows[i]), 0);
+        }
+        EXPECT_FALSE(IsWindow(windows[i]));
+        EXPECT_LT(GetTickCount() - t0, 1000u) << "closing blocked";
+        if (i % 2) Pump(10);
+      }
+      // Windows in a long gap or on a broken file end as promptly as any.
+      EXPECT_TRUE(PumpUntil([] { return g_childManager.count() == 0; }, 5000))
+          << g_childManager.count() << " left";
+      if (round == 0) {
+        // The first round starts threads of the system's own that stay;
+        // later rounds must add none.
+        Pump(200);
+        threadsBefore = ThreadCount();
+      }
+    }
+  }
+
+  // Every playback thread has been joined (Wine drops a joined thread's
+  // record a moment later).
+  EXPECT_TRUE(PumpUntil([&] { return ThreadCount() <= threadsBefore; }, 3000))
+      << ThreadCount() << " threads, " << threadsBefore << " before";
+
+  // All at once: the program's main window closes with eight playing. (The
+  // main window's first showing starts threads of its own, so threads are
+  // counted from the end of its first round.)
+  g_settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
+  int threadsAfterFirst = 0;
+  // The main window's own closing (no video window) is the yardstick.
+  HWND empty = CreateMainWindow(SW_SHOWNORMAL);
+  ASSERT_NE(empty, nullptr);
+  const DWORD e0 = GetTickCount();
+  DestroyWindow(empty);
+  const DWORD emptyClose = GetTickCount() - e0;
+  for (int round = 0; round < 3; ++round) {
+    HWND main = CreateMainWindow(SW_SHOWNORMAL);
+    ASSERT_NE(main, nullptr);
+    ASSERT_NE(g_mdiClient, nullptr);
+    ASSERT_EQ(rec.OpenEight(g_mdiClient).size(), 8u);
+    g_childManager.SelectAll();
+    g_childManager.SetModeOfSelected(PlaybackMode::FastForward);
+    const DWORD t0 = GetTickCount();
+    DestroyWindow(main);
+    EXPECT_LT(GetTickCount() - t0, emptyClose + 1000u) << "an empty one closes in " << emptyClose;
+    EXPECT_TRUE(PumpUntil([] { return g_childManager.count() == 0; }, 5000))
+        << g_childManager.count() << " left";
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // posted by the main window
+    if (round == 0) {
+      Pump(200);
+      threadsAfterFirst = ThreadCount();
+    }
+  }
+  EXPECT_TRUE(PumpUntil([&] { return ThreadCount() <= threadsAfterFirst; }, 3000))
+      << ThreadCount() << " threads, " << threadsAfterFirst << " after the first round";
+}
+
+}  // namespace
+}  // namespace workspace_test
