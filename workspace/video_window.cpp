@@ -106,20 +106,13 @@ bool writeBmp(std::FILE* f, const PictureCopy& picture) {
   return std::fflush(f) == 0;
 }
 
-// Copies the picture and the time text that belong to it: a playing child
-// may publish a new picture between the two reads, so they are read until
-// the picture serial holds still.
+// The frame on show at its recorded size with its time text, as the
+// command-line tool's still command decodes it, whatever size it is shown at.
 bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state) {
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    ViewState before{};
-    child.GetViewState(&before);
-    child.Paint(*picture);
-    child.GetViewState(state);
-    if (state->pictureSerial == before.pictureSerial) break;
-  }
+  child.GetViewState(state);
+  if (child.PaintRecorded(*picture, state->timeText, sizeof state->timeText) != 0) return false;
   return picture->header.biWidth > 0 && !picture->pixels.empty();
 }
-
 
 // Writes through a ".part" file so that a failure leaves no half picture and
 // an existing file is replaced whole. 0, or -1 (logged).
@@ -314,6 +307,7 @@ void VideoWindow::Layout(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
   const StripLayout l = LayoutStrip(width, height, labelWidth_);
+  if (child_) child_->SetShownSize(l.picture.width, l.picture.height);
   move(trackbar_, l.trackbar);
   if (trackbar_ != nullptr && shownMaximum_ > 0) {
     SendMessageA(trackbar_, TBM_SETTICFREQ, TickFrequency(shownMaximum_, channelWidth(trackbar_)), 0);
