@@ -30,6 +30,17 @@ void setRange(HWND bar, int maximum) {
   SendMessageA(bar, TBM_SETRANGEMAX, TRUE, maximum);
 }
 void setPos(HWND bar, int position) { SendMessageA(bar, TBM_SETPOS, TRUE, position); }
+// Moves the thumb, repainting only when it moves on screen: playing, it
+// stays on one pixel for several frames, and each repaint of the trackbar
+// costs more than decoding a small picture.
+void followPos(HWND bar, int position) {
+  RECT before{}, after{};
+  const bool dirty = GetUpdateRect(bar, nullptr, FALSE) != FALSE;
+  SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&before));
+  setPos(bar, position);
+  SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&after));
+  if (!dirty && EqualRect(&before, &after)) ValidateRect(bar, nullptr);
+}
 int getPos(HWND bar) { return static_cast<int>(SendMessageA(bar, TBM_GETPOS, 0, 0)); }
 int channelWidth(HWND bar) {
   RECT channel{};
@@ -334,7 +345,7 @@ void VideoWindow::Refresh() {
     }
     // The user's hand holds the thumb while dragging.
     if (!child_->dragging() && state.sliderPosition != shownPosition_) {
-      setPos(trackbar_, state.sliderPosition);
+      followPos(trackbar_, state.sliderPosition);
       shownPosition_ = state.sliderPosition;
     }
   }
@@ -356,6 +367,10 @@ void VideoWindow::Refresh() {
       UpdateTitle(date);
     }
   }
+  // Drawn now, strip and all. Left to WM_PAINT, which comes only when no
+  // posted message waits, the pictures of many playing windows queue behind
+  // each other's notifications and most of them never reach the screen.
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void VideoWindow::SetSelected(bool on) {
