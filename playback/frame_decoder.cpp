@@ -91,15 +91,15 @@ void FrameDecoder::SetShownSize(int width, int height) {
   shownHeight_ = height;
 }
 
-int FrameDecoder::ScaleFor(int pictureWidth, int pictureHeight) const {
-  if (shownWidth_ <= 0 || shownHeight_ <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
-    return 0;
+int FrameDecoder::ScaleFor(int pictureWidth, int pictureHeight, int shownWidth,
+                           int shownHeight) {
+  if (shownWidth <= 0 || shownHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return 0;
   int scale = 0;
   while (scale + 1 < kScales) {
     const int next = scale + 1;
     const int w = (pictureWidth + (1 << next) - 1) >> next;  // as the decoder rounds
     const int h = (pictureHeight + (1 << next) - 1) >> next;
-    if (w < shownWidth_ || h < shownHeight_) break;
+    if (w < shownWidth || h < shownHeight) break;
     scale = next;
   }
   return scale;

@@ -52,7 +52,10 @@ class FrameDecoder {
   void SetShownSize(int width, int height);
   // The scale a picture of that recorded size is decoded at for the shown
   // size: 0 for its own size, k for 1/2^k of it.
-  int ScaleFor(int pictureWidth, int pictureHeight) const;
+  int ScaleFor(int pictureWidth, int pictureHeight) const {
+    return ScaleFor(pictureWidth, pictureHeight, shownWidth_, shownHeight_);
+  }
+  static int ScaleFor(int pictureWidth, int pictureHeight, int shownWidth, int shownHeight);
   // The scale of the last Decode's picture.
   int scale() const { return scale_; }
 

@@ -140,16 +140,22 @@ void VideoChild::PublishLocked(const char* path, const char* text) {
 void VideoChild::SetShownSize(int width, int height) {
   shownWidth_.store(width);
   shownHeight_.store(height);
+  // Only a picture now too coarse waits for the decoder (which may be busy
+  // reading a frame from the disc): shown smaller, the next frame follows.
+  {
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    if (pictureSerial_ == 0 ||
+        FrameDecoder::ScaleFor(pictureWidth_, pictureHeight_, width, height) >= pictureScale_) {
+      return;
+    }
+  }
   {
     std::lock_guard<std::mutex> decodeLock(decode_);
-    decoder_.SetShownSize(width, height);
+    decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
     char path[platform::kMaxPath];
     {
       std::lock_guard<std::mutex> pictureLock(picture_);
-      if (pictureSerial_ == 0 ||
-          decoder_.ScaleFor(pictureWidth_, pictureHeight_) >= pictureScale_) {
-        return;  // fine enough as it is
-      }
+      if (decoder_.ScaleFor(pictureWidth_, pictureHeight_) >= pictureScale_) return;
       std::memcpy(path, shownPath_, sizeof path);
     }
     if (decoder_.Decode(path) != 0) return;  // the coarse picture stays
