@@ -87,6 +87,7 @@ struct Result {
   double paintedPercent;  // of the frames the engine drew, how many reached the screen
   double uiBusy;          // user-interface thread CPU / wall time
   double cpuCores;        // process CPU / wall time
+  double cpuMsPerFrame;   // process CPU per frame drawn: what the cores must give
   double pauseMs;         // median
 };
 
@@ -126,6 +127,7 @@ Result Run(const std::string& folder, int windows, SizeMode size, bool halftone,
   r.paintedPercent = frames ? 100.0 * paints / frames : 0;
   r.uiBusy = (ThreadCpu(ui) - ui0) / wall;
   r.cpuCores = (ProcessCpu() - cpu0) / wall;
+  r.cpuMsPerFrame = frames ? (ProcessCpu() - cpu0) * 1000.0 / frames : 0;
 
   // Pause from the command bar, as the user presses it, five times.
   std::vector<double> pauses;
@@ -155,9 +157,9 @@ Result Run(const std::string& folder, int windows, SizeMode size, bool halftone,
 
 void Print(const char* label, const Result& r) {
   std::printf("%s windows=%d late_percent: %.2f mean_lag_ms: %.1f on_screen_percent: %.1f "
-              "ui_thread_busy: %.2f cpu_cores: %.2f pause_ms: %.1f\n",
+              "ui_thread_busy: %.2f cpu_cores: %.2f cpu_ms_per_frame: %.2f pause_ms: %.1f\n",
               label, r.windows, r.latePercent, r.meanLagMs, r.paintedPercent, r.uiBusy,
-              r.cpuCores, r.pauseMs);
+              r.cpuCores, r.cpuMsPerFrame, r.pauseMs);
   std::fflush(stdout);
 }
 

@@ -34,13 +34,15 @@ using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 
 // Opens FFmpeg's MJPEG decoder with default settings (size and pixel format
 // come from each picture). Single-threaded: one decoder per stream, and the
-// streams share the cores. Null when the decoder is missing.
-inline CodecContextPtr OpenMjpegDecoder() {
+// streams share the cores. `lowres` k > 0 decodes at 1/2^k of the size (up
+// to 3). Null when the decoder is missing.
+inline CodecContextPtr OpenMjpegDecoder(int lowres = 0) {
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
   if (!codec) return nullptr;
   CodecContextPtr ctx(avcodec_alloc_context3(codec));
   if (!ctx) return nullptr;
   ctx->thread_count = 1;
+  ctx->lowres = lowres;
   if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
   return ctx;
 }

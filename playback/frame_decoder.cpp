@@ -19,9 +19,7 @@ namespace {
 constexpr std::size_t kMaxFrameFileSize = 64u << 20;
 
 // The "J" formats are YUV at full range. swscale accepts them only with a
-// deprecation warning and, worse, stores the plain twin in its context, so
-// sws_getCachedContext would never match and build a new context per frame.
-// Hand it the twin and set the range ourselves.
+// deprecation warning; hand it the plain twin and set the range ourselves.
 AVPixelFormat PlainTwin(AVPixelFormat format, bool* fullRange) {
   switch (format) {
     case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
@@ -41,8 +39,8 @@ bool PathFits(const char* path) {
 
 // An MJPEG decoder that refuses absurd sizes before it allocates planes for
 // them; null when this FFmpeg build has none.
-av::CodecContextPtr OpenFrameDecoder() {
-  av::CodecContextPtr ctx = av::OpenMjpegDecoder();
+av::CodecContextPtr OpenFrameDecoder(int scale) {
+  av::CodecContextPtr ctx = av::OpenMjpegDecoder(scale);
   if (ctx) ctx->max_pixels = static_cast<std::int64_t>(kMaxPictureSide) * kMaxPictureSide;
   return ctx;
 }
@@ -79,13 +77,38 @@ bool ReadFrameFile(const char* path, std::vector<std::uint8_t>& buffer, std::siz
 }  // namespace
 
 FrameDecoder::FrameDecoder()
-    : ctx_(OpenFrameDecoder()),
-      packet_(av_packet_alloc()),
+    : packet_(av_packet_alloc()),
       frame_(av_frame_alloc()),
       file_(kFrameBufferSize + AV_INPUT_BUFFER_PADDING_SIZE),
-      picture_(kFrameBufferSize) {}
+      picture_(kFrameBufferSize) {
+  ctx_[0] = OpenFrameDecoder(0);
+}
 
-FrameDecoder::~FrameDecoder() { sws_freeContext(sws_); }
+FrameDecoder::~FrameDecoder() = default;
+
+void FrameDecoder::SetShownSize(int width, int height) {
+  shownWidth_ = width;
+  shownHeight_ = height;
+}
+
+int FrameDecoder::ScaleFor(int pictureWidth, int pictureHeight, int shownWidth,
+                           int shownHeight) {
+  if (shownWidth <= 0 || shownHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return 0;
+  int scale = 0;
+  while (scale + 1 < kScales) {
+    const int next = scale + 1;
+    const int w = (pictureWidth + (1 << next) - 1) >> next;  // as the decoder rounds
+    const int h = (pictureHeight + (1 << next) - 1) >> next;
+    if (w < shownWidth || h < shownHeight) break;
+    scale = next;
+  }
+  return scale;
+}
+
+AVCodecContext* FrameDecoder::DecoderFor(int scale) {
+  if (!ctx_[scale]) ctx_[scale] = OpenFrameDecoder(scale);
+  return ctx_[scale].get();
+}
 
 void FrameDecoder::Fail(const char* format, ...) {
   va_list args;
@@ -102,7 +125,7 @@ int FrameDecoder::Decode(const char* path) {
          static_cast<int>(platform::kMaxPath - 1));
     return -1;
   }
-  if (!ctx_ || !packet_ || !frame_) {
+  if (!ctx_[0] || !packet_ || !frame_) {
     LogWindow::Print("Decoding frame failed.");
     Fail("no MJPEG decoder in this FFmpeg build");
     return -1;
@@ -111,8 +134,18 @@ int FrameDecoder::Decode(const char* path) {
   std::size_t size = 0;
   if (!ReadFrameFile(path, file_, &size, lastError_, sizeof lastError_)) return -1;
 
-  const int got =
-      av::DecodeJpeg(ctx_.get(), packet_.get(), frame_.get(), file_.data(), size);
+  // Chosen from the last picture's size: a camera's pictures keep theirs.
+  int scale = ScaleFor(pictureWidth_, pictureHeight_);
+  AVCodecContext* ctx = scale > 0 ? DecoderFor(scale) : nullptr;
+  if (ctx == nullptr) scale = 0;
+  int got = av::DecodeJpeg(ctx != nullptr ? ctx : ctx_[0].get(), packet_.get(), frame_.get(),
+                           file_.data(), size);
+  if (got < 0 && scale > 0) {
+    // Some pictures (lossless JPEG) cannot be decoded reduced: whole, then.
+    scale = 0;
+    ctx = nullptr;
+    got = av::DecodeJpeg(ctx_[0].get(), packet_.get(), frame_.get(), file_.data(), size);
+  }
   if (got < 0) {
     LogWindow::Print("Decoding frame failed.");
     char text[AV_ERROR_MAX_STRING_SIZE] = "";
@@ -127,8 +160,27 @@ int FrameDecoder::Decode(const char* path) {
     return 0;
   }
 
-  const int result = Convert();
+  const AVCodecContext* used = ctx != nullptr ? ctx : ctx_[0].get();
+  // The decoder keeps the recorded size as the coded size when it reduces.
+  const int recordedWidth = scale > 0 && used->coded_width > 0 ? used->coded_width
+                                                                : frame_->width << scale;
+  const int recordedHeight = scale > 0 && used->coded_height > 0 ? used->coded_height
+                                                                  : frame_->height << scale;
+  int result = -1;
+  if (recordedWidth > kMaxPictureSide || recordedHeight > kMaxPictureSide) {
+    // Refused at any scale, as it is when decoded whole.
+    LogWindow::Print("Picture size %d x %d refused.", recordedWidth, recordedHeight);
+    Fail("picture of %d x %d is outside 1 to %d pixels a side", recordedWidth, recordedHeight,
+         kMaxPictureSide);
+  } else {
+    result = Convert();
+  }
   av_frame_unref(frame_.get());  // hand the planes back to the decoder's pool
+  if (result == 0) {
+    scale_ = scale;
+    pictureWidth_ = recordedWidth;
+    pictureHeight_ = recordedHeight;
+  }
   return result;
 }
 
@@ -150,22 +202,22 @@ int FrameDecoder::Convert() {
   // the row's bytes end before the next run, leaves the last pixels of every
   // row unwritten. Other widths take the general path, which writes them.
   const int flags = SWS_BILINEAR | (w % 8 ? SWS_ACCURATE_RND : 0);
-  sws_ = sws_getCachedContext(sws_, w, h, source, w, h, AV_PIX_FMT_BGR24,
-                              flags, nullptr, nullptr, nullptr);
-  if (!sws_) {
-    const char* name = av_get_pix_fmt_name(source);
-    LogWindow::Print("Decoding frame failed.");
-    Fail("cannot convert pictures of pixel format %s", name ? name : "?");
-    swsFormat_ = -1;
-    return -1;
-  }
-  // A new context (new size or format) starts at limited range; the range
-  // and matrix are set once per source, not per frame.
-  if (w != swsWidth_ || h != swsHeight_ || source != swsFormat_ ||
+  if (!sws_ || w != swsWidth_ || h != swsHeight_ || source != swsFormat_ ||
       fullRange != swsFullRange_) {
+    sws_.reset(sws_getContext(w, h, source, w, h, AV_PIX_FMT_BGR24, flags, nullptr, nullptr,
+                              nullptr));
+    if (!sws_) {
+      const char* name = av_get_pix_fmt_name(source);
+      LogWindow::Print("Decoding frame failed.");
+      Fail("cannot convert pictures of pixel format %s", name ? name : "?");
+      swsFormat_ = -1;
+      return -1;
+    }
+    // A new context starts at limited range; the range and matrix are set
+    // once per source, not per picture.
     const int* matrix = sws_getCoefficients(SWS_CS_ITU601);
-    sws_setColorspaceDetails(sws_, matrix, fullRange ? 1 : 0, matrix, 1, 0,
-                             1 << 16, 1 << 16);
+    sws_setColorspaceDetails(sws_.get(), matrix, fullRange ? 1 : 0, matrix, 1, 0, 1 << 16,
+                             1 << 16);
     swsWidth_ = w;
     swsHeight_ = h;
     swsFormat_ = source;
@@ -184,7 +236,7 @@ int FrameDecoder::Convert() {
 
   std::uint8_t* dst[4] = {picture_.data(), nullptr, nullptr, nullptr};
   int dstStride[4] = {stride, 0, 0, 0};
-  sws_scale(sws_, f->data, f->linesize, 0, h, dst, dstStride);
+  sws_scale(sws_.get(), f->data, f->linesize, 0, h, dst, dstStride);
 
   width_ = w;
   height_ = h;
@@ -242,7 +294,7 @@ int GetImageSize(const char* folder, int* width, int* height,
     return -1;
   }
 
-  av::CodecContextPtr ctx = OpenFrameDecoder();
+  av::CodecContextPtr ctx = OpenFrameDecoder(0);
   av::PacketPtr packet(av_packet_alloc());
   av::FramePtr frame(av_frame_alloc());
   if (!ctx || !packet || !frame) {

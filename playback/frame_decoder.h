@@ -45,13 +45,32 @@ class FrameDecoder {
   // and answers 0 with the previous picture kept.
   int Decode(const char* path);
 
+  // The smallest size the picture is shown at (0 x 0: its own size, the
+  // default). From the next Decode on, a picture whose halves (quarters,
+  // eighths) still cover that size is decoded at that scale: the decoder
+  // skips the finer part of its work, and the conversion has fewer pixels.
+  void SetShownSize(int width, int height);
+  // The scale a picture of that recorded size is decoded at for the shown
+  // size: 0 for its own size, k for 1/2^k of it.
+  int ScaleFor(int pictureWidth, int pictureHeight) const {
+    return ScaleFor(pictureWidth, pictureHeight, shownWidth_, shownHeight_);
+  }
+  static int ScaleFor(int pictureWidth, int pictureHeight, int shownWidth, int shownHeight);
+  // The scale of the last Decode's picture.
+  int scale() const { return scale_; }
+
   const BitmapHeader& header() const { return header_; }
   // Valid until the next Decode (a larger picture moves the buffer).
   const std::uint8_t* pixels() const { return picture_.data(); }
+  // Size of the picture buffer's picture (the recorded size reduced by the
+  // scale).
   int width() const { return width_; }
   int height() const { return height_; }
   // Bytes per row of the picture buffer: 3 x width rounded up to 4.
   int stride() const { return stride_; }
+  // The picture's size as recorded, whatever scale it was decoded at.
+  int pictureWidth() const { return pictureWidth_; }
+  int pictureHeight() const { return pictureHeight_; }
   // Why the last Decode answered -1, in words for a person (empty after a
   // success).
   const char* lastError() const { return lastError_; }
@@ -59,19 +78,30 @@ class FrameDecoder {
  private:
   int Convert();  // frame_ into the picture buffer
   void FillHeader();
+  // The decoder for `scale`, opened on first use (the reduced IDCT is chosen
+  // when a decoder opens, so each scale has its own).
+  AVCodecContext* DecoderFor(int scale);
   void Fail(const char* format, ...)
 #if defined(__GNUC__)
       __attribute__((format(printf, 2, 3)))
 #endif
       ;
 
-  av::CodecContextPtr ctx_;
+  static constexpr int kScales = 4;  // 1, 1/2, 1/4, 1/8: what the decoder offers
+  av::CodecContextPtr ctx_[kScales];
   av::PacketPtr packet_;
   av::FramePtr frame_;
-  SwsContext* sws_ = nullptr;  // cached across frames (sws_getCachedContext)
-  // The source the conversion's colour range was last set for.
+  // The conversion, kept while the source stays the same. Keyed on what we
+  // asked for: swscale adjusts its own flags for some sizes (odd widths), so
+  // comparing them, as sws_getCachedContext does, would rebuild it for every
+  // picture and lose the colour range set on it.
+  av::SwsPtr sws_;
   int swsWidth_ = 0, swsHeight_ = 0, swsFormat_ = -1;
   bool swsFullRange_ = false;
+  int shownWidth_ = 0, shownHeight_ = 0;
+  int scale_ = 0;
+  int pictureWidth_ = 0;
+  int pictureHeight_ = 0;
   std::vector<std::uint8_t> file_;
   std::vector<std::uint8_t> picture_;
   BitmapHeader header_;

@@ -104,20 +104,13 @@ int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
   }
   {
     std::lock_guard<std::mutex> decodeLock(decode_);
+    decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
     if (decoder_.Decode(path) != 0) return -1;
-    const std::size_t bytes = static_cast<std::size_t>(decoder_.stride()) *
-                              static_cast<std::size_t>(decoder_.height());
     std::lock_guard<std::mutex> pictureLock(picture_);
     // A minute opened while this frame was read: the frame belongs to no
     // list shown any more.
     if (list != nullptr && *list != lists_.load()) return -1;
-    if (bytes > pixels_.size()) pixels_.resize(bytes);  // grows once
-    if (bytes > 0) std::memcpy(pixels_.data(), decoder_.pixels(), bytes);
-    header_ = decoder_.header();
-    pictureWidth_ = decoder_.width();
-    pictureHeight_ = decoder_.height();
-    std::memcpy(timeText_, text, sizeof timeText_);
-    ++pictureSerial_;
+    PublishLocked(path, text);
     shownIndex_ = index;
     shownList_ = listed;
   }
@@ -128,6 +121,68 @@ int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
   }
   view->Changed();
   return 0;
+}
+
+void VideoChild::PublishLocked(const char* path, const char* text) {
+  const std::size_t bytes = static_cast<std::size_t>(decoder_.stride()) *
+                            static_cast<std::size_t>(decoder_.height());
+  if (bytes > pixels_.size()) pixels_.resize(bytes);  // grows once
+  if (bytes > 0) std::memcpy(pixels_.data(), decoder_.pixels(), bytes);
+  header_ = decoder_.header();
+  pictureWidth_ = decoder_.pictureWidth();
+  pictureHeight_ = decoder_.pictureHeight();
+  pictureScale_ = decoder_.scale();
+  if (text != timeText_) std::memcpy(timeText_, text, sizeof timeText_);
+  if (path != shownPath_) std::snprintf(shownPath_, sizeof shownPath_, "%s", path);
+  ++pictureSerial_;
+}
+
+void VideoChild::SetShownSize(int width, int height) {
+  shownWidth_.store(width);
+  shownHeight_.store(height);
+  // Only a picture now too coarse waits for the decoder (which may be busy
+  // reading a frame from the disc): shown smaller, the next frame follows.
+  {
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    if (pictureSerial_ == 0 ||
+        FrameDecoder::ScaleFor(pictureWidth_, pictureHeight_, width, height) >= pictureScale_) {
+      return;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> decodeLock(decode_);
+    decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
+    char path[platform::kMaxPath];
+    {
+      std::lock_guard<std::mutex> pictureLock(picture_);
+      if (decoder_.ScaleFor(pictureWidth_, pictureHeight_) >= pictureScale_) return;
+      std::memcpy(path, shownPath_, sizeof path);
+    }
+    if (decoder_.Decode(path) != 0) return;  // the coarse picture stays
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    PublishLocked(shownPath_, timeText_);
+  }
+  NotifyView();
+}
+
+int VideoChild::PaintRecorded(PictureSink& sink, char* timeText, std::size_t size) {
+  std::lock_guard<std::mutex> decodeLock(decode_);
+  char path[platform::kMaxPath];
+  {
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    if (pictureSerial_ == 0 || header_.biWidth == 0) return -1;
+    std::memcpy(path, shownPath_, sizeof path);
+    if (timeText != nullptr && size > 0) std::snprintf(timeText, size, "%s", timeText_);
+  }
+  decoder_.SetShownSize(0, 0);
+  const int decoded = decoder_.Decode(path);
+  decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
+  if (decoded == 0 && decoder_.header().biWidth > 0) {
+    return sink.DrawPicture(decoder_.header(), decoder_.pixels());
+  }
+  LogWindow::Print("picture of '%s' not decoded again: saved as shown", path);
+  std::lock_guard<std::mutex> pictureLock(picture_);
+  return sink.DrawPicture(header_, pixels_.data());
 }
 
 void VideoChild::GetViewState(ViewState* out) const {

@@ -16,6 +16,8 @@
 //            between two frames (a condition variable's wait_until) and before
 //            any call into the view.
 //   decode   the FrameDecoder: one decode at a time, whichever thread asks.
+//            Every picture is published under it, so a decode holding it
+//            knows that the picture on show stays as it is.
 //   picture  the published picture (header, pixels, size, time text, the
 //            frame it shows), copied from the decoder under decode then
 //            picture, and read by GetViewState and Paint. Held only for that
@@ -148,6 +150,18 @@ class VideoChild {
   // sink's answer.
   int Paint(PictureSink& sink);
 
+  // The size the window shows the picture at. Frames are decoded no finer
+  // than that needs (a window at half size or smaller skips most of the
+  // decoding). When the picture on show is now too coarse, its frame is
+  // decoded again at once, on the calling thread. 0 x 0: always whole.
+  void SetShownSize(int width, int height);
+
+  // The picture on show decoded again at its recorded size, as a fresh
+  // decoder gives it, with its time text (Save Picture). When its file no
+  // longer decodes, the picture as shown. The sink's answer, or -1 when
+  // nothing has been shown.
+  int PaintRecorded(PictureSink& sink, char* timeText, std::size_t size);
+
   void SetMode(PlaybackMode mode);
   void SetPosition(int index);
 
@@ -220,6 +234,9 @@ class VideoChild {
   int ShowFrameOf(int index, const std::uint64_t* list);
   void SetModeLocked(PlaybackMode mode);
   void NotifyView();
+  // Copies the decoder's picture into the published one; decode_ and
+  // picture_ held.
+  void PublishLocked(const char* path, const char* text);
 
   std::atomic<VideoView*> view_{nullptr};
 
@@ -248,6 +265,9 @@ class VideoChild {
   // Guarded by decode_.
   std::mutex decode_;
   FrameDecoder decoder_;
+  // The window's picture area; the decoder takes it before each decode.
+  std::atomic<int> shownWidth_{0};
+  std::atomic<int> shownHeight_{0};
 
   // Guarded by picture_.
   mutable std::mutex picture_;
@@ -259,6 +279,8 @@ class VideoChild {
   std::uint32_t pictureSerial_ = 0;
   int shownIndex_ = 0;          // the frame the picture shows...
   std::uint64_t shownList_ = 0;  // ...in the list loaded as this one
+  char shownPath_[platform::kMaxPath] = {};  // ...read from this file
+  int pictureScale_ = 0;  // the decoder's scale of the picture
 
   std::atomic<bool> playContinuously_;
   std::atomic<bool> dragging_{false};

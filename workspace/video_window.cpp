@@ -30,6 +30,17 @@ void setRange(HWND bar, int maximum) {
   SendMessageA(bar, TBM_SETRANGEMAX, TRUE, maximum);
 }
 void setPos(HWND bar, int position) { SendMessageA(bar, TBM_SETPOS, TRUE, position); }
+// Moves the thumb, repainting only when it moves on screen: playing, it
+// stays on one pixel for several frames, and each repaint of the trackbar
+// costs more than decoding a small picture.
+void followPos(HWND bar, int position) {
+  RECT before{}, after{};
+  const bool dirty = GetUpdateRect(bar, nullptr, FALSE) != FALSE;
+  SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&before));
+  setPos(bar, position);
+  SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&after));
+  if (!dirty && EqualRect(&before, &after)) ValidateRect(bar, nullptr);
+}
 int getPos(HWND bar) { return static_cast<int>(SendMessageA(bar, TBM_GETPOS, 0, 0)); }
 int channelWidth(HWND bar) {
   RECT channel{};
@@ -106,20 +117,13 @@ bool writeBmp(std::FILE* f, const PictureCopy& picture) {
   return std::fflush(f) == 0;
 }
 
-// Copies the picture and the time text that belong to it: a playing child
-// may publish a new picture between the two reads, so they are read until
-// the picture serial holds still.
+// The frame on show at its recorded size with its time text, as the
+// command-line tool's still command decodes it, whatever size it is shown at.
 bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state) {
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    ViewState before{};
-    child.GetViewState(&before);
-    child.Paint(*picture);
-    child.GetViewState(state);
-    if (state->pictureSerial == before.pictureSerial) break;
-  }
+  child.GetViewState(state);
+  if (child.PaintRecorded(*picture, state->timeText, sizeof state->timeText) != 0) return false;
   return picture->header.biWidth > 0 && !picture->pixels.empty();
 }
-
 
 // Writes through a ".part" file so that a failure leaves no half picture and
 // an existing file is replaced whole. 0, or -1 (logged).
@@ -314,6 +318,7 @@ void VideoWindow::Layout(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
   const StripLayout l = LayoutStrip(width, height, labelWidth_);
+  if (child_) child_->SetShownSize(l.picture.width, l.picture.height);
   move(trackbar_, l.trackbar);
   if (trackbar_ != nullptr && shownMaximum_ > 0) {
     SendMessageA(trackbar_, TBM_SETTICFREQ, TickFrequency(shownMaximum_, channelWidth(trackbar_)), 0);
@@ -340,7 +345,7 @@ void VideoWindow::Refresh() {
     }
     // The user's hand holds the thumb while dragging.
     if (!child_->dragging() && state.sliderPosition != shownPosition_) {
-      setPos(trackbar_, state.sliderPosition);
+      followPos(trackbar_, state.sliderPosition);
       shownPosition_ = state.sliderPosition;
     }
   }
@@ -362,6 +367,10 @@ void VideoWindow::Refresh() {
       UpdateTitle(date);
     }
   }
+  // Drawn now, strip and all. Left to WM_PAINT, which comes only when no
+  // posted message waits, the pictures of many playing windows queue behind
+  // each other's notifications and most of them never reach the screen.
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void VideoWindow::SetSelected(bool on) {

@@ -69,7 +69,119 @@ std::string FlatGreyJpeg(int width, int height) {
   return out + std::string(static_cast<std::size_t>((5 * blocks + 7) / 8), '\0') + "\xFF\xD9";
 }
 
+// A flat grey (128) lossless JPEG: every sample codes "difference 0".
+std::string LosslessGreyJpeg(int width, int height) {
+  std::string out("\xFF\xD8", 2);
+  const char sof[] = {'\xFF', '\xC3', 0, 11, 8, static_cast<char>(height >> 8),
+                      static_cast<char>(height & 255), static_cast<char>(width >> 8),
+                      static_cast<char>(width & 255), 1, 1, 0x11, 0};
+  out.append(sof, sizeof sof);
+  out += std::string("\xFF\xC4\x00\x1F\x00\x00\x00\x00\x0C", 9) + std::string(12, '\0');
+  for (char i = 0; i < 12; ++i) out += i;
+  out += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x01\x00\x00", 10);  // predictor 1
+  const long samples = static_cast<long>(width) * height;
+  return out + std::string(static_cast<std::size_t>((4 * samples + 7) / 8), '\0') + "\xFF\xD9";
+}
+
+// The picture's bytes without the rows' padding.
+std::vector<std::uint8_t> Pixels(const FrameDecoder& d) {
+  std::vector<std::uint8_t> out;
+  for (int y = 0; y < d.height(); ++y) {
+    const std::uint8_t* row = d.pixels() + static_cast<std::size_t>(y) * d.stride();
+    out.insert(out.end(), row, row + 3 * d.width());
+  }
+  return out;
+}
+
 }  // namespace
+
+TEST(FrameDecoder, EveryDecodeOfAFileGivesWhatAFreshDecoderGives) {
+  // The conversion is kept from picture to picture; it must keep the
+  // pictures' full range too (odd widths once lost it after the first).
+  using sample::Chroma;
+  const struct {
+    Chroma chroma;
+    int w, h;
+  } cases[] = {{Chroma::k420, 353, 241}, {Chroma::k420, 355, 240}, {Chroma::k422, 353, 240},
+               {Chroma::k444, 355, 241}, {Chroma::kGray, 353, 241}, {Chroma::k420, 704, 576}};
+  TempDir dir;
+  FrameDecoder kept;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.chroma) << ", " << c.w << " x " << c.h);
+    const std::string path = Frame(dir, "frame.jpg", c.w, c.h, c.chroma);
+    FrameDecoder fresh;
+    ASSERT_EQ(fresh.Decode(path.c_str()), 0);
+    for (int round = 0; round < 3; ++round) {
+      ASSERT_EQ(kept.Decode(path.c_str()), 0);
+      EXPECT_TRUE(Pixels(kept) == Pixels(fresh)) << "decode " << round + 1;
+    }
+  }
+}
+
+TEST(FrameDecoder, ShownSizeChoosesHowFinelyToDecode) {
+  using sample::Chroma;
+  const struct {
+    int w, h;          // recorded
+    int shownW, shownH;
+    int scale;         // expected
+    int bitmapW, bitmapH;
+    Chroma chroma;
+  } cases[] = {
+      {704, 576, 0, 0, 0, 704, 576, Chroma::k420},      // not said: whole
+      {704, 576, 704, 576, 0, 704, 576, Chroma::k420},
+      {704, 576, 353, 288, 0, 704, 576, Chroma::k420},  // a pixel wider than half
+      {704, 576, 352, 289, 0, 704, 576, Chroma::k420},
+      {704, 576, 352, 288, 1, 352, 288, Chroma::k420},  // half size
+      {353, 241, 176, 120, 1, 177, 121, Chroma::k420},  // halves round up
+      {353, 241, 177, 121, 1, 177, 121, Chroma::k422},
+      {704, 576, 176, 144, 2, 176, 144, Chroma::k444},
+      {704, 576, 100, 60, 2, 176, 144, Chroma::k420},   // an eighth would be smaller
+      {704, 576, 88, 72, 3, 88, 72, Chroma::k420},
+      {704, 576, 1, 1, 3, 88, 72, Chroma::k420},        // no coarser than an eighth
+      {705, 577, 1, 1, 3, 89, 73, Chroma::kGray},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.w << " x " << c.h << " shown at " << c.shownW << " x "
+                                      << c.shownH);
+    const std::string path = Frame(dir, "frame.jpg", c.w, c.h, c.chroma);
+    FrameDecoder d;
+    d.SetShownSize(c.shownW, c.shownH);
+    EXPECT_EQ(d.ScaleFor(c.w, c.h), c.scale);
+    ASSERT_EQ(d.Decode(path.c_str()), 0);
+    ASSERT_EQ(d.Decode(path.c_str()), 0);  // the first taught it the size
+    EXPECT_EQ(d.scale(), c.scale);
+    EXPECT_EQ(d.width(), c.bitmapW);
+    EXPECT_EQ(d.height(), c.bitmapH);
+    EXPECT_EQ(d.header().biWidth, c.bitmapW);
+    EXPECT_EQ(d.header().biHeight, -c.bitmapH);
+    EXPECT_EQ(d.stride(), (3 * c.bitmapW + 3) / 4 * 4);
+    EXPECT_EQ(d.pictureWidth(), c.w);
+    EXPECT_EQ(d.pictureHeight(), c.h);
+    if (c.chroma == Chroma::kGray)
+      ExpectReferenceColours(d, {41, 41, 41}, {81, 81, 81});
+    else
+      ExpectReferenceColours(d);
+  }
+
+  // Pictures that cannot be decoded reduced are decoded whole, and a shown
+  // size of 0 x 0 goes back to whole pictures.
+  FrameDecoder d;
+  WriteFile(dir.Join("lossless.jpg"), LosslessGreyJpeg(64, 48));
+  d.SetShownSize(32, 24);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(d.Decode(dir.Join("lossless.jpg").c_str()), 0) << d.lastError();
+    EXPECT_EQ(d.width(), 64);
+    EXPECT_TRUE(PixelNear(d, 63, 47, {128, 128, 128}));
+  }
+  const std::string big = Frame(dir, "big.jpg", 704, 576);
+  ASSERT_EQ(d.Decode(big.c_str()), 0);
+  ASSERT_EQ(d.Decode(big.c_str()), 0);
+  EXPECT_EQ(d.width(), 88);
+  d.SetShownSize(0, 0);
+  ASSERT_EQ(d.Decode(big.c_str()), 0);
+  EXPECT_EQ(d.width(), 704);
+}
 
 TEST(FrameDecoder, EachLayoutAndSizeGivesTheRightColoursInPaddedRows) {
   using sample::Chroma;

@@ -198,3 +198,50 @@ TEST_F(VideoChildSteps, ShowFrameDrawsThroughTheViewAndKeepsThePictureOnFailure)
 }
 
 }  // namespace
+
+TEST_F(VideoChildSteps, ShownSizeSetsTheDecodeScaleButSavingAndEnlargingGetWholePictures) {
+  const std::string folder = backup.Minute(12, 58, Backup::Names(3, 4300, 10), 130, 98);
+  ASSERT_EQ(child.LoadFrameList(folder.c_str()), 0);
+  child.SetShownSize(65, 49);
+  ASSERT_EQ(child.ShowFrame(0), 0);  // learns the picture's size whole
+  ASSERT_EQ(child.ShowFrame(1), 0);
+  EXPECT_EQ(view.Values(Kind::Draw).back(), 65);
+  EXPECT_EQ(child.pictureWidth(), 130);  // what the size commands work from
+
+  // Saving decodes the picture on show again, whole, as a fresh decoder does.
+  struct Copy : PictureSink {
+    BitmapHeader header{};
+    std::vector<std::uint8_t> rows;
+    int DrawPicture(const BitmapHeader& h, const std::uint8_t* p) override {
+      header = h;
+      const int stride = (3 * h.biWidth + 3) & ~3;
+      for (int y = 0; y < -h.biHeight; ++y)
+        rows.insert(rows.end(), p + y * stride, p + y * stride + 3 * h.biWidth);
+      return 0;
+    }
+  } saved, fresh;
+  char text[32] = {};
+  ASSERT_EQ(child.PaintRecorded(saved, text, sizeof text), 0);
+  EXPECT_STREQ(text, " 12 : 58 : 43 10");
+  FrameDecoder decoder;
+  ASSERT_EQ(decoder.Decode((folder + platform::kPathSeparator + "4310.jpg").c_str()), 0);
+  fresh.DrawPicture(decoder.header(), decoder.pixels());
+  EXPECT_EQ(saved.header.biWidth, 130);
+  EXPECT_TRUE(saved.rows == fresh.rows);
+  // ...and leaves the picture on show as it was.
+  view.Clear();
+  child.Paint(view);
+  EXPECT_EQ(view.Values(Kind::Draw), (std::vector<int>{65}));
+
+  // Shown larger: the frame on show is decoded whole at once, with its own
+  // time text; shown smaller again, it is kept.
+  view.Clear();
+  child.SetShownSize(66, 49);
+  EXPECT_EQ(view.Values(Kind::Draw), (std::vector<int>{130}));
+  EXPECT_EQ(view.Texts(), (std::vector<std::string>{" 12 : 58 : 43 10"}));
+  view.Clear();
+  child.SetShownSize(30, 20);
+  EXPECT_EQ(view.Count(), 0u);
+  ASSERT_EQ(child.ShowFrame(2), 0);
+  EXPECT_EQ(view.Values(Kind::Draw).back(), 33);  // a quarter, rounded up
+}
