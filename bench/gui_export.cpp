@@ -33,6 +33,7 @@ extern "C" {
 #include "export/save_as_dialog.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "tests/support/pump.h"
 #include "tools/sample_backup.h"
 
 namespace {
@@ -66,19 +67,7 @@ struct Timing {
 
 template <class P>
 bool PumpUntil(P done, DWORD ms = 300000) {
-  const DWORD t0 = GetTickCount();
-  MSG m;
-  for (;;) {
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (!PreTranslateAppMessage(m)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-      }
-    }
-    if (done()) return true;
-    if (GetTickCount() - t0 >= ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
+  return test_pump::PumpUntil(done, ms, 5);
 }
 
 std::string Text(HWND window) {

@@ -25,6 +25,7 @@
 
 #include "platform/platform.h"
 #include "shell/app.h"
+#include "tests/support/pump.h"
 #include "tools/sample_backup.h"
 #include "tree/folder_tree.h"
 #include "workspace/child_manager.h"
@@ -44,24 +45,9 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// Looks after every message: the picture is on screen when the message that
-// painted it returns, whatever else is queued behind it.
 template <class P>
 bool PumpUntil(P done, DWORD ms = 20000) {
-  const DWORD t0 = GetTickCount();
-  MSG m;
-  for (;;) {
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (!PreTranslateAppMessage(m)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-      }
-      if (done()) return true;
-    }
-    if (done()) return true;
-    if (GetTickCount() - t0 >= ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-  }
+  return test_pump::PumpUntil(done, ms, 1);
 }
 
 bool Touch(const std::string& path) {

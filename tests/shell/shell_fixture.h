@@ -10,6 +10,7 @@
 #include <string>
 
 #include "shell/app.h"
+#include "tests/support/pump.h"
 #include "shell/command_bar.h"
 #include "shell/settings.h"
 #include "tree/folder_tree.h"
@@ -18,32 +19,9 @@ namespace shell_test {
 
 constexpr char kScratchKey[] = "Software\\VELMORA\\OrvanelShellTest";
 
-// Set when a pump took the quit message off the queue.
-inline bool g_quitSeen = false;
-
-template <class Done>
-bool PumpUntil(Done done, DWORD ms = 5000) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_QUIT) {  // a closed window's quit: not ours to end on
-        g_quitSeen = true;
-        continue;
-      }
-      if (!PreTranslateAppMessage(m)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-      }
-    }
-    if (done()) return true;
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, ms - elapsed), QS_ALLINPUT);
-  }
-}
-
-inline void Pump(DWORD ms = 50) { PumpUntil([] { return false; }, ms); }
+using test_pump::g_quitSeen;
+using test_pump::Pump;
+using test_pump::PumpUntil;
 
 inline RECT ChildRect(HWND child) {  // in its parent's client coordinates
   RECT r;

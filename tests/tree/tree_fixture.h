@@ -11,27 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pump.h"
 #include "tests/support/test_support.h"
 #include "tree/folder_tree.h"
 
 namespace tree_test {
 
-template <class P>
-bool PumpUntil(P done, DWORD ms = 5000) {
-  const DWORD t0 = GetTickCount();
-  MSG m;
-  for (;;) {
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageA(&m);
-    }
-    if (done()) return true;
-    const DWORD elapsed = GetTickCount() - t0;
-    if (elapsed >= ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, ms - elapsed), QS_ALLINPUT);
-  }
-}
-inline void Pump(DWORD ms = 50) { PumpUntil([] { return false; }, ms); }
+using test_pump::Pump;
+using test_pump::PumpUntil;
 
 // ROOTLIST and ROOTSELECT as they were before the test, restored after it.
 class RootListGuard {

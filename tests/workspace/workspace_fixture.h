@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pump.h"
 #include "tests/support/test_support.h"
 #include "tools/sample_backup.h"
 #include "workspace/child_manager.h"
@@ -19,25 +20,12 @@
 
 namespace workspace_test {
 
+// Served as the program serves them; waits of up to 10 s for playback.
 template <class P>
 bool PumpUntil(P done, DWORD ms = 10000) {
-  const DWORD t0 = GetTickCount();
-  MSG m;
-  for (;;) {
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageA(&m);
-    }
-    if (done()) return true;
-    const DWORD elapsed = GetTickCount() - t0;
-    if (elapsed >= ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, ms - elapsed), QS_ALLINPUT);
-  }
+  return test_pump::PumpUntil(done, ms);
 }
-
-inline void Pump(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
-}
+using test_pump::Pump;
 
 // The test's own workspace: a frame window with an MDI client filling it,
 // and the "MDIVideoChild" class as the program registers it.
