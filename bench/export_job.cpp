@@ -65,10 +65,10 @@ double PerPicture(std::int64_t ns, int pictures) { return pictures > 0 ? ns / 1e
 
 // Where each thread's time went, per picture, and the hand-offs.
 void PrintProfile(const char* thread, const ExportJob::Profile& p, int pictures) {
-  std::printf("profile %s: read %.0f us, decode %.0f us, convert %.0f us, encode %.0f us, "
+  std::printf("profile %s: list %.0f us, read %.0f us, decode %.0f us, convert %.0f us, encode %.0f us, "
               "write %.0f us, wait %.0f us per picture; %.3f waits, %.3f wakes per picture "
               "(%d waits, %d wakes, %d reads)\n",
-              thread, PerPicture(p.readNs, pictures), PerPicture(p.decodeNs, pictures),
+              thread, PerPicture(p.listNs, pictures), PerPicture(p.readNs, pictures), PerPicture(p.decodeNs, pictures),
               PerPicture(p.packNs, pictures), PerPicture(p.encodeNs, pictures),
               PerPicture(p.writeNs, pictures), PerPicture(p.waitNs, pictures),
               pictures > 0 ? double(p.waits) / pictures : 0,

@@ -237,7 +237,7 @@ bool ReplaceExtension(const char* name, const char* extension, char* out,
 // by the decode thread alone, which names the folder and takes the files.
 class ExportJob::Reader {
  public:
-  static constexpr int kSlots = 16;
+  static constexpr int kSlots = 32;
   static constexpr int kBatch = kSlots / 2;
 
   explicit Reader(ExportJob* job) : job_(job), thread_([this] { Loop(); }) {}
@@ -547,7 +547,9 @@ void ExportJob::Join() {
 bool ExportJob::CollectNames(const char* folder) {
   names_.clear();
   nameLength = 0;
+  StageTimer list(profiling_, &jobProfile_.listNs);
   if (!ListFrameFiles(folder, listing_)) return false;
+  list.Stop();
   for (const platform::DirEntry& entry : listing_) {
     const std::size_t size = entry.name.size();
     if (entry.isDirectory || (size != 8 && size != 9)) continue;

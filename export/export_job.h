@@ -93,7 +93,8 @@ class ExportJob {
   // Where one thread's time went in the last job (for the benchmarks).
   // Times are summed only while profiling is on; the counts always.
   struct Profile {
-    std::int64_t readNs = 0, decodeNs = 0, packNs = 0, encodeNs = 0, writeNs = 0, waitNs = 0;
+    std::int64_t listNs = 0, readNs = 0, decodeNs = 0, packNs = 0, encodeNs = 0, writeNs = 0,
+                 waitNs = 0;
     int reads = 0, waits = 0, wakes = 0;
   };
   void SetProfiling(bool on) { profiling_ = on; }
