@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -250,7 +249,7 @@ class ExportJob::Reader {
   // Starts reading `names` (frame names of `folder`, in order) ahead; what
   // was read of the last folder is dropped.
   void Begin(const char* folder, const std::vector<FrameName>& names) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     std::snprintf(folder_, sizeof folder_, "%s", folder);
     names_.assign(names.begin(), names.end());
     ++generation_;
@@ -261,7 +260,7 @@ class ExportJob::Reader {
   // Waits for file `k` of the folder: true with its bytes (valid until
   // Release(k)), false when it could not be read or the reader quits.
   bool Take(int k, const std::uint8_t** data, std::size_t* size) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
     if (read_ <= k && !quit_) {
       Profile& profile = job_->decodeProfile_;
       StageTimer wait(job_->profiling_, &profile.waitNs);
@@ -280,14 +279,14 @@ class ExportJob::Reader {
 
   // Frees file `k`'s slot once it is decoded.
   void Release(int k) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     consumed_ = k + 1;
     if (readerWaiting_ && kSlots - (read_ - consumed_) >= kBatch) Wake(more_);
   }
 
   // Ends the reading; a waiting Take returns false.
   void Quit() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     quit_ = true;
     more_.notify_all();
     ready_.notify_all();
@@ -300,14 +299,14 @@ class ExportJob::Reader {
     bool ok = false;
   };
 
-  void Wake(std::condition_variable& cv) {
+  void Wake(platform::HandOffCondition& cv) {
     ++job_->decodeProfile_.wakes;
     cv.notify_all();
   }
 
   void Loop() {
     Profile& profile = job_->readProfile_;
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
     for (;;) {
       auto hasWork = [this] {
         return quit_ || (read_ < static_cast<int>(names_.size()) && read_ - consumed_ < kSlots);
@@ -348,9 +347,9 @@ class ExportJob::Reader {
   }
 
   ExportJob* job_;
-  std::mutex mutex_;
-  std::condition_variable ready_;  // the decoder waits for files
-  std::condition_variable more_;   // the reader waits for work or room
+  platform::HandOffMutex mutex_;
+  platform::HandOffCondition ready_;  // the decoder waits for files
+  platform::HandOffCondition more_;   // the reader waits for work or room
   bool quit_ = false;
   bool decoderWaiting_ = false;
   bool readerWaiting_ = false;
@@ -378,7 +377,7 @@ class ExportJob::Prefetcher {
 
   ~Prefetcher() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<platform::HandOffMutex> lock(mutex_);
       quit_ = true;
     }
     more_.notify_all();
@@ -388,7 +387,7 @@ class ExportJob::Prefetcher {
 
   // Starts decoding `names` (frame names of `folder`, in order) ahead.
   void Begin(const char* folder, const std::vector<FrameName>& names) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     std::snprintf(folder_, sizeof folder_, "%s", folder);
     names_ = names;
     ++generation_;
@@ -399,7 +398,7 @@ class ExportJob::Prefetcher {
   // Waits for frame `k` of the folder: LoadFrame's result, the frame's
   // size and its picture (valid until Release(k)).
   int Take(int k, int* frameWidth, int* frameHeight, const std::uint8_t** picture) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
     if (produced_ <= k) {
       Profile& profile = job_->jobProfile_;
       StageTimer wait(job_->profiling_, &profile.waitNs);
@@ -418,7 +417,7 @@ class ExportJob::Prefetcher {
 
   // Frees frame `k`'s slot once its picture is written.
   void Release(int k) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     consumed_ = k + 1;
     if (producerWaiting_ && kRingSlots - (produced_ - consumed_) >= kBatch)
       Wake(more_, job_->jobProfile_);
@@ -432,7 +431,7 @@ class ExportJob::Prefetcher {
     int result = 0, width = 0, height = 0;
   };
 
-  static void Wake(std::condition_variable& cv, Profile& profile) {
+  static void Wake(platform::HandOffCondition& cv, Profile& profile) {
     ++profile.wakes;
     cv.notify_all();
   }
@@ -440,7 +439,7 @@ class ExportJob::Prefetcher {
   void Loop() {
     Profile& profile = job_->decodeProfile_;
     unsigned readerGeneration = 0;
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
     for (;;) {
       auto hasWork = [this] {
         return quit_ || (produced_ < static_cast<int>(names_.size()) &&
@@ -481,9 +480,9 @@ class ExportJob::Prefetcher {
   }
 
   ExportJob* job_;
-  std::mutex mutex_;
-  std::condition_variable ready_;  // the encoder waits for frames
-  std::condition_variable more_;   // the decoder waits for work or room
+  platform::HandOffMutex mutex_;
+  platform::HandOffCondition ready_;  // the encoder waits for frames
+  platform::HandOffCondition more_;   // the decoder waits for work or room
   bool quit_ = false;
   bool consumerWaiting_ = false;
   bool producerWaiting_ = false;
