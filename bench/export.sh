@@ -7,7 +7,9 @@
 # Makes MINUTES (default 2) consecutive minute folders of frames every
 # 0.04 s from 00.00 (ffmpeg's test source with noise), so the job picks 25
 # frames per second and writes each frame once; every file is checked to
-# hold that count. Best of three runs each.
+# hold that count. Best of three runs each. Then the export job's own
+# benchmark (each thread's time per stage and its hand-offs) and the file
+# reads alone, natively and with a Windows build under Wine.
 # Prints "name: value" lines; with a Windows build "wine_ratio: <Wine s /
 # native s>", and last "ratio: <orvanel s / ffmpeg s>" (below 1: Orvanel is
 # faster).
@@ -19,7 +21,9 @@ win_build=${3:-}
 here=$(cd "$(dirname "$0")/.." && pwd)
 cli=$build/cli/orvanel-cli
 job_bench=$build/bench/bench-export_job
-for tool in "$cli" "$job_bench" ${win_build:+"$win_build/cli/orvanel-cli.exe"}; do
+for tool in "$cli" "$job_bench" "$build/bench/bench-export_reads" \
+  ${win_build:+"$win_build/cli/orvanel-cli.exe" "$win_build/bench/bench-export_job.exe" \
+    "$win_build/bench/bench-export_reads.exe"}; do
   [ -x "$tool" ] || [ -f "$tool" ] || { echo "export.sh: $tool is not built" >&2; exit 2; }
 done
 for tool in ffmpeg ffprobe; do
@@ -88,8 +92,19 @@ for file in orvanel ffmpeg ${win_build:+wine}; do
 done
 
 # The job's decode-ahead against decoding on its own thread, in one
-# process (the files must be identical).
+# process (the files must be identical), with where each thread's time
+# goes; then the file reads alone: file by file against one call.
 "$job_bench" "$work/job" "$hour"/*/ 2> /dev/null | sed 's/^ratio /pipelining_ratio /; s/^/job /'
+cat "$hour"/*/*.jpg > "$work/all-frames"
+"$build/bench/bench-export_reads" "$work/all-frames" "$hour"/*/ | sed 's/^/reads /'
+if [ -n "$win_build" ]; then
+  wine_dirs=()
+  for d in "$hour"/*/; do wine_dirs+=("$(winpath "$d")"); done
+  "$here/tools/wine-run.sh" "$win_build/bench/bench-export_job.exe" "$(winpath "$work/wjob")" \
+    "${wine_dirs[@]}" 2> /dev/null | tr -d '\r' | sed 's/^ratio /pipelining_ratio /; s/^/wine job /'
+  "$here/tools/wine-run.sh" "$win_build/bench/bench-export_reads.exe" \
+    "$(winpath "$work/all-frames")" "${wine_dirs[@]}" | tr -d '\r' | sed 's/^/wine reads /'
+fi
 
 echo "orvanel_seconds: $orvanel"
 echo "ffmpeg_seconds: $ffmpeg_s"

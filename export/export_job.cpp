@@ -1,7 +1,7 @@
 #include "export/export_job.h"
 
 #include <algorithm>
-#include <condition_variable>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -156,6 +156,29 @@ bool IsNextMinute(const char* folder, const char* next) {
   return m >= 0 && n == m + 1 && a == b && std::strncmp(folder, next, a) == 0;
 }
 
+// Adds the time from its making to Stop (or its end) to `sink`, when given
+// one.
+class StageTimer {
+ public:
+  StageTimer(bool on, std::int64_t* sink) : sink_(on ? sink : nullptr) {
+    if (sink_) start_ = std::chrono::steady_clock::now();
+  }
+  ~StageTimer() { Stop(); }
+  StageTimer(const StageTimer&) = delete;
+  StageTimer& operator=(const StageTimer&) = delete;
+  void Stop() {
+    if (!sink_) return;
+    *sink_ += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                  std::chrono::steady_clock::now() - start_)
+                  .count();
+    sink_ = nullptr;
+  }
+
+ private:
+  std::int64_t* sink_;
+  std::chrono::steady_clock::time_point start_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- names
@@ -205,6 +228,141 @@ bool ReplaceExtension(const char* name, const char* extension, char* out,
 
 // ---------------------------------------------------------------- pipeline
 
+// Reads the frame files of the folder being decoded on a thread of its own,
+// up to kSlots files ahead of the decoder. Opening and closing a file are
+// system calls that may wait (under Wine each is a round trip through its
+// server, slow while both cores are busy): made here, they no longer hold
+// up the decoding. Hands files over in batches like the decoder does. Used
+// by the decode thread alone, which names the folder and takes the files.
+class ExportJob::Reader {
+ public:
+  static constexpr int kSlots = 32;
+  static constexpr int kBatch = kSlots / 2;
+
+  explicit Reader(ExportJob* job) : job_(job), thread_([this] { Loop(); }) {}
+
+  ~Reader() {
+    Quit();
+    thread_.join();
+  }
+
+  // Starts reading `names` (frame names of `folder`, in order) ahead; what
+  // was read of the last folder is dropped.
+  void Begin(const char* folder, const std::vector<FrameName>& names) {
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
+    std::snprintf(folder_, sizeof folder_, "%s", folder);
+    names_.assign(names.begin(), names.end());
+    ++generation_;
+    read_ = consumed_ = 0;
+    if (readerWaiting_) Wake(more_);
+  }
+
+  // Waits for file `k` of the folder: true with its bytes (valid until
+  // Release(k)), false when it could not be read or the reader quits.
+  bool Take(int k, const std::uint8_t** data, std::size_t* size) {
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
+    if (read_ <= k && !quit_) {
+      Profile& profile = job_->decodeProfile_;
+      StageTimer wait(job_->profiling_, &profile.waitNs);
+      ++profile.waits;
+      decoderWaiting_ = true;
+      wanted_ = k;
+      ready_.wait(lock, [&] { return read_ > k || quit_; });
+      decoderWaiting_ = false;
+    }
+    if (quit_) return false;
+    const Slot& slot = slots_[k % kSlots];
+    *data = slot.bytes.data();
+    *size = slot.size;
+    return slot.ok;
+  }
+
+  // Frees file `k`'s slot once it is decoded.
+  void Release(int k) {
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
+    consumed_ = k + 1;
+    if (readerWaiting_ && kSlots - (read_ - consumed_) >= kBatch) Wake(more_);
+  }
+
+  // Ends the reading; a waiting Take returns false.
+  void Quit() {
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
+    quit_ = true;
+    more_.notify_all();
+    ready_.notify_all();
+  }
+
+ private:
+  struct Slot {
+    std::vector<std::uint8_t> bytes;  // grows to the largest file, once
+    std::size_t size = 0;
+    bool ok = false;
+  };
+
+  void Wake(platform::HandOffCondition& cv) {
+    ++job_->decodeProfile_.wakes;
+    cv.notify_all();
+  }
+
+  void Loop() {
+    Profile& profile = job_->readProfile_;
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
+    for (;;) {
+      auto hasWork = [this] {
+        return quit_ || (read_ < static_cast<int>(names_.size()) && read_ - consumed_ < kSlots);
+      };
+      if (!hasWork()) {
+        StageTimer wait(job_->profiling_, &profile.waitNs);
+        ++profile.waits;
+        readerWaiting_ = true;
+        more_.wait(lock, hasWork);
+        readerWaiting_ = false;
+      }
+      if (quit_) return;
+      const int k = read_;
+      const unsigned generation = generation_;
+      char path[platform::kMaxPath];
+      const bool fits = JoinPath(folder_, names_[k].data(), path, sizeof path);
+      lock.unlock();
+      // The slot is free: the decoder holds only files below read_.
+      Slot& slot = slots_[k % kSlots];
+      {
+        StageTimer read(job_->profiling_, &profile.readNs);
+        ++profile.reads;
+        int error = 0;
+        slot.ok = fits && platform::ReadWholeFile(path, slot.bytes, AV_INPUT_BUFFER_PADDING_SIZE,
+                                                  job_->readLimit_, &slot.size,
+                                                  &error) == platform::ReadResult::Ok;
+      }
+      lock.lock();
+      if (generation != generation_) continue;  // the folder was dropped meanwhile
+      read_ = k + 1;
+      if (decoderWaiting_ && (read_ >= wanted_ + kBatch ||
+                              read_ == static_cast<int>(names_.size()) ||
+                              read_ - consumed_ == kSlots)) {
+        ++profile.wakes;
+        ready_.notify_all();
+      }
+    }
+  }
+
+  ExportJob* job_;
+  platform::HandOffMutex mutex_;
+  platform::HandOffCondition ready_;  // the decoder waits for files
+  platform::HandOffCondition more_;   // the reader waits for work or room
+  bool quit_ = false;
+  bool decoderWaiting_ = false;
+  bool readerWaiting_ = false;
+  unsigned generation_ = 0;
+  char folder_[platform::kMaxPath] = {};
+  std::vector<FrameName> names_;
+  int read_ = 0;      // files read (their slots hold them)
+  int consumed_ = 0;  // files decoded (their slots are free)
+  int wanted_ = 0;
+  Slot slots_[kSlots];
+  std::thread thread_;  // last: starts once the fields above exist
+};
+
 // Decodes the frames of the folder being encoded on a second thread, up to
 // kRingSlots ahead of the encoder, each into a picture of its own ring slot.
 // The threads hand frames over in batches: each side wakes the other only
@@ -219,28 +377,32 @@ class ExportJob::Prefetcher {
 
   ~Prefetcher() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<platform::HandOffMutex> lock(mutex_);
       quit_ = true;
     }
     more_.notify_all();
+    reader_.Quit();  // the decode thread may wait for a file
     thread_.join();
   }
 
   // Starts decoding `names` (frame names of `folder`, in order) ahead.
   void Begin(const char* folder, const std::vector<FrameName>& names) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     std::snprintf(folder_, sizeof folder_, "%s", folder);
     names_ = names;
     ++generation_;
     produced_ = consumed_ = 0;
-    if (producerWaiting_) more_.notify_all();
+    if (producerWaiting_) Wake(more_, job_->jobProfile_);
   }
 
   // Waits for frame `k` of the folder: LoadFrame's result, the frame's
   // size and its picture (valid until Release(k)).
   int Take(int k, int* frameWidth, int* frameHeight, const std::uint8_t** picture) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
     if (produced_ <= k) {
+      Profile& profile = job_->jobProfile_;
+      StageTimer wait(job_->profiling_, &profile.waitNs);
+      ++profile.waits;
       consumerWaiting_ = true;
       wanted_ = k;
       ready_.wait(lock, [&] { return produced_ > k; });
@@ -255,9 +417,10 @@ class ExportJob::Prefetcher {
 
   // Frees frame `k`'s slot once its picture is written.
   void Release(int k) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
     consumed_ = k + 1;
-    if (producerWaiting_ && kRingSlots - (produced_ - consumed_) >= kBatch) more_.notify_all();
+    if (producerWaiting_ && kRingSlots - (produced_ - consumed_) >= kBatch)
+      Wake(more_, job_->jobProfile_);
   }
 
   // Drops what is left of the folder (a stop or a size mismatch).
@@ -268,14 +431,23 @@ class ExportJob::Prefetcher {
     int result = 0, width = 0, height = 0;
   };
 
+  static void Wake(platform::HandOffCondition& cv, Profile& profile) {
+    ++profile.wakes;
+    cv.notify_all();
+  }
+
   void Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    Profile& profile = job_->decodeProfile_;
+    unsigned readerGeneration = 0;
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
     for (;;) {
       auto hasWork = [this] {
         return quit_ || (produced_ < static_cast<int>(names_.size()) &&
                          produced_ - consumed_ < kRingSlots);
       };
       if (!hasWork()) {
+        StageTimer wait(job_->profiling_, &profile.waitNs);
+        ++profile.waits;
         producerWaiting_ = true;
         more_.wait(lock, hasWork);
         producerWaiting_ = false;
@@ -283,13 +455,19 @@ class ExportJob::Prefetcher {
       if (quit_) return;
       const int k = produced_;
       const unsigned generation = generation_;
-      char path[platform::kMaxPath];
-      const bool fits = JoinPath(folder_, names_[k].data(), path, sizeof path);
+      // A new folder (or a dropped one) for the reader too.
+      if (generation != readerGeneration) {
+        reader_.Begin(folder_, names_);
+        readerGeneration = generation;
+      }
       lock.unlock();
       Slot slot;
-      slot.result = fits ? job_->Decode(path, false, job_->ring_[k % kRingSlots].data(),
-                                        &slot.width, &slot.height)
-                         : 0;
+      const std::uint8_t* bytes = nullptr;
+      std::size_t size = 0;
+      if (reader_.Take(k, &bytes, &size))
+        slot.result = job_->DecodeBytes(bytes, size, false, job_->ring_[k % kRingSlots].data(),
+                                        &slot.width, &slot.height, &profile);
+      reader_.Release(k);
       lock.lock();
       if (generation != generation_) continue;  // the folder was dropped meanwhile
       slots_[k % kRingSlots] = slot;
@@ -297,14 +475,14 @@ class ExportJob::Prefetcher {
       if (consumerWaiting_ && (produced_ >= wanted_ + kBatch ||
                                produced_ == static_cast<int>(names_.size()) ||
                                produced_ - consumed_ == kRingSlots))
-        ready_.notify_all();
+        Wake(ready_, profile);
     }
   }
 
   ExportJob* job_;
-  std::mutex mutex_;
-  std::condition_variable ready_;  // the encoder waits for frames
-  std::condition_variable more_;   // the decoder waits for work or room
+  platform::HandOffMutex mutex_;
+  platform::HandOffCondition ready_;  // the encoder waits for frames
+  platform::HandOffCondition more_;   // the decoder waits for work or room
   bool quit_ = false;
   bool consumerWaiting_ = false;
   bool producerWaiting_ = false;
@@ -315,6 +493,7 @@ class ExportJob::Prefetcher {
   int consumed_ = 0;  // frames written (their slots are free)
   int wanted_ = 0;
   Slot slots_[kRingSlots];
+  Reader reader_{job_};
   std::thread thread_;  // last: starts once the fields above exist
 };
 
@@ -367,7 +546,9 @@ void ExportJob::Join() {
 bool ExportJob::CollectNames(const char* folder) {
   names_.clear();
   nameLength = 0;
+  StageTimer list(profiling_, &jobProfile_.listNs);
   if (!ListFrameFiles(folder, listing_)) return false;
+  list.Stop();
   for (const platform::DirEntry& entry : listing_) {
     const std::size_t size = entry.name.size();
     if (entry.isDirectory || (size != 8 && size != 9)) continue;
@@ -418,18 +599,29 @@ int ExportJob::ProbeSize(const char* folder) {
 }
 
 int ExportJob::Decode(const char* path, bool probeOnly, std::uint8_t* picture,
-                      int* frameWidth, int* frameHeight) {
-  if (!decoder_ || !packet_ || !frame_) return 0;
+                      int* frameWidth, int* frameHeight, Profile* profile) {
   std::size_t size = 0;
   int error = 0;
   const std::size_t limit = probeOnly ? kProbeReadLimit : readLimit_;
   // A file over the limit (larger than the raw picture) is no frame of
   // this camera: refused rather than decoded cut short.
+  StageTimer read(profiling_, &profile->readNs);
+  ++profile->reads;
   if (platform::ReadWholeFile(path, readBuffer_, AV_INPUT_BUFFER_PADDING_SIZE, limit, &size,
                               &error) != platform::ReadResult::Ok)
     return 0;
-  if (av::DecodeJpeg(decoder_.get(), packet_.get(), frame_.get(), readBuffer_.data(), size) != 1)
-    return 0;
+  read.Stop();
+  return DecodeBytes(readBuffer_.data(), size, probeOnly, picture, frameWidth, frameHeight,
+                     profile);
+}
+
+int ExportJob::DecodeBytes(const std::uint8_t* data, std::size_t size, bool probeOnly,
+                           std::uint8_t* picture, int* frameWidth, int* frameHeight,
+                           Profile* profile) {
+  if (!decoder_ || !packet_ || !frame_) return 0;
+  StageTimer decode(profiling_, &profile->decodeNs);
+  if (av::DecodeJpeg(decoder_.get(), packet_.get(), frame_.get(), data, size) != 1) return 0;
+  decode.Stop();
   if (frame_->width > kMaxPictureSide || frame_->height > kMaxPictureSide) return 0;
   *frameWidth = frame_->width;
   *frameHeight = frame_->height;
@@ -437,6 +629,7 @@ int ExportJob::Decode(const char* path, bool probeOnly, std::uint8_t* picture,
   if (frame_->width != width || frame_->height != height) return -1;
   // A picture that cannot be packed is a frame that failed to decode: the
   // buffer is not written again with what it held before.
+  StageTimer pack(profiling_, &profile->packNs);
   return PackPicture(frame_.get(), picture) ? 1 : 0;
 }
 
@@ -518,7 +711,7 @@ int ExportJob::Mismatch(int frameWidth, int frameHeight) {
 
 int ExportJob::LoadFrame(const char* path, bool probeOnly) {
   int w = 0, h = 0;
-  const int result = Decode(path, probeOnly, picture_.data(), &w, &h);
+  const int result = Decode(path, probeOnly, picture_.data(), &w, &h, &jobProfile_);
   if (result == -1) return Mismatch(w, h);
   return result;
 }
@@ -596,8 +789,11 @@ int ExportJob::Prepare() {
 }
 
 bool ExportJob::WritePicture(const std::uint8_t* picture, const char* failureText) {
+  StageTimer encode(profiling_, &jobProfile_.encodeNs);
   const int bytes = vlib_codec_encode(codec, picture, output_.data());
   if (bytes < 0) return false;
+  encode.Stop();
+  StageTimer write(profiling_, &jobProfile_.writeNs);
   if (vlib_file_write(file, 0, output_.data(), bytes) == -1) LogWindow::Print("%s", failureText);
   ++picturesWritten_;
   return true;
@@ -693,6 +889,8 @@ void ExportJob::Run() {
   outcome_ = Outcome::kNone;
   picturesWritten_ = 0;
   framesMeasured_ = 0;
+  jobProfile_ = Profile();
+  decodeProfile_ = Profile();
   int count = ui_->FolderCount();
   ui_->SetStatusText(kCalculatingFps);
 

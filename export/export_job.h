@@ -90,6 +90,20 @@ class ExportJob {
   // (on by default). The output is the same either way.
   void SetPipelining(bool on) { pipelining_ = on; }
 
+  // Where one thread's time went in the last job (for the benchmarks).
+  // Times are summed only while profiling is on; the counts always.
+  struct Profile {
+    std::int64_t listNs = 0, readNs = 0, decodeNs = 0, packNs = 0, encodeNs = 0, writeNs = 0,
+                 waitNs = 0;
+    int reads = 0, waits = 0, wakes = 0;
+  };
+  void SetProfiling(bool on) { profiling_ = on; }
+  // The job thread's, the decode-ahead thread's and the read-ahead
+  // thread's, valid once running is back to 0.
+  const Profile& jobProfile() const { return jobProfile_; }
+  const Profile& decodeProfile() const { return decodeProfile_; }
+  const Profile& readProfile() const { return readProfile_; }
+
   // Shared with the user-interface thread.
   std::atomic<int> running{0};
   std::atomic<int> stopRequested{0};
@@ -113,6 +127,7 @@ class ExportJob {
 
  private:
   class Prefetcher;
+  class Reader;
 
   // Fills names_ with the folder's frame names of 8 or 9 characters,
   // sorted; false when there are none.
@@ -121,7 +136,11 @@ class ExportJob {
   // gives the frame's size: 1, 0 on failure, -1 on a size mismatch (the
   // picture is then untouched). Shows nothing: safe on the decode thread.
   int Decode(const char* path, bool probeOnly, std::uint8_t* picture, int* frameWidth,
-             int* frameHeight);
+             int* frameHeight, Profile* profile);
+  // The same for a file's bytes, read already (followed by the decoder's
+  // zero padding).
+  int DecodeBytes(const std::uint8_t* data, std::size_t size, bool probeOnly,
+                  std::uint8_t* picture, int* frameWidth, int* frameHeight, Profile* profile);
   // Copies (or converts) the decoded picture into packed YUV 4:2:0 at the
   // video range; false when it cannot be converted.
   bool PackPicture(const AVFrame* frame, std::uint8_t* picture);
@@ -153,6 +172,10 @@ class ExportJob {
   std::vector<int> firstTimes_;    // of each listed folder, after the FPS pass
 
   bool pipelining_ = true;
+  bool profiling_ = false;
+  Profile jobProfile_;
+  Profile decodeProfile_;  // written by the decode-ahead thread only
+  Profile readProfile_;    // and by the read-ahead thread only
   Prefetcher* prefetcher_ = nullptr;
   std::thread thread_;
   std::atomic<Outcome> outcome_{Outcome::kNone};

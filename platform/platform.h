@@ -5,8 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <condition_variable>
+#endif
 
 namespace platform {
 
@@ -67,6 +71,47 @@ ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
 
 // Whether a folder exists (used to tell "missing" from "empty").
 bool IsDirectory(const char* path);
+
+// A lock and a condition variable for hand-offs between busy threads, used
+// as std::mutex and std::condition_variable are. On Windows they are the
+// system's slim lock and condition variable: Wine serves those inside the
+// process, while the MinGW runtime's std::mutex and condition variable wait
+// and wake through kernel objects, a round trip through the Wine server
+// each time.
+#ifdef _WIN32
+class HandOffMutex {
+ public:
+  HandOffMutex() = default;
+  HandOffMutex(const HandOffMutex&) = delete;
+  HandOffMutex& operator=(const HandOffMutex&) = delete;
+  void lock();
+  void unlock();
+
+ private:
+  friend class HandOffCondition;
+  void* lock_ = nullptr;  // an SRWLOCK, initialised to zero
+};
+
+class HandOffCondition {
+ public:
+  HandOffCondition() = default;
+  HandOffCondition(const HandOffCondition&) = delete;
+  HandOffCondition& operator=(const HandOffCondition&) = delete;
+  void wait(std::unique_lock<HandOffMutex>& lock);
+  template <class Predicate>
+  void wait(std::unique_lock<HandOffMutex>& lock, Predicate ready) {
+    while (!ready()) wait(lock);
+  }
+  void notify_one();
+  void notify_all();
+
+ private:
+  void* condition_ = nullptr;  // a CONDITION_VARIABLE, initialised to zero
+};
+#else
+using HandOffMutex = std::mutex;
+using HandOffCondition = std::condition_variable;
+#endif
 
 // Debug channel: OutputDebugStringA on Windows, standard error elsewhere.
 void DebugOutput(const char* text);

@@ -90,4 +90,25 @@ bool IsDirectory(const char* path) {
 
 void DebugOutput(const char* text) { OutputDebugStringA(text); }
 
+// The fields stand for the system's types, which hold one pointer each.
+static_assert(sizeof(SRWLOCK) == sizeof(void*) && sizeof(CONDITION_VARIABLE) == sizeof(void*),
+              "slim lock and condition variable are one pointer");
+
+void HandOffMutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&lock_)); }
+
+void HandOffMutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&lock_)); }
+
+void HandOffCondition::wait(std::unique_lock<HandOffMutex>& lock) {
+  SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(&condition_),
+                            reinterpret_cast<PSRWLOCK>(&lock.mutex()->lock_), INFINITE, 0);
+}
+
+void HandOffCondition::notify_one() {
+  WakeConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(&condition_));
+}
+
+void HandOffCondition::notify_all() {
+  WakeAllConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(&condition_));
+}
+
 }  // namespace platform

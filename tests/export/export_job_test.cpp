@@ -179,15 +179,23 @@ TEST(ExportNames, ExtensionReplacement) {
   EXPECT_FALSE(ReplaceExtension(std::string(257, 'x').c_str(), ".avi", out, sizeof out));
 }
 
-// Decoding the next frame on a second thread changes nothing in the file.
+// Reading and decoding ahead on other threads changes nothing in the file
+// or the trace: folders longer than the read-ahead ring, a broken frame, a
+// file too large to read, runs of them longer than a hand-over batch, and a
+// folder of one frame.
 TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
   TempDir dir;
   const std::string b = MakeMinute(dir, "b", Spaced(5, 10, 30));
   WriteFile(b + "0105.jpg", "broken");
+  const std::string d = MakeMinute(dir, "d", Spaced(10, 10, 60));
+  WriteFile(d + "0150.jpg", std::string(kExportBufferSize + 1, '\xff'));
+  for (int t = 300; t <= 420; t += 10) WriteFile(d + std::to_string(10000 + t).substr(1) + ".jpg", "x");
   const std::vector<std::string> folders = {
-      MakeMinute(dir, "a", {10, 20, 30, 70, 80, 500, 510, 0}), b, MakeMinute(dir, "c", {15})};
+      MakeMinute(dir, "a", {10, 20, 30, 70, 80, 500, 510, 0}), b, MakeMinute(dir, "c", {15}), d};
   for (int format : {1, 6}) {
     std::string outputs[2];
+    std::vector<std::string> traces[2];
+    int pictures[2] = {};
     for (int pipelined = 0; pipelined < 2; ++pipelined) {
       FakeUi ui;
       ui.folders = folders;
@@ -195,11 +203,17 @@ TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
       ui.outputName = dir.Join("out" + std::to_string(pipelined));
       ExportJob job(&ui);
       job.SetPipelining(pipelined == 1);
+      TraceCapture trace;
       RunJob(job);
       EXPECT_EQ(job.outcome(), ExportJob::Outcome::kCompleted);
       outputs[pipelined] = ReadFile(ui.outputName);
+      traces[pipelined] = trace.Lines();
+      pictures[pipelined] = job.picturesWritten();
     }
     EXPECT_GT(outputs[0].size(), 1000u);
+    EXPECT_EQ(traces[0].size(), 15u);  // every bad frame is logged once
+    EXPECT_EQ(traces[0], traces[1]);
+    EXPECT_EQ(pictures[0], pictures[1]);
     EXPECT_TRUE(outputs[0] == outputs[1]) << "format " << format;
   }
 }

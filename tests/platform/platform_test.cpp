@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -99,4 +100,42 @@ TEST(ReadWholeFile, GrowsOnceZeroPadsAndRefusesMissingOrOversizeFiles) {
             platform::ReadResult::TooLarge);
   EXPECT_TRUE(unused.empty());  // refused before anything was allocated
   EXPECT_NE(read("", 1 << 20), platform::ReadResult::Ok);  // the folder itself
+}
+
+// Threads handing items over through a small ring, each side waiting for
+// the other (the export's hand-offs): every item arrives once, in order,
+// and the lock keeps the counts whole, with one or all waiters woken.
+TEST(HandOff, ProducerAndConsumersPassEveryItemOnce) {
+  for (const bool wakeAll : {false, true}) {
+    SCOPED_TRACE(wakeAll ? "notify_all" : "notify_one");
+    constexpr int kItems = 20000, kRing = 4;
+    platform::HandOffMutex mutex;
+    platform::HandOffCondition changed;
+    int ring[kRing] = {};
+    int produced = 0, consumed = 0;
+    long long sum = 0;
+    bool inOrder = true;
+    auto wake = [&] { wakeAll ? changed.notify_all() : changed.notify_one(); };
+    std::thread producer([&] {
+      for (int i = 0; i < kItems; ++i) {
+        std::unique_lock<platform::HandOffMutex> lock(mutex);
+        changed.wait(lock, [&] { return produced - consumed < kRing; });
+        ring[produced % kRing] = i;
+        ++produced;
+        wake();
+      }
+    });
+    for (int i = 0; i < kItems; ++i) {
+      std::unique_lock<platform::HandOffMutex> lock(mutex);
+      changed.wait(lock, [&] { return produced > consumed; });
+      const int item = ring[consumed % kRing];
+      inOrder = inOrder && item == i;
+      sum += item;
+      ++consumed;
+      wake();
+    }
+    producer.join();
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(sum, static_cast<long long>(kItems) * (kItems - 1) / 2);
+  }
 }
