@@ -173,8 +173,7 @@ int main(int argc, char** argv) {
   // 704 x 576 at 25 pictures a second, long enough to play through the span.
   playback_bench::ScratchDir dir("gui");
   const std::string folder = playback_bench::MinuteFolder(dir.path(), 12, 0);
-  std::vector<int> codes;
-  for (int c = 0; c < 6000; c += playback_bench::kFrameGap) codes.push_back(c);
+  const std::vector<int> codes = playback_bench::RegularCodes(60);
   playback_bench::WriteMinute(folder, codes, playback_bench::MakePictures(25));
 
   g_settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");

@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
 
   playback_bench::ScratchDir dir("cost");
   const std::string folder = playback_bench::MinuteFolder(dir.path(), 12, 0);
-  std::vector<int> codes;
-  for (int c = 0; c < 6000; c += playback_bench::kFrameGap) codes.push_back(c);
+  const std::vector<int> codes = playback_bench::RegularCodes(60);
   playback_bench::WriteMinute(folder, codes, playback_bench::MakePictures(25));
   std::vector<std::string> paths;
   for (int c : codes) {
