@@ -28,7 +28,7 @@ namespace {
 
 int Make(const std::string& folder, int count) {
   for (int i = 0; i < count; ++i) {
-    sample::FrameSpec shot;
+    sample::FrameRecipe shot;
     shot.hour = 12;
     shot.minute = 58;
     shot.centis = i * 6000 / count;  // a picture that changes every frame

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   const std::string root = argv[1];
   const int minutes = std::atoi(argv[2]);
   const int spacing = std::atoi(argv[3]);
-  sample::FrameSpec shot;
+  sample::FrameRecipe shot;
   if (argc == 6) {
     shot.width = std::atoi(argv[4]);
     shot.height = std::atoi(argv[5]);

@@ -32,8 +32,8 @@ done
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
 worst=99
-for spec in mpg:mpeg1video avi:mpeg4 asf:msmpeg4v3 wmv:wmv1; do
-  ext=${spec%%:*} codec=${spec#*:}
+for pair in mpg:mpeg1video avi:mpeg4 asf:msmpeg4v3 wmv:wmv1; do
+  ext=${pair%%:*} codec=${pair#*:}
   start=$(now)
   "$cli" export -o "$work/orvanel.$ext" --format "$ext" --bitrate "$kbps" "$minute" \
     > /dev/null 2> "$work/cli.log" || { cat "$work/cli.log" >&2; exit 1; }

@@ -100,10 +100,10 @@ std::vector<std::string> MakeFolders(const std::string& root, int minutes) {
       const std::string file = folder + std::string(name);
       if (Exists(file)) continue;
       if (m > 0 && CreateHardLinkA(file.c_str(), (folders[0] + name).c_str(), nullptr)) continue;
-      sample::FrameSpec spec;
-      spec.hour = 12;
-      spec.centis = 4 + i * 4;
-      if (!sample::WriteFrame(file, spec)) std::exit(2);
+      sample::FrameRecipe picture;
+      picture.hour = 12;
+      picture.centis = 4 + i * 4;
+      if (!sample::WriteFrame(file, picture)) std::exit(2);
     }
   }
   return folders;

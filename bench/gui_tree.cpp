@@ -82,7 +82,7 @@ std::string MakeBackup(const std::string& root, int dates) {
       }
     }
   }
-  sample::FrameSpec shot;
+  sample::FrameRecipe shot;
   for (int i = 0; i < kFrames; ++i) {
     shot.centis = i * 4;
     char name[32];

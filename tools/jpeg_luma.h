@@ -14,7 +14,7 @@ namespace sample {
 // whose second and third components are flat (every block: DC difference 0,
 // then end of block) into a JPEG with the first component only. The luma
 // bits are copied, not re-encoded, so the decoded luma is the same. Returns
-// false, with `out` unspecified, for any other input (other sampling, other
+// false, with `out` left undefined, for any other input (other sampling, other
 // process, restart markers, colour in the chroma blocks, damaged bytes,
 // sides over 4096).
 bool KeepLumaOnly(const std::uint8_t* data, std::size_t size,

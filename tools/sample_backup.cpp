@@ -114,7 +114,7 @@ void DrawDigit(Canvas& c, int x, int y, int w, int h, int t, int digit) {
   if (s & 0x40) c.Fill(x, mid, x + w, mid + t, kClockInk);
 }
 
-void DrawPicture(AVFrame* f, const FrameSpec& shot) {
+void DrawPicture(AVFrame* f, const FrameRecipe& shot) {
   Canvas c(f, shot.chroma);
   const int w = f->width, h = f->height;
   c.Background();
@@ -203,7 +203,7 @@ bool Fail(std::string* error, const std::string& path, const char* what,
   return false;
 }
 
-bool OpenEncoder(Encoder& e, const FrameSpec& shot, const std::string& path,
+bool OpenEncoder(Encoder& e, const FrameRecipe& shot, const std::string& path,
                  std::string* error) {
   e = Encoder{};
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
@@ -251,7 +251,7 @@ bool WriteBytes(const std::string& path, const std::uint8_t* data,
   return true;
 }
 
-bool EncodeFrame(Encoder& e, const std::string& path, const FrameSpec& shot,
+bool EncodeFrame(Encoder& e, const std::string& path, const FrameRecipe& shot,
                  std::string* error) {
   if (shot.width < 1 || shot.height < 1 || shot.width > kMaxFrameSide ||
       shot.height > kMaxFrameSide || shot.quality < 2 || shot.quality > 31)
@@ -308,7 +308,7 @@ Encoder g_encoder;  // WriteFrame's, guarded by g_encoderMutex
 
 }  // namespace
 
-bool WriteFrame(const std::string& path, const FrameSpec& shot) {
+bool WriteFrame(const std::string& path, const FrameRecipe& shot) {
   std::string error;
   bool ok;
   {
@@ -455,7 +455,7 @@ bool WriteHiddenFrame(Encoder& e, const std::string& root,
   const std::string path = Join(root, relative);
   const std::string folder =
       path.substr(0, path.rfind(platform::kPathSeparator));
-  FrameSpec shot;
+  FrameRecipe shot;
   shot.width = kSampleCameras[camera].width;
   shot.height = kSampleCameras[camera].height;
   return MakeFolder(folder, error) && EncodeFrame(e, path, shot, error);
@@ -475,7 +475,7 @@ bool WriteMinuteFrames(const std::string& root, std::string* error) {
     for (std::size_t i = next++; i < minutes.size() && !failed; i = next++) {
       const SampleMinute& m = minutes[i];
       const std::string folder = SampleMinutePath(root, m);
-      FrameSpec shot;
+      FrameRecipe shot;
       shot.width = kSampleCameras[m.camera].width;
       shot.height = kSampleCameras[m.camera].height;
       shot.hour = m.hour;

@@ -16,7 +16,7 @@ enum class Chroma { k420, k422, k444, kGray };
 // Largest width or height WriteFrame accepts.
 constexpr int kMaxFrameSide = 4096;
 
-struct FrameSpec {
+struct FrameRecipe {
   int width = 704;
   int height = 576;
   int hour = 0;
@@ -30,11 +30,11 @@ struct FrameSpec {
 // "HH:MM:SS.CC" at the top, a green bar that crosses the picture left to
 // right once a minute, a yellow block at the bottom that crosses once a
 // second, and colour references (blue block at the left edge, red at the
-// right). The same FrameSpec gives the same bytes. Any size from 1 x 1 to
+// right). The same FrameRecipe gives the same bytes. Any size from 1 x 1 to
 // kMaxFrameSide, odd sizes included. Returns false (with a message on
 // standard error) when encoding or writing fails. Safe to call from several
 // threads (they take turns on one cached encoder).
-bool WriteFrame(const std::string& path, const FrameSpec& shot);
+bool WriteFrame(const std::string& path, const FrameRecipe& shot);
 
 // ---------------------------------------------------------------------------
 // The sample backup.

@@ -51,7 +51,7 @@ class StillTest : public ::testing::Test {
       int w, h;
     } frames[] = {{"3000.jpg", 352, 240}, {"0000.jpg", 352, 240}, {"0150.jpg", 353, 241}};
     for (const auto& f : frames) {
-      sample::FrameSpec shot;
+      sample::FrameRecipe shot;
       shot.width = f.w;
       shot.height = f.h;
       ASSERT_TRUE(sample::WriteFrame(dir_.Join(kMinute + "/" + f.name), shot));

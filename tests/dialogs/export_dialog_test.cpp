@@ -31,15 +31,15 @@ std::string WriteMinute(const std::string& root, int minute, int count, int step
   const std::string folder = root + relative;
   testing_support::MakeDirs(folder);
   for (int i = 0; i < count; ++i) {
-    sample::FrameSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.hour = 12;
-    spec.minute = minute;
-    spec.centis = 20 + i * stepCs;
+    sample::FrameRecipe picture;
+    picture.width = width;
+    picture.height = height;
+    picture.hour = 12;
+    picture.minute = minute;
+    picture.centis = 20 + i * stepCs;
     char name[16];
-    std::snprintf(name, sizeof name, "\\%04d.jpg", spec.centis);
-    EXPECT_TRUE(sample::WriteFrame(folder + name, spec));
+    std::snprintf(name, sizeof name, "\\%04d.jpg", picture.centis);
+    EXPECT_TRUE(sample::WriteFrame(folder + name, picture));
   }
   return folder;
 }

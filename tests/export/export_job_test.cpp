@@ -228,7 +228,7 @@ int VideoChroma(int v) { return static_cast<int>(std::lround(128 + (v - 128) * 2
 // chroma for gray.
 TEST(ExportLoadFrame, ChromaLayoutsPackTo420) {
   TempDir dir;
-  sample::FrameSpec frame;
+  sample::FrameRecipe frame;
   frame.centis = 1234;
   const std::string path = dir.Join("f.jpg");
   for (sample::Chroma chroma :

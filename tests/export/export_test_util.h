@@ -86,7 +86,7 @@ inline std::string MakeMinute(const testing_support::TempDir& dir, const std::st
     std::snprintf(name, sizeof name, "%04d.jpg", t);
     std::string& bytes = made[std::make_tuple(width, height, t)];
     if (bytes.empty()) {
-      sample::FrameSpec frame;
+      sample::FrameRecipe frame;
       frame.width = width;
       frame.height = height;
       frame.centis = t;

@@ -43,7 +43,7 @@ void ExpectReferenceColours(const FrameDecoder& d, Bgr left = kBlue, Bgr right =
 
 std::string Frame(const TempDir& dir, const std::string& name, int w, int h,
                   sample::Chroma chroma = sample::Chroma::k420) {
-  sample::FrameSpec shot;
+  sample::FrameRecipe shot;
   shot.width = w;
   shot.height = h;
   shot.chroma = chroma;

@@ -40,7 +40,7 @@ class Backup {
                        int height = 48) {
     const std::string folder = MinutePathOn(date, hour, minute);
     testing_support::MakeDirs(folder);
-    sample::FrameSpec picture;
+    sample::FrameRecipe picture;
     picture.width = width;
     picture.height = height;
     for (const std::string& name : names) {

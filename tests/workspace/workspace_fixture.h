@@ -116,7 +116,7 @@ class Minutes {
     std::snprintf(tail, sizeof tail, "/%s/%02d/%02d", date.c_str(), hour, minute);
     const std::string folder = dir_.Join(camera + tail);
     testing_support::MakeDirs(folder);
-    sample::FrameSpec shot;
+    sample::FrameRecipe shot;
     shot.width = width;
     shot.height = height;
     shot.hour = hour;
