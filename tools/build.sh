@@ -19,5 +19,11 @@ case "$kind" in
                 -DORVANEL_TESTS=OFF -DORVANEL_BENCH=OFF) ;;
   *) echo "build.sh: unknown configuration '$kind'" >&2; exit 2 ;;
 esac
+# A compiler cache, where the machine has one, makes rebuilds of other
+# checkouts and configurations cheap.
+if command -v ccache >/dev/null; then
+  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$repo")}
+fi
 cmake -S "$repo" -B "$repo/$dir" -G Ninja "${args[@]}" >/dev/null
 cmake --build "$repo/$dir" -j "$jobs"

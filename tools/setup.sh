@@ -12,7 +12,7 @@ packages=(
   nasm dpkg-dev xz-utils
   ffmpeg libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
   googletest libgtest-dev libjpeg-turbo-progs
-  imagemagick x11-apps xdotool
+  imagemagick x11-apps xdotool fonts-wine
 )
 
 missing=()
