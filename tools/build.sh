@@ -23,7 +23,7 @@ esac
 # checkouts and configurations cheap.
 if command -v ccache >/dev/null; then
   args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$repo")}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$repo}
 fi
 cmake -S "$repo" -B "$repo/$dir" -G Ninja "${args[@]}" >/dev/null
 cmake --build "$repo/$dir" -j "$jobs"
