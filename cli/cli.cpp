@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 namespace {
 

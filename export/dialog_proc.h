@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 template <class Dialog>
 INT_PTR ForwardDialogMessage(const char* name, HWND window, UINT message, WPARAM wParam,

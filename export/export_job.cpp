@@ -19,7 +19,7 @@ extern "C" {
 
 #include "platform/platform.h"
 #include "playback/frame_decoder.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "store/layout.h"
 
 namespace {

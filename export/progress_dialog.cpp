@@ -9,7 +9,7 @@
 #include "export/export_job.h"
 #include "export/dialog_proc.h"
 #include "resources/resource.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 namespace {
 
@@ -132,7 +132,7 @@ void ProgressDialog::OnDestroy() {
       std::snprintf(line, sizeof line,
                     "Export cancelled: the program was closed before the output file was made.");
     LogWindow::Print("%s", line);
-    g_logWindow.AddLine(line);
+    LogWindow::AddLine(line);
   }
   window_ = status_ = bar_ = button_ = nullptr;
 }

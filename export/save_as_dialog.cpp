@@ -9,7 +9,7 @@
 
 #include "export/dialog_proc.h"
 #include "resources/resource.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 namespace {
 
@@ -200,7 +200,7 @@ void SaveAsDialog::Refuse(const char* what, std::size_t length, int limit) const
   std::snprintf(line, sizeof line, "%s not taken: %u characters, longer than the %d a path may have",
                 what, static_cast<unsigned>(length), limit);
   LogWindow::Print("%s", line);
-  g_logWindow.AddLine(line);
+  LogWindow::AddLine(line);
   MessageBeep(MB_ICONWARNING);
 }
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 extern "C" {
 #include <libavutil/error.h>

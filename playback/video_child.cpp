@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "store/navigation.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/dialogs.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "tree/folder_tree.h"
 #include "workspace/child_manager.h"
 

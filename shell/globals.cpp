@@ -1,7 +1,5 @@
 // The program's global objects, defined in one translation unit so that they
-// are built in this order and destroyed in the reverse order. The log
-// (g_logWindow) lives with the core, which traces through it; it holds
-// nothing but two null handles until its window exists.
+// are built in this order and destroyed in the reverse order.
 #include "export/save_as_dialog.h"
 #include "shell/command_bar.h"
 #include "shell/settings.h"

@@ -207,7 +207,7 @@ void RegisterWindowClasses() {
   RegisterOne("ORVANEL", MainWindowProc, app, window, 0);
   RegisterOne("MDIFrame", MDIFrameProc, app, window, 0);
   RegisterOne("MDIVideoChild", VideoWindowProc, logo, black, 4);
-  RegisterOne("LOGWND", LogWindow::WindowProc, logo, black, 4);
+  RegisterOne("LOGWND", LogWindowProc, logo, black, 4);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include "shell/app.h"
 #include "shell/command_bar.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 namespace {
 

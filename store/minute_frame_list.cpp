@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "store/layout.h"
 
 namespace {

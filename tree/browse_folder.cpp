@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 bool BrowseForFolder(HWND owner, const char* title, char* path, std::size_t size) {
   if (path == nullptr || size == 0) return false;

@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "resources/resource.h"
 #include "shell/command_bar.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "store/layout.h"
 #include "tree/browse_folder.h"
 #include "workspace/child_manager.h"

@@ -8,7 +8,7 @@
 #include "playback/frame_decoder.h"
 #include "resources/resource.h"
 #include "shell/app.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "shell/settings.h"
 #include "vlib/vlib.h"
 #include "workspace/video_window.h"
@@ -115,7 +115,7 @@ void ChildManager::Remove(vlib_node* node, bool log) {
   vlib_free(node);
   const std::intptr_t id = view->windowId();
   delete view;  // joins the (ended) thread, then lets the window go
-  if (log) g_logWindow.Write("(%d) Remove successfully.", static_cast<int>(id));
+  if (log) LogWindow::Write("(%d) Remove successfully.", static_cast<int>(id));
   if (loadCount_ >= 1) --loadCount_;
 }
 
@@ -192,7 +192,7 @@ int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
     return -1;
   }
   VideoWindow* shown = view.release();
-  g_logWindow.Write("New media(%d) loaded.", static_cast<int>(reinterpret_cast<std::intptr_t>(window)));
+  LogWindow::Write("New media(%d) loaded.", static_cast<int>(reinterpret_cast<std::intptr_t>(window)));
 
   const Size client = ClientOf(window);
   shown->Layout(client.width, client.height);

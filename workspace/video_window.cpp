@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "resources/resource.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "workspace/arrangement.h"
 #include "workspace/child_manager.h"
 

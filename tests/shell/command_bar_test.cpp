@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "resources/resource.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
 

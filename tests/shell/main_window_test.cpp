@@ -170,17 +170,17 @@ TEST_F(MainWindowTest, CloseBoxSavesThePlacementAndExitDoesNot) {
 }
 
 TEST_F(MainWindowTest, LogWindowIsAHiddenChildOfTheWorkspaceAndWriteLandsInIt) {
-  HWND log = static_cast<HWND>(g_logWindow.window);
+  HWND log = LogWindowHandle();
   ASSERT_NE(log, nullptr);
   EXPECT_EQ(GetParent(log), g_mdiClient);
   EXPECT_FALSE(IsWindowVisible(log));
   const RECT r = ChildRect(log);
   EXPECT_EQ(r.left, 50);
   EXPECT_EQ(r.top, 350);
-  HWND list = static_cast<HWND>(g_logWindow.list);
+  HWND list = LogListHandle();
   const LRESULT before = SendMessageA(list, LB_GETCOUNT, 0, 0);
-  g_logWindow.Write("New media(%d) loaded.", 7);
-  g_logWindow.Write("(%d) Remove successfully.", 7);
+  LogWindow::Write("New media(%d) loaded.", 7);
+  LogWindow::Write("(%d) Remove successfully.", 7);
   EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), before + 2);
   char first[64] = {};
   SendMessageA(list, LB_GETTEXT, SendMessageA(list, LB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(first));

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
-#include "shell/log_window.h"
+#include "platform/log.h"
 
 namespace fs = std::filesystem;
 
