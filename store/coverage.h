@@ -31,8 +31,9 @@ enum class CoverageLevel {
 };
 
 // The minute folders of a camera folder (no trailing separator) with moments
-// in [from, to), in time order, by the level rules of ListMinuteFolders. Lists
-// the camera and each date folder in the range (a day: 1 + 1 + 24 listings).
+// in [from, to), in time order, by the level rules of
+// ListMinuteFolders. Lists the camera, the dates and the hours in range (a
+// day: 1 + 1 + 24 listings; an hour: 3).
 // Returns 0, or -1 when the camera folder cannot be listed.
 int MinuteFoldersBetween(const char* camera, WallTime from, WallTime to,
                          std::vector<std::string>& out);
@@ -52,13 +53,17 @@ class CoverageScan {
   // The spans so far, in time order. Until done(), the last one may still
   // grow; those before it are final.
   const std::vector<CoverageSpan>& spans() const { return spans_; }
+  // The minutes not read yet as whole-minute spans, frames 0 (not counted):
+  // a minute folder is there, so the minute was most likely recorded. Under
+  // Wine a day's folder walk takes a few dozen milliseconds and its 1,440
+  // minute listings near a second: a view draws these (paler) at once and
+  // lets Step replace them.
+  std::vector<CoverageSpan> PendingSpans() const;
   // Minute folders read so far, and in all.
   int foldersRead() const { return static_cast<int>(next_); }
   int folderCount() const { return static_cast<int>(folders_.size()); }
 
  private:
-  void Add(WallTime first, WallTime last, int frames);
-
   std::vector<std::string> folders_;
   std::size_t next_ = 0;
   CoverageLevel level_;
