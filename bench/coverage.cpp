@@ -24,17 +24,14 @@ namespace {
 constexpr int kFramesPerMinute = 25;
 constexpr int kRuns = 11;
 
-template <typename F>
-double MedianMs(F&& run) {
-  std::vector<double> times;
-  for (int r = 0; r < kRuns; ++r) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    const auto end = std::chrono::steady_clock::now();
-    times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-  }
-  std::nth_element(times.begin(), times.begin() + kRuns / 2, times.end());
-  return times[kRuns / 2];
+double Ms(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+double Median(std::vector<double> times) {
+  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+  return times[times.size() / 2];
 }
 
 }  // namespace
@@ -67,24 +64,24 @@ int main() {
   MinuteFoldersBetween(cameraPath.c_str(), day, day + kHundredthsPerDay, minutes);
   std::vector<platform::DirEntry> entries;
   std::size_t listed = 0;
-  const double listingMs = MedianMs([&] {
+  const auto listing = [&] {
     listed = 0;
     int error = 0;
     for (const std::string& m : minutes) {
       platform::ListDirectory(m.c_str(), "*.jpg", entries, &error);
       listed += entries.size();
     }
-  });
+  };
   std::size_t walked = 0, pendingSpans = 0;
-  const double pendingMs = MedianMs([&] {
+  const auto pending = [&] {
     std::vector<std::string> folders;
     MinuteFoldersBetween(cameraPath.c_str(), day, day + kHundredthsPerDay, folders);
     walked = folders.size();
     pendingSpans = CoverageScan(std::move(folders), CoverageLevel::kMinute).PendingSpans().size();
-  });
+  };
   std::size_t daySpans = 0;
   int dayFrames = 0;
-  const double dayMs = MedianMs([&] {
+  const auto minuteLevelDay = [&] {
     std::vector<std::string> folders;
     MinuteFoldersBetween(cameraPath.c_str(), day, day + kHundredthsPerDay, folders);
     CoverageScan scan(std::move(folders), CoverageLevel::kMinute);
@@ -93,16 +90,34 @@ int main() {
     daySpans = scan.spans().size();
     dayFrames = 0;
     for (const CoverageSpan& s : scan.spans()) dayFrames += s.frames;
-  });
+  };
   std::size_t hourSpans = 0;
-  const double hourMs = MedianMs([&] {
+  const auto frameLevelHour = [&] {
     std::vector<std::string> folders;
     MinuteFoldersBetween(cameraPath.c_str(), noon, noon + kHundredthsPerHour, folders);
     CoverageScan scan(std::move(folders), CoverageLevel::kFrame);
     while (scan.Step(60)) {
     }
     hourSpans = scan.spans().size();
-  });
+  };
+  // Runs take turns, so that a busy machine weighs on each alike.
+  std::vector<double> times[4];
+  for (int r = 0; r < kRuns; ++r) {
+    auto start = std::chrono::steady_clock::now();
+    listing();
+    times[0].push_back(Ms(start));
+    start = std::chrono::steady_clock::now();
+    pending();
+    times[1].push_back(Ms(start));
+    start = std::chrono::steady_clock::now();
+    minuteLevelDay();
+    times[2].push_back(Ms(start));
+    start = std::chrono::steady_clock::now();
+    frameLevelHour();
+    times[3].push_back(Ms(start));
+  }
+  const double listingMs = Median(times[0]), pendingMs = Median(times[1]),
+               dayMs = Median(times[2]), hourMs = Median(times[3]);
 
   const int expected = 1440 * kFramesPerMinute;
   if (minutes.size() != 1440 || listed != static_cast<std::size_t>(expected) ||
