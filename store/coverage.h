@@ -31,10 +31,10 @@ enum class CoverageLevel {
 };
 
 // The minute folders of a camera folder (no trailing separator) with moments
-// in [from, to), in time order, by the level rules of
-// ListMinuteFolders. Lists the camera, the dates and the hours in range (a
-// day: 1 + 1 + 24 listings; an hour: 3).
-// Returns 0, or -1 when the camera folder cannot be listed.
+// in [from, to), in time order, by the level rules of ListMinuteFolders.
+// Lists the camera, the dates and the hours in range (a day: 1 + 1 + 24
+// listings; an hour: 3). Returns 0, or -1 when the camera folder cannot be
+// listed.
 int MinuteFoldersBetween(const char* camera, WallTime from, WallTime to,
                          std::vector<std::string>& out);
 
@@ -54,10 +54,10 @@ class CoverageScan {
   // grow; those before it are final.
   const std::vector<CoverageSpan>& spans() const { return spans_; }
   // The minutes not read yet as whole-minute spans, frames 0 (not counted):
-  // a minute folder is there, so the minute was most likely recorded. Under
-  // Wine a day's folder walk takes a few dozen milliseconds and its 1,440
-  // minute listings near a second: a view draws these (paler) at once and
-  // lets Step replace them.
+  // a minute folder is there, so the minute was most likely recorded. Each
+  // listing costs Wine server round trips, so a day's 26-listing folder walk
+  // ends long before its 1,440 minute listings: a view draws these (paler)
+  // at once and lets Step replace them.
   std::vector<CoverageSpan> PendingSpans() const;
   // Minute folders read so far, and in all.
   int foldersRead() const { return static_cast<int>(next_); }
