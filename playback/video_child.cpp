@@ -102,15 +102,21 @@ int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
     if (!list_.FramePath(index, path, sizeof path)) return -1;
     FormatTimeText(list_.folder(), list_.name(index), text, sizeof text);
   }
+  // Read before the decoder is taken: a slow disc holds up this thread only,
+  // never a resize or Save Picture on the user-interface thread. The
+  // buffer is the thread's own and swaps with the shown frame's bytes.
+  thread_local FrameFile file;
+  if (FrameDecoder::Read(path, file) != 0) return -1;
   {
     std::lock_guard<std::mutex> decodeLock(decode_);
     decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
-    if (decoder_.Decode(path) != 0) return -1;
+    if (decoder_.Decode(file) != 0) return -1;
     std::lock_guard<std::mutex> pictureLock(picture_);
     // A minute opened while this frame was read: the frame belongs to no
     // list shown any more.
     if (list != nullptr && *list != lists_.load()) return -1;
     PublishLocked(path, text);
+    shownFile_.Swap(file);
     shownIndex_ = index;
     shownList_ = listed;
   }
@@ -150,15 +156,14 @@ void VideoChild::SetShownSize(int width, int height) {
     }
   }
   {
+    // Decoded from the bytes of the frame on show: no disc read.
     std::lock_guard<std::mutex> decodeLock(decode_);
     decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
-    char path[platform::kMaxPath];
     {
       std::lock_guard<std::mutex> pictureLock(picture_);
       if (decoder_.ScaleFor(pictureWidth_, pictureHeight_) >= pictureScale_) return;
-      std::memcpy(path, shownPath_, sizeof path);
     }
-    if (decoder_.Decode(path) != 0) return;  // the coarse picture stays
+    if (shownFile_.size == 0 || decoder_.Decode(shownFile_) != 0) return;  // the coarse picture stays
     std::lock_guard<std::mutex> pictureLock(picture_);
     PublishLocked(shownPath_, timeText_);
   }
@@ -166,19 +171,21 @@ void VideoChild::SetShownSize(int width, int height) {
 }
 
 int VideoChild::PaintRecorded(PictureSink& sink, char* timeText, std::size_t size) {
-  std::lock_guard<std::mutex> decodeLock(decode_);
+  // A decoder of its own, on the bytes the picture on show was decoded
+  // from: the playback thread's decoder and the disc are not waited for.
+  FrameFile file;
   char path[platform::kMaxPath];
   {
     std::lock_guard<std::mutex> pictureLock(picture_);
     if (pictureSerial_ == 0 || header_.biWidth == 0) return -1;
     std::memcpy(path, shownPath_, sizeof path);
     if (timeText != nullptr && size > 0) std::snprintf(timeText, size, "%s", timeText_);
+    file.bytes = shownFile_.bytes;
+    file.size = shownFile_.size;
   }
-  decoder_.SetShownSize(0, 0);
-  const int decoded = decoder_.Decode(path);
-  decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
-  if (decoded == 0 && decoder_.header().biWidth > 0) {
-    return sink.DrawPicture(decoder_.header(), decoder_.pixels());
+  FrameDecoder whole;
+  if (file.size > 0 && whole.Decode(file) == 0 && whole.header().biWidth > 0) {
+    return sink.DrawPicture(whole.header(), whole.pixels());
   }
   LogWindow::Print("picture of '%s' not decoded again: saved as shown", path);
   std::lock_guard<std::mutex> pictureLock(picture_);

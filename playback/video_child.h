@@ -17,7 +17,10 @@
 //            any call into the view.
 //   decode   the FrameDecoder: one decode at a time, whichever thread asks.
 //            Every picture is published under it, so a decode holding it
-//            knows that the picture on show stays as it is.
+//            knows that the picture on show stays as it is. Frame files are
+//            read before it is taken, and the bytes of the picture on show
+//            are kept, so SetShownSize and PaintRecorded decode again without
+//            a disc read and wait for one decode at most, never for a read.
 //   picture  the published picture (header, pixels, size, time text, the
 //            frame it shows), copied from the decoder under decode then
 //            picture, and read by GetViewState and Paint. Held only for that
@@ -153,13 +156,15 @@ class VideoChild {
   // The size the window shows the picture at. Frames are decoded no finer
   // than that needs (a window at half size or smaller skips most of the
   // decoding). When the picture on show is now too coarse, its frame is
-  // decoded again at once, on the calling thread. 0 x 0: always whole.
+  // decoded again at once, on the calling thread, from the bytes it was
+  // shown from: no disc read. 0 x 0: always whole.
   void SetShownSize(int width, int height);
 
-  // The picture on show decoded again at its recorded size, as a fresh
-  // decoder gives it, with its time text (Save Picture). When its file no
-  // longer decodes, the picture as shown. The sink's answer, or -1 when
-  // nothing has been shown.
+  // The picture on show decoded again at its recorded size by a fresh
+  // decoder, from the bytes it was shown from (no disc read, no wait for the
+  // playback thread), with its time text (Save Picture). When those bytes do
+  // not decode, the picture as shown. The sink's answer, or -1 when nothing
+  // has been shown.
   int PaintRecorded(PictureSink& sink, char* timeText, std::size_t size);
 
   void SetMode(PlaybackMode mode);
@@ -280,6 +285,10 @@ class VideoChild {
   int shownIndex_ = 0;          // the frame the picture shows...
   std::uint64_t shownList_ = 0;  // ...in the list loaded as this one
   char shownPath_[platform::kMaxPath] = {};  // ...read from this file
+  // ...whose bytes are these (written under decode_ and picture_, so either
+  // lock reads them): resizing and Save Picture decode them again without
+  // reading the disc.
+  FrameFile shownFile_;
   int pictureScale_ = 0;  // the decoder's scale of the picture
 
   std::atomic<bool> playContinuously_;
