@@ -9,7 +9,11 @@
 // after they were due), the largest difference between the moments the
 // children show (sampled every 10 ms), and the process's CPU seconds; then
 // "ratio:" = CPU synchronised / CPU on their own clocks (target <= 1.10).
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -46,11 +50,22 @@ struct Lags {
   }
 };
 
+// Processor time of this process so far (all threads), seconds.
 double CpuSeconds() {
+#ifdef _WIN32
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto value = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) / 1e7;
+  };
+  return value(kernel) + value(user);
+#else
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#endif
 }
 
 struct Outcome {
