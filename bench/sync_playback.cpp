@@ -106,7 +106,8 @@ Outcome Play(const fs::path& root, bool synchronised, int seconds) {
     }
   }
   for (auto& child : children) {
-    while (child->shownMoment() < start - 100) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (child->shownMoment() < start - 100)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   for (auto& l : lags) {
     std::lock_guard<std::mutex> lock(l->mutex);
@@ -169,7 +170,8 @@ int main(int argc, char** argv) {
   std::vector<fs::path> sources;
   for (std::size_t p = 0; p < pictures.size(); ++p) {
     sources.push_back(scratch.path() / ("p" + std::to_string(p) + ".jpg"));
-    std::ofstream(sources.back(), std::ios::binary).write(pictures[p].data(), static_cast<std::streamsize>(pictures[p].size()));
+    std::ofstream(sources.back(), std::ios::binary)
+        .write(pictures[p].data(), static_cast<std::streamsize>(pictures[p].size()));
   }
   const int end = kStart + (seconds + 5) * 100;
   for (int k = 0; k < kChildren; ++k) {
@@ -179,7 +181,8 @@ int main(int argc, char** argv) {
       fs::create_directories(folder);
       char name[16];
       std::snprintf(name, sizeof name, "%02d%02d.jpg", t % 6000 / 100, t % 100);
-      fs::create_hard_link(sources[static_cast<std::size_t>(n) % sources.size()], fs::path(folder) / name);
+      fs::create_hard_link(sources[static_cast<std::size_t>(n) % sources.size()],
+                           fs::path(folder) / name);
     }
   }
 
@@ -193,8 +196,8 @@ int main(int argc, char** argv) {
   } rows[] = {{"own_clocks", own}, {"synchronised", sync}};
   for (const auto& r : rows) {
     std::printf("%s_frames: %ld\n", r.name, r.o.frames);
-    std::printf("%s_late_pct: %.2f\n", r.name,
-                r.o.frames ? 100.0 * static_cast<double>(r.o.late) / static_cast<double>(r.o.frames) : 100.0);
+    const double frames = static_cast<double>(std::max(r.o.frames, 1L));
+    std::printf("%s_late_pct: %.2f\n", r.name, 100.0 * static_cast<double>(r.o.late) / frames);
     std::printf("%s_max_moment_difference_s: %.2f\n", r.name, r.o.spreadS);
     std::printf("%s_cpu_s: %.2f\n", r.name, r.o.cpuS);
   }

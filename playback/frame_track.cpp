@@ -45,7 +45,8 @@ FrameTrack::Minute& FrameTrack::Load(WallTime start, const std::string& folder) 
     minute.list.Swap(none);
     return minute;
   }
-  for (int i = 0; i < minute.list.count(); ++i) minute.times.push_back(start + minute.list.TimeCodeAt(i));
+  for (int i = 0; i < minute.list.count(); ++i)
+    minute.times.push_back(start + minute.list.TimeCodeAt(i));
   return minute;
 }
 
@@ -54,8 +55,10 @@ const FrameTrack::Minute& FrameTrack::MinuteAt(WallTime moment) {
   Minute& kept = Slot(start);
   if (kept.cached) return kept;
   std::string folder;
-  if (camera_.empty() || !FindMinuteFolder(camera_.c_str(), start, MinuteSeek::Exact, &folder, nullptr))
+  if (camera_.empty() ||
+      !FindMinuteFolder(camera_.c_str(), start, MinuteSeek::Exact, &folder, nullptr)) {
     folder.clear();
+  }
   return Load(start, folder);
 }
 
@@ -76,7 +79,8 @@ FrameTrack::Frame FrameTrack::LastAtOrBefore(WallTime moment, WallTime reach) {
     }
     std::string folder;
     WallTime start = 0;
-    if (!FindMinuteFolder(camera_.c_str(), earlier, MinuteSeek::AtOrBefore, &folder, &start)) return {};
+    if (!FindMinuteFolder(camera_.c_str(), earlier, MinuteSeek::AtOrBefore, &folder, &start))
+      return {};
     minute = &Load(start, folder);
   }
 }

@@ -1,9 +1,9 @@
 // The clock that a group of video children plays on together.
 //
-// One SyncClock per group maps the steady clock onto a wall-clock moment (an anchor, a
-// direction and the mode's rate) under a short lock; every change re-anchors it and wakes the members.
-// Each member keeps its playback thread: it shows its last frame at or before the moment and sleeps
-// until the moment reaches its next frame, so no drift accumulates and no member waits for another.
+// Design, in three lines:
+//   one clock per group: a steady-clock anchor, the moment there and the mode's rate (short lock);
+//   each member's own thread shows its last frame at or before the moment, sleeps till the next;
+//   a change re-anchors and wakes all; no member waits for another, and no drift accumulates.
 //
 // How the window side uses it (all calls from the user-interface thread,
 // none waits for a disc read):

@@ -773,7 +773,8 @@ void VideoChild::PublishNoRecording(WallTime moment, std::uint64_t epoch) {
       header_.biPlanes = 1;
       header_.biBitCount = 24;
     }
-    const std::size_t stride = (3 * static_cast<std::size_t>(header_.biWidth) + 3) & ~std::size_t{3};
+    const std::size_t stride =
+        (3 * static_cast<std::size_t>(header_.biWidth) + 3) & ~std::size_t{3};
     const std::size_t bytes = stride * static_cast<std::size_t>(-header_.biHeight);
     if (bytes > pixels_.size()) pixels_.resize(bytes);
     std::memset(pixels_.data(), 0, bytes);

@@ -60,7 +60,7 @@ class SyncClockTest : public ::testing::Test {
       }
       children.push_back(std::make_unique<VideoChild>(false, &view));
       // Opened elsewhere first: the clock brings each to its moment.
-      children.back()->LoadFrameList(dir.Join(std::string(camera.name) + "/2004-03-16/00/00").c_str());
+      children.back()->LoadFrameList(dir.Join(camera.name + std::string("/2004-03-16/00/00")).c_str());
       children.back()->StartThread();
     }
   }
