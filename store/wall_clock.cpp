@@ -66,9 +66,10 @@ std::vector<std::string> LastComponents(const char* path, int count) {
   return parts;
 }
 
-// Sub-folders of `folder` accepted at `level`, in time order: dates by day,
-// hours and minutes by number.
-std::vector<std::string> Children(const std::string& folder, int level, bool* listed) {
+// Sub-folders of `folder` accepted at `level`, in time order with their
+// keys: dates by day (midnight), hours and minutes by number.
+std::vector<std::pair<WallTime, std::string>> KeyedChildren(const std::string& folder, int level,
+                                                            bool* listed) {
   std::vector<platform::DirEntry> entries;
   std::vector<std::pair<WallTime, std::string>> keyed;
   int error = 0;
@@ -88,8 +89,12 @@ std::vector<std::string> Children(const std::string& folder, int level, bool* li
   }
   std::stable_sort(keyed.begin(), keyed.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  return keyed;
+}
+
+std::vector<std::string> Children(const std::string& folder, int level, bool* listed) {
   std::vector<std::string> names;
-  for (auto& k : keyed) names.push_back(std::move(k.second));
+  for (auto& k : KeyedChildren(folder, level, listed)) names.push_back(std::move(k.second));
   return names;
 }
 
@@ -201,4 +206,44 @@ int ListMinuteFolders(const char* folder, std::vector<std::string>& out) {
   }
   Expand(top, BackupLevelOf(top.c_str()), out);
   return 0;
+}
+
+bool FindMinuteFolder(const char* camera, WallTime moment, MinuteSeek seek, std::string* out,
+                      WallTime* start) {
+  const WallTime target = moment - ((moment % kHundredthsPerMinute) + kHundredthsPerMinute) %
+                                       kHundredthsPerMinute;
+  const bool before = seek == MinuteSeek::AtOrBefore;
+  // Whether a folder spanning [from, from + length) may hold the minute sought.
+  auto mayHold = [&](WallTime from, WallTime length) {
+    switch (seek) {
+      case MinuteSeek::Exact: return from <= target && target < from + length;
+      case MinuteSeek::AtOrAfter: return target < from + length;
+      case MinuteSeek::AtOrBefore: return from <= target;
+    }
+    return false;
+  };
+  bool listed = false;
+  auto dates = KeyedChildren(camera, 3, &listed);
+  if (before) std::reverse(dates.begin(), dates.end());
+  for (const auto& date : dates) {
+    if (!mayHold(date.first, kHundredthsPerDay)) continue;
+    const std::string dateFolder = std::string(camera) + platform::kPathSeparator + date.second;
+    auto hours = KeyedChildren(dateFolder, 4, &listed);
+    if (before) std::reverse(hours.begin(), hours.end());
+    for (const auto& hour : hours) {
+      const WallTime hourStart = date.first + hour.first * kHundredthsPerHour;
+      if (!mayHold(hourStart, kHundredthsPerHour)) continue;
+      const std::string hourFolder = dateFolder + platform::kPathSeparator + hour.second;
+      auto minutes = KeyedChildren(hourFolder, 5, &listed);
+      if (before) std::reverse(minutes.begin(), minutes.end());
+      for (const auto& minute : minutes) {
+        const WallTime minuteStart = hourStart + minute.first * kHundredthsPerMinute;
+        if (!mayHold(minuteStart, kHundredthsPerMinute)) continue;
+        if (out != nullptr) *out = hourFolder + platform::kPathSeparator + minute.second;
+        if (start != nullptr) *start = minuteStart;
+        return true;
+      }
+    }
+  }
+  return false;
 }

@@ -50,3 +50,11 @@ bool MinuteFolderStart(const char* folder, WallTime* out);
 // Folders that cannot be listed are passed over with a trace text. Returns 0,
 // or -1 when `folder` itself cannot be listed.
 int ListMinuteFolders(const char* folder, std::vector<std::string>& out);
+
+// Finds a minute folder of a camera folder by the moment it starts, among
+// those ListMinuteFolders lists: the one holding `moment` (Exact), or the
+// first starting at or after the minute of `moment`, or the last starting at
+// or before it. Writes its path and start; false when there is none.
+enum class MinuteSeek { Exact, AtOrAfter, AtOrBefore };
+bool FindMinuteFolder(const char* camera, WallTime moment, MinuteSeek seek, std::string* out,
+                      WallTime* start);
