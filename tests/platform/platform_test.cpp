@@ -102,32 +102,3 @@ TEST(ReadWholeFile, GrowsOnceZeroPadsAndRefusesMissingOrOversizeFiles) {
   EXPECT_TRUE(unused.empty());  // refused before anything was allocated
   EXPECT_NE(read("", buffer, 1 << 20), platform::ReadResult::Ok);  // the folder itself
 }
-
-// Threads handing items over through a small ring, each side waiting for
-// the other (the export's hand-offs): every item arrives once, in order,
-// with one or all waiters woken.
-TEST(HandOff, ProducerAndConsumerPassEveryItemOnce) {
-  for (const bool wakeAll : {false, true}) {
-    constexpr int kItems = 20000, kRing = 4;
-    platform::HandOffMutex mutex;
-    platform::HandOffCondition changed;
-    int ring[kRing] = {}, produced = 0, consumed = 0, wrong = 0;
-    auto wake = [&] { wakeAll ? changed.notify_all() : changed.notify_one(); };
-    std::thread producer([&] {
-      for (int i = 0; i < kItems; ++i) {
-        std::unique_lock<platform::HandOffMutex> lock(mutex);
-        changed.wait(lock, [&] { return produced - consumed < kRing; });
-        ring[produced++ % kRing] = i;
-        wake();
-      }
-    });
-    for (int i = 0; i < kItems; ++i) {
-      std::unique_lock<platform::HandOffMutex> lock(mutex);
-      changed.wait(lock, [&] { return produced > consumed; });
-      wrong += ring[consumed++ % kRing] != i;
-      wake();
-    }
-    producer.join();
-    EXPECT_EQ(wrong, 0) << (wakeAll ? "notify_all" : "notify_one");
-  }
-}

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -35,12 +34,17 @@ constexpr milliseconds kPatience{30000};
 // Names "SSCC.jpg" for `n` frames from `first` hundredths, `step` apart.
 Texts Names(int n, int first, int step) {
   Texts names;
-  for (int code = first; code < first + n * step; code += step) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%02d%02d.jpg", code / 100 % 100, code % 100);
-    names.push_back(name);
-  }
+  for (int i = 0; i < n; ++i) names.push_back(std::to_string(10000 + first + i * step).substr(1) + ".jpg");
   return names;
+}
+
+// Waits for a condition polled on the calling thread.
+bool Eventually(const std::function<bool()>& done) {
+  for (const Clock::time_point end = Clock::now() + kPatience; !done();) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return true;
 }
 
 // One camera's minute folders of real frames.
@@ -114,11 +118,11 @@ class View : public VideoView, public PictureSink {
     events_.clear();
   }
   // Waits for `n` events containing `part`.
-  bool WaitFor(const std::string& part, std::size_t n = 1) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] {
+  bool WaitFor(const std::string& part, long n = 1) {
+    return Eventually([&] {
+      std::lock_guard<std::mutex> lock(mutex_);
       return std::count_if(events_.begin(), events_.end(),
-                           [&](const std::string& e) { return e.find(part) != std::string::npos; }) >= long(n);
+                           [&](const std::string& e) { return e.find(part) != std::string::npos; }) >= n;
     });
   }
 
@@ -126,22 +130,12 @@ class View : public VideoView, public PictureSink {
   void Add(const std::string& event) {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back(event);
-    changed_.notify_all();
   }
   std::mutex pull_;
   ViewState shown_{-1, -1, {}, 0, PlaybackMode::Pause};  // nothing shown yet
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
   Texts events_;
 };
-
-bool Eventually(const std::function<bool()>& done) {
-  for (const Clock::time_point end = Clock::now() + kPatience; !done();) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(milliseconds(1));
-  }
-  return true;
-}
 
 long long MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
@@ -171,14 +165,14 @@ Texts PlayToPause(VideoChild& child) {
 
 class VideoChildTest : public ::testing::Test {
  protected:
-  VideoChildTest() { view.child = &child; }
+  VideoChildTest() { view.child = child.get(); }
 
   // Declared before the child, so that they outlive its thread.
   HookLog hook;
   std::atomic<bool> once{false};
   Backup backup;
   View view;
-  VideoChild child{false, &view};
+  std::unique_ptr<VideoChild> child = std::make_unique<VideoChild>(false, &view);
 };
 
 TEST(VideoChildTimeText, ShowsTheTimeOfEveryNamingSchemeWithinItsBuffer) {
@@ -194,7 +188,7 @@ TEST(VideoChildTimeText, ShowsTheTimeOfEveryNamingSchemeWithinItsBuffer) {
 }
 
 TEST_F(VideoChildTest, EachModePlaysFromItsPositionWaitsItsGapsAndPausesInsideTheList) {
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Names(10, 4300, 1)).c_str()), 0);
+  ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, Names(10, 4300, 1)).c_str()), 0);
   const struct {
     int from;  // -1: none chosen
     PlaybackMode mode;
@@ -212,14 +206,14 @@ TEST_F(VideoChildTest, EachModePlaysFromItsPositionWaitsItsGapsAndPausesInsideTh
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.from);
-    child.SetPosition(c.from);
-    child.SetMode(c.mode);
+    child->SetPosition(c.from);
+    child->SetMode(c.mode);
     const Clock::time_point start = Clock::now();
-    Texts shown = PlayToPause(child);
+    Texts shown = PlayToPause(*child);
     for (std::string& s : shown) s = s.substr(9);
     EXPECT_GE(MillisecondsSince(start), c.sleptMs);
     EXPECT_EQ(shown, c.shown);
-    EXPECT_EQ(child.position(), c.pausedOn);
+    EXPECT_EQ(child->position(), c.pausedOn);
   }
   EXPECT_EQ(view.Seen("range "), Texts{"9"});  // by the load; steps alone show nothing
 }
@@ -254,14 +248,14 @@ TEST_F(VideoChildTest, MinuteEndsCrossGapsAndDatesOrPauseAsContinuationSays) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.continuous << ", mode " << static_cast<int>(c.mode));
-    View view;
-    VideoChild child(c.continuous, &view);
-    view.child = &child;
-    ASSERT_EQ(child.LoadFrameList(backup.Path(c.hour, c.minute).c_str()), 0);
-    child.SetMode(c.mode);
-    EXPECT_EQ(PlayToPause(child), c.shown);
-    EXPECT_EQ(child.position(), c.shown.back().back() - '0');
-    EXPECT_EQ(view.Seen("range "), c.ranges);
+    View own;  // a fresh child and view each
+    VideoChild played(c.continuous, &own);
+    own.child = &played;
+    ASSERT_EQ(played.LoadFrameList(backup.Path(c.hour, c.minute).c_str()), 0);
+    played.SetMode(c.mode);
+    EXPECT_EQ(PlayToPause(played), c.shown);
+    EXPECT_EQ(played.position(), c.shown.back().back() - '0');
+    EXPECT_EQ(own.Seen("range "), c.ranges);
   }
 }
 
@@ -269,35 +263,35 @@ TEST_F(VideoChildTest, ShowFrameDrawsThroughTheViewAndKeepsThePictureOnFailure) 
   const std::string folder = backup.Minute(12, 58, {"4307.jpg", "4310.jpg"});
   testing_support::WriteFile(folder + platform::kPathSeparator + "4320.jpg", "not a picture");
   backup.Minute(12, 58, {"4330.jpg"}, 800, 600);  // larger than the usual buffer
-  ASSERT_EQ(child.LoadFrameList(folder.c_str()), 0);
-  EXPECT_EQ(child.Paint(view), 0);  // nothing decoded: nothing drawn
+  ASSERT_EQ(child->LoadFrameList(folder.c_str()), 0);
+  EXPECT_EQ(child->Paint(view), 0);  // nothing decoded: nothing drawn
   view.Clear();
-  EXPECT_EQ(child.ShowFrame(0), 0);
+  EXPECT_EQ(child->ShowFrame(0), 0);
   // Outside the list, or a file that is no picture: nothing changes.
-  for (int index : {4, -1, 2}) EXPECT_EQ(child.ShowFrame(index), -1) << index;
-  EXPECT_EQ(child.Paint(view), 0);
+  for (int index : {4, -1, 2}) EXPECT_EQ(child->ShowFrame(index), -1) << index;
+  EXPECT_EQ(child->Paint(view), 0);
   EXPECT_EQ(view.Seen(""), (Texts{" 12 : 58 : 43 07 @0", "draw 64", "draw 64"}));
-  EXPECT_EQ(child.ShowFrame(3), 0);
+  EXPECT_EQ(child->ShowFrame(3), 0);
   EXPECT_EQ(view.Seen("draw "), (Texts{"64", "64", "800"}));
-  EXPECT_EQ(child.pictureHeight(), 600);
+  EXPECT_EQ(child->pictureHeight(), 600);
 
   // A minute that cannot be listed empties the list and the slider; the
   // picture stays.
   view.Clear();
-  EXPECT_EQ(child.LoadFrameList(backup.Path(12, 30).c_str()), -1);
-  EXPECT_EQ(child.count() + child.position(), -1);
+  EXPECT_EQ(child->LoadFrameList(backup.Path(12, 30).c_str()), -1);
+  EXPECT_EQ(child->count() + child->position(), -1);
   EXPECT_EQ(view.Seen(""), (Texts{"range 0", "thumb 0"}));
-  EXPECT_EQ(child.ShowFrame(0), -1);
+  EXPECT_EQ(child->ShowFrame(0), -1);
 }
 
 TEST_F(VideoChildTest, ShownSizeSetsTheDecodeScaleButSavingAndEnlargingGetWholePictures) {
   const std::string folder = backup.Minute(12, 58, Names(3, 4300, 10), 130, 98);
-  ASSERT_EQ(child.LoadFrameList(folder.c_str()), 0);
-  child.SetShownSize(65, 49);
-  ASSERT_EQ(child.ShowFrame(0), 0);  // learns the picture's size whole
-  ASSERT_EQ(child.ShowFrame(1), 0);
+  ASSERT_EQ(child->LoadFrameList(folder.c_str()), 0);
+  child->SetShownSize(65, 49);
+  ASSERT_EQ(child->ShowFrame(0), 0);  // learns the picture's size whole
+  ASSERT_EQ(child->ShowFrame(1), 0);
   EXPECT_EQ(view.Seen("draw ").back(), "65");
-  EXPECT_EQ(child.pictureWidth(), 130);  // what the size commands work from
+  EXPECT_EQ(child->pictureWidth(), 130);  // what the size commands work from
 
   // Saving decodes the picture on show again, whole, as a fresh decoder does,
   // and leaves the picture on show as it was.
@@ -310,20 +304,20 @@ TEST_F(VideoChildTest, ShownSizeSetsTheDecodeScaleButSavingAndEnlargingGetWholeP
     }
   } saved, fresh;
   char text[32] = {};
-  ASSERT_EQ(child.PaintRecorded(saved, text, sizeof text), 0);
+  ASSERT_EQ(child->PaintRecorded(saved, text, sizeof text), 0);
   EXPECT_STREQ(text, " 12 : 58 : 43 10");
   FrameDecoder decoder;
   ASSERT_EQ(decoder.Decode((folder + platform::kPathSeparator + "4310.jpg").c_str()), 0);
   fresh.DrawPicture(decoder.header(), decoder.pixels());
   EXPECT_TRUE(saved.rows == fresh.rows);
   view.Clear();
-  child.Paint(view);
+  child->Paint(view);
   // Shown larger: the frame on show is decoded whole at once, with its own
   // time text; shown smaller again, it is kept.
-  child.SetShownSize(66, 49);
-  child.SetShownSize(30, 20);
+  child->SetShownSize(66, 49);
+  child->SetShownSize(30, 20);
   EXPECT_EQ(view.Seen(""), (Texts{"draw 65", " 12 : 58 : 43 10 @1", "draw 130"}));
-  ASSERT_EQ(child.ShowFrame(2), 0);
+  ASSERT_EQ(child->ShowFrame(2), 0);
   EXPECT_EQ(view.Seen("draw ").back(), "33");  // a quarter, rounded up
 }
 
@@ -332,17 +326,17 @@ TEST_F(VideoChildTest, FramesAreDueAtTheirRecordedTimesWhateverDrawingCosts) {
   // blocks the thread for 1.2 s, as a window busy elsewhere would: frame 1 is
   // then due when the stall ends, not owed from before (and so drawn at once
   // with those after it).
-  child.SetFrameHook(&HookLog::Hook, &hook);
+  child->SetFrameHook(&HookLog::Hook, &hook);
   const std::thread::id test = std::this_thread::get_id();
   view.onChanged = [this, test] {
     if (std::this_thread::get_id() != test) std::this_thread::sleep_for(milliseconds(once.exchange(true) ? 10 : 1200));
   };
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Names(8, 0, 3)).c_str()), 0);
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Forward);
+  ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, Names(8, 0, 3)).c_str()), 0);
+  ASSERT_EQ(child->StartThread(), 0);
+  child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(view.WaitFor(" 12 : 58", 8));
-  child.RequestQuit();
-  child.Join();
+  child->RequestQuit();
+  child->Join();
   ASSERT_EQ(hook.dues.size(), 8u);
   EXPECT_GT(hook.dues[1] - hook.dues[0], milliseconds(1100));
   // 30 ms apart, or the later step came more than a second late (a loaded
@@ -360,11 +354,7 @@ TEST_F(VideoChildTest, FramesAreDueAtTheirRecordedTimesWhateverDrawingCosts) {
 // Pause, a slider move and closing each wake a thread waiting out the 50 s
 // gap after frame 0; "at once" is anything well short of that. The owner
 // destroys a closed child on its thread's last call, as the program does.
-TEST(VideoChildEnd, PauseMoveAndCloseCutALongGapShort) {
-  Backup backup;
-  View view;
-  auto child = std::make_unique<VideoChild>(false, &view);
-  view.child = child.get();
+TEST_F(VideoChildTest, PauseMoveAndCloseCutALongGapShort) {
   std::promise<void> ended;
   view.onEnded = [&ended] { ended.set_value(); };
   ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, {"0000.jpg", "5000.jpg"}).c_str()), 0);
@@ -399,19 +389,17 @@ TEST(VideoChildEnd, PauseMoveAndCloseCutALongGapShort) {
   EXPECT_EQ(view.Seen("ended").size(), 1u);
 }
 
-// Runs `action` on the thread about to read or list `path`; without an
-// action, holds that thread there until released, as a disc spinning up would.
-class OnAccess : public platform::AccessHook {
+// Holds the thread about to read or list `path` there until released, as a
+// disc spinning up would.
+class Held : public platform::AccessHook {
  public:
-  explicit OnAccess(std::string path, std::function<void()> action = nullptr)
-      : path_(std::move(path)), action_(std::move(action)) { platform::SetAccessHook(this); }
-  ~OnAccess() {
+  explicit Held(std::string path) : path_(std::move(path)) { platform::SetAccessHook(this); }
+  ~Held() {
     platform::SetAccessHook(nullptr);
     Release();
   }
   void BeforeAccess(const char* path) override {
     if (path == nullptr || path != path_) return;
-    if (action_) return action_();
     std::unique_lock<std::mutex> lock(mutex_);
     held_ = true;
     changed_.notify_all();
@@ -431,7 +419,6 @@ class OnAccess : public platform::AccessHook {
 
  private:
   const std::string path_;
-  const std::function<void()> action_;
   std::mutex mutex_;
   std::condition_variable changed_;
   bool held_ = false, released_ = false;
@@ -440,14 +427,17 @@ class OnAccess : public platform::AccessHook {
 TEST_F(VideoChildTest, AMinuteOpenedWhileAFrameIsReadPlaysFromItsStart) {
   const std::string other = backup.Minute(14, 3, Names(6, 0, 1));
   const std::string first = backup.Minute(12, 58, Names(5, 0, 1));
-  ASSERT_EQ(child.LoadFrameList(first.c_str()), 0);
+  ASSERT_EQ(child->LoadFrameList(first.c_str()), 0);
   // Open the other minute while the playback thread reads frame 2 of the
   // first: that frame must not be published as frame 2 of the new list.
-  OnAccess read(first + platform::kPathSeparator + "0002.jpg", [this, other] { child.LoadFrameList(other.c_str()); });
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Forward);
+  Held read(first + platform::kPathSeparator + "0002.jpg");
+  ASSERT_EQ(child->StartThread(), 0);
+  child->SetMode(PlaybackMode::Forward);
+  ASSERT_TRUE(read.WaitHeld());
+  ASSERT_EQ(child->LoadFrameList(other.c_str()), 0);
+  read.Release();
   ASSERT_TRUE(view.WaitFor(" 14 : 03 : 00 05"));
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  ASSERT_TRUE(Eventually([&] { return child->parked(); }));
   EXPECT_EQ(view.Seen(), (Texts{" 12 : 58 : 00 00", " 12 : 58 : 00 01", " 14 : 03 : 00 00", " 14 : 03 : 00 01",
                                 " 14 : 03 : 00 02", " 14 : 03 : 00 03", " 14 : 03 : 00 04", " 14 : 03 : 00 05"}));
   EXPECT_EQ(view.Seen("range "), (Texts{"4", "5"}));
@@ -458,32 +448,32 @@ TEST_F(VideoChildTest, AMinuteOpenedIntoARewindingChildIsNotLeftBeforeItsPositio
   // position set a little later (within the 10 s gaps of 14:03). In between,
   // the fresh list's "no position" must not count as "before the first
   // frame" and send it to 12:59.
-  child.SetPlayContinuously(true);
+  child->SetPlayContinuously(true);
   backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
   backup.Minute(12, 59, {"0000.jpg", "0001.jpg"});
   const std::string m1403 = backup.Minute(14, 3, {"0000.jpg", "1000.jpg", "2000.jpg"});
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(14, 7, Names(40, 0, 5)).c_str()), 0);
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Rewind);
+  ASSERT_EQ(child->LoadFrameList(backup.Minute(14, 7, Names(40, 0, 5)).c_str()), 0);
+  ASSERT_EQ(child->StartThread(), 0);
+  child->SetMode(PlaybackMode::Rewind);
   ASSERT_TRUE(view.WaitFor(" 14 : 07", 2));
-  ASSERT_EQ(child.LoadFrameList(m1403.c_str()), 0);
+  ASSERT_EQ(child->LoadFrameList(m1403.c_str()), 0);
   std::this_thread::sleep_for(milliseconds(30));
-  child.SetPosition(0);
+  child->SetPosition(0);
   // Then back over the hour gap, pausing at the date's first frame.
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  ASSERT_TRUE(Eventually([&] { return child->parked(); }));
   Texts texts = view.Seen();
   texts.erase(texts.begin(), std::find(texts.begin(), texts.end(), " 14 : 03 : 00 00"));
   EXPECT_EQ(texts, (Texts{" 14 : 03 : 00 00", " 12 : 59 : 00 01", " 12 : 59 : 00 00", " 12 : 58 : 00 01",
                           " 12 : 58 : 00 00"}));
-  EXPECT_EQ(child.position(), 0);
+  EXPECT_EQ(child->position(), 0);
 }
 
 // The thumb pulled with each picture is that picture's frame, in every mode
 // and from wherever the slider put it.
 TEST_F(VideoChildTest, TheThumbStandsOnTheFrameShownInEveryMode) {
   // Frame i of the minute is at time code i: its text ends in the index.
-  ASSERT_EQ(child.LoadFrameList(backup.Minute(12, 58, Names(20, 0, 1)).c_str()), 0);
-  ASSERT_EQ(child.StartThread(), 0);
+  ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, Names(20, 0, 1)).c_str()), 0);
+  ASSERT_EQ(child->StartThread(), 0);
   const struct {
     PlaybackMode mode;
     int from;
@@ -492,10 +482,10 @@ TEST_F(VideoChildTest, TheThumbStandsOnTheFrameShownInEveryMode) {
                {PlaybackMode::FastRewind, 19, "00 01"}, {PlaybackMode::Forward, 5, "00 19"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
-    ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+    ASSERT_TRUE(Eventually([&] { return child->parked(); }));
     view.Clear();
-    child.SetPosition(c.from);
-    child.SetMode(c.mode);
+    child->SetPosition(c.from);
+    child->SetMode(c.mode);
     ASSERT_TRUE(view.WaitFor(c.last));
     const Texts shown = view.Seen(" ", true);
     ASSERT_GE(shown.size(), 7u);
@@ -505,50 +495,47 @@ TEST_F(VideoChildTest, TheThumbStandsOnTheFrameShownInEveryMode) {
 }
 
 TEST_F(VideoChildTest, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
-  child.SetPlayContinuously(true);
+  child->SetPlayContinuously(true);
   const std::string first = backup.Minute(12, 58, {"0000.jpg", "0001.jpg"});
-  OnAccess disc(backup.Minute(12, 59, {"0000.jpg", "0001.jpg"}));
+  Held disc(backup.Minute(12, 59, {"0000.jpg", "0001.jpg"}));
   const std::string other = backup.Minute(14, 3, {"0000.jpg", "0001.jpg"});
-  ASSERT_EQ(child.LoadFrameList(first.c_str()), 0);
-  ASSERT_EQ(child.StartThread(), 0);
-  child.SetMode(PlaybackMode::Forward);
+  ASSERT_EQ(child->LoadFrameList(first.c_str()), 0);
+  ASSERT_EQ(child->StartThread(), 0);
+  child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(disc.WaitHeld());
 
   // These return while the listing is held (a wait for it would end only at
   // the hook's patience).
-  child.SetMode(PlaybackMode::Pause);
+  child->SetMode(PlaybackMode::Pause);
   ViewState state;
-  child.GetViewState(&state);
+  child->GetViewState(&state);
   EXPECT_EQ(state.mode, PlaybackMode::Pause);
-  EXPECT_EQ(child.position(), 2);
+  EXPECT_EQ(child->position(), 2);
   // Paused meanwhile: the minute listed is dropped, and playing resumes by
   // crossing to it.
   disc.Release();
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
-  EXPECT_EQ(child.folder(), first);
-  EXPECT_EQ(child.position(), 2);
+  ASSERT_TRUE(Eventually([&] { return child->parked(); }));
+  EXPECT_EQ(child->folder(), first);
+  EXPECT_EQ(child->position(), 2);
 
   // A minute opened while the next is listed is played instead of it.
   disc.Release(false);
-  child.SetMode(PlaybackMode::Forward);
+  child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(disc.WaitHeld());
-  EXPECT_EQ(child.LoadFrameList(other.c_str()), 0);
+  EXPECT_EQ(child->LoadFrameList(other.c_str()), 0);
   disc.Release();
   ASSERT_TRUE(view.WaitFor(" 14 : 03 : 00 01"));
-  ASSERT_TRUE(Eventually([&] { return child.parked(); }));
+  ASSERT_TRUE(Eventually([&] { return child->parked(); }));
   for (const std::string& text : view.Seen()) EXPECT_EQ(text.find(" 12 : 59"), std::string::npos);
 }
 
-TEST(VideoChildStress, UserActionsWhilePlayingAcrossMinutesThenClosing) {
+TEST_F(VideoChildTest, UserActionsWhilePlayingAcrossMinutesThenClosing) {
   // For the thread sanitizer: every operation of the user-interface thread
   // while the playback thread crosses minutes (4 frames each, 1 hundredth
   // apart), then the child is destroyed while it plays.
-  Backup backup;
   Texts minutes;
   for (int m = 0; m < 6; ++m) minutes.push_back(backup.Minute(12, m, Names(4, 0, 1)));
-  View view;
-  auto child = std::make_unique<VideoChild>(true, &view);
-  view.child = child.get();
+  child->SetPlayContinuously(true);
   ASSERT_EQ(child->LoadFrameList(minutes[0].c_str()), 0);
   ASSERT_EQ(child->StartThread(), 0);
   ViewState state;
