@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -31,20 +32,21 @@ using Texts = std::vector<std::string>;
 // waits it out.
 constexpr milliseconds kPatience{30000};
 
+bool Eventually(const std::function<bool()>& done) {
+  for (const Clock::time_point end = Clock::now() + kPatience; !done(); std::this_thread::sleep_for(milliseconds(1)))
+    if (Clock::now() > end) return false;
+  return true;
+}
+
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+}
+
 // Names "SSCC.jpg" for `n` frames from `first` hundredths, `step` apart.
 Texts Names(int n, int first, int step) {
   Texts names;
   for (int i = 0; i < n; ++i) names.push_back(std::to_string(10000 + first + i * step).substr(1) + ".jpg");
   return names;
-}
-
-// Waits for a condition polled on the calling thread.
-bool Eventually(const std::function<bool()>& done) {
-  for (const Clock::time_point end = Clock::now() + kPatience; !done();) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(milliseconds(1));
-  }
-  return true;
 }
 
 // One camera's minute folders of real frames.
@@ -66,10 +68,9 @@ struct Backup {
 };
 
 // Does what the window does on Changed: pulls the state and records what
-// changed ("range N", "thumb N", and each new picture's time text with its
-// thumb, " HH : MM : SS CC @N"), painting each new picture ("draw WIDTH");
-// "ended" for the thread's last call. One call at a time, as one window
-// thread would take them.
+// changed ("range N", "thumb N", each new picture's time text with its thumb
+// " HH : MM : SS CC @N"), painting each new picture ("draw WIDTH"); "ended"
+// for the thread's last call. One call at a time, as one window thread.
 class View : public VideoView, public PictureSink {
  public:
   VideoChild* child = nullptr;
@@ -84,17 +85,14 @@ class View : public VideoView, public PictureSink {
     child->GetViewState(&s);
     if (s.sliderMaximum != shown_.sliderMaximum) Add("range " + std::to_string(s.sliderMaximum));
     if (s.sliderPosition != shown_.sliderPosition) Add("thumb " + std::to_string(s.sliderPosition));
-    if (s.pictureSerial != shown_.pictureSerial) {
-      Add(s.timeText + (" @" + std::to_string(s.sliderPosition)));
-      child->Paint(*this);
-    }
+    if (s.pictureSerial != shown_.pictureSerial) Add(s.timeText + (" @" + std::to_string(s.sliderPosition)));
+    if (s.pictureSerial != shown_.pictureSerial) child->Paint(*this);
     shown_ = s;
   }
   // Reads the first and last byte: the sanitizers check the whole buffer.
   int DrawPicture(const BitmapHeader& h, const std::uint8_t* pixels) override {
     volatile std::uint8_t sink = pixels[0] ^ pixels[((3 * h.biWidth + 3) & ~3) * std::abs(h.biHeight) - 1];
-    (void)sink;
-    Add("draw " + std::to_string(h.biWidth));
+    Add("draw " + std::to_string(h.biWidth + 0 * sink));
     return 0;
   }
   void ThreadEnded() override {
@@ -106,11 +104,9 @@ class View : public VideoView, public PictureSink {
   Texts Seen(const std::string& kind = " ", bool thumbs = false) const {
     std::lock_guard<std::mutex> lock(mutex_);
     Texts out;
-    for (const std::string& e : events_) {
-      if (e.compare(0, kind.size(), kind) != 0) continue;
-      if (kind != " ") out.push_back(e.substr(kind.size()));
-      else out.push_back(thumbs ? e : e.substr(0, e.find(" @")));
-    }
+    for (const std::string& e : events_)
+      if (e.compare(0, kind.size(), kind) == 0)
+        out.push_back(kind != " " ? e.substr(kind.size()) : thumbs ? e : e.substr(0, e.find(" @")));
     return out;
   }
   void Clear() {
@@ -137,20 +133,6 @@ class View : public VideoView, public PictureSink {
   Texts events_;
 };
 
-long long MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
-}
-
-// Read only after the thread ended.
-struct HookLog {
-  std::vector<Clock::time_point> dues;
-  bool dueAfterShown = false;
-  static void Hook(void* context, int, Clock::time_point due, Clock::time_point shown) {
-    static_cast<HookLog*>(context)->dues.push_back(due);
-    static_cast<HookLog*>(context)->dueAfterShown |= due > shown;
-  }
-};
-
 // Steps until the child pauses; the frames answered as "DD/HH/MM index".
 Texts PlayToPause(VideoChild& child) {
   Texts shown;
@@ -163,13 +145,53 @@ Texts PlayToPause(VideoChild& child) {
   return shown;
 }
 
+// Holds the thread about to read or list `path` there until released, as a
+// disc spinning up would.
+class Held : public platform::AccessHook {
+ public:
+  explicit Held(std::string path) : path_(std::move(path)) { platform::SetAccessHook(this); }
+  ~Held() {
+    platform::SetAccessHook(nullptr);
+    Release();
+  }
+  void BeforeAccess(const char* path) override {
+    if (path == nullptr || path != path_) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, kPatience, [this] { return released_; });
+  }
+  bool WaitHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return held_; });
+  }
+  // Lets the held thread go on; Release(false) holds the next access again.
+  void Release(bool released = true) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = released;
+    held_ = held_ && released;
+    changed_.notify_all();
+  }
+
+ private:
+  const std::string path_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool held_ = false, released_ = false;
+};
+
 class VideoChildTest : public ::testing::Test {
  protected:
   VideoChildTest() { view.child = child.get(); }
+  // Read only after the thread ended.
+  static void Hook(void* context, int, Clock::time_point due, Clock::time_point shown) {
+    static_cast<VideoChildTest*>(context)->dues.push_back(due);
+    static_cast<VideoChildTest*>(context)->dueAfterShown |= due > shown;
+  }
 
   // Declared before the child, so that they outlive its thread.
-  HookLog hook;
-  std::atomic<bool> once{false};
+  std::vector<Clock::time_point> dues;
+  bool dueAfterShown = false;
   Backup backup;
   View view;
   std::unique_ptr<VideoChild> child = std::make_unique<VideoChild>(false, &view);
@@ -267,14 +289,12 @@ TEST_F(VideoChildTest, ShowFrameDrawsThroughTheViewAndKeepsThePictureOnFailure) 
   EXPECT_EQ(child->Paint(view), 0);  // nothing decoded: nothing drawn
   view.Clear();
   EXPECT_EQ(child->ShowFrame(0), 0);
-  // Outside the list, or a file that is no picture: nothing changes.
-  for (int index : {4, -1, 2}) EXPECT_EQ(child->ShowFrame(index), -1) << index;
+  for (int index : {4, -1, 2}) EXPECT_EQ(child->ShowFrame(index), -1) << index;  // outside, or no picture
   EXPECT_EQ(child->Paint(view), 0);
   EXPECT_EQ(view.Seen(""), (Texts{" 12 : 58 : 43 07 @0", "draw 64", "draw 64"}));
   EXPECT_EQ(child->ShowFrame(3), 0);
   EXPECT_EQ(view.Seen("draw "), (Texts{"64", "64", "800"}));
   EXPECT_EQ(child->pictureHeight(), 600);
-
   // A minute that cannot be listed empties the list and the slider; the
   // picture stays.
   view.Clear();
@@ -326,29 +346,28 @@ TEST_F(VideoChildTest, FramesAreDueAtTheirRecordedTimesWhateverDrawingCosts) {
   // blocks the thread for 1.2 s, as a window busy elsewhere would: frame 1 is
   // then due when the stall ends, not owed from before (and so drawn at once
   // with those after it).
-  child->SetFrameHook(&HookLog::Hook, &hook);
+  child->SetFrameHook(&Hook, this);
   const std::thread::id test = std::this_thread::get_id();
   view.onChanged = [this, test] {
-    if (std::this_thread::get_id() != test) std::this_thread::sleep_for(milliseconds(once.exchange(true) ? 10 : 1200));
+    if (std::this_thread::get_id() != test) std::this_thread::sleep_for(milliseconds(dues.empty() ? 1200 : 10));
   };
   ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, Names(8, 0, 3)).c_str()), 0);
   ASSERT_EQ(child->StartThread(), 0);
   child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(view.WaitFor(" 12 : 58", 8));
-  child->RequestQuit();
-  child->Join();
-  ASSERT_EQ(hook.dues.size(), 8u);
-  EXPECT_GT(hook.dues[1] - hook.dues[0], milliseconds(1100));
+  child.reset();
+  ASSERT_EQ(dues.size(), 8u);
+  EXPECT_GT(dues[1] - dues[0], milliseconds(1100));
   // 30 ms apart, or the later step came more than a second late (a loaded
   // machine) and the clock re-anchored there; no gap after the last frame.
   int exact = 0;
   for (int i = 2; i < 8; ++i) {
-    const Clock::duration between = hook.dues[i] - hook.dues[i - 1], gap = milliseconds(i < 7 ? 30 : 0);
+    const Clock::duration between = dues[i] - dues[i - 1], gap = milliseconds(i < 7 ? 30 : 0);
     EXPECT_TRUE(between == gap || between > gap + std::chrono::seconds(1)) << i;
     exact += between == gap;
   }
   EXPECT_GT(exact, 0) << "every step more than a second late";
-  EXPECT_FALSE(hook.dueAfterShown);
+  EXPECT_FALSE(dueAfterShown);
 }
 
 // Pause, a slider move and closing each wake a thread waiting out the 50 s
@@ -360,26 +379,24 @@ TEST_F(VideoChildTest, PauseMoveAndCloseCutALongGapShort) {
   ASSERT_EQ(child->LoadFrameList(backup.Minute(12, 58, {"0000.jpg", "5000.jpg"}).c_str()), 0);
   ASSERT_EQ(child->StartThread(), 0);
   EXPECT_EQ(child->StartThread(), -1);  // one thread per child
+  Clock::time_point asked;
   const auto waitingForFrame0 = [&] {
     child->SetPosition(0);
     child->SetMode(PlaybackMode::Forward);
-    return Eventually([&] { return child->position() == 1; });
+    const bool waiting = Eventually([&] { return child->position() == 1; });
+    asked = Clock::now();
+    return waiting;
   };
   ASSERT_TRUE(waitingForFrame0());
-  Clock::time_point asked = Clock::now();
   child->SetMode(PlaybackMode::Pause);
   ASSERT_TRUE(Eventually([&] { return child->parked(); }));
   EXPECT_LT(MillisecondsSince(asked), 10000);
   EXPECT_EQ(child->position(), 0);  // the frame waited for is not drawn, and plays next
-
   ASSERT_TRUE(waitingForFrame0());
-  asked = Clock::now();
   child->SetPosition(1);
   ASSERT_TRUE(view.WaitFor(" 12 : 58 : 50 00"));
   EXPECT_LT(MillisecondsSince(asked), 10000);
-
   ASSERT_TRUE(waitingForFrame0());
-  asked = Clock::now();
   child->RequestQuit();
   ASSERT_EQ(ended.get_future().wait_for(kPatience), std::future_status::ready);
   EXPECT_LT(MillisecondsSince(asked), 10000);
@@ -388,41 +405,6 @@ TEST_F(VideoChildTest, PauseMoveAndCloseCutALongGapShort) {
   EXPECT_EQ(view.Seen(), Texts{" 12 : 58 : 50 00"});
   EXPECT_EQ(view.Seen("ended").size(), 1u);
 }
-
-// Holds the thread about to read or list `path` there until released, as a
-// disc spinning up would.
-class Held : public platform::AccessHook {
- public:
-  explicit Held(std::string path) : path_(std::move(path)) { platform::SetAccessHook(this); }
-  ~Held() {
-    platform::SetAccessHook(nullptr);
-    Release();
-  }
-  void BeforeAccess(const char* path) override {
-    if (path == nullptr || path != path_) return;
-    std::unique_lock<std::mutex> lock(mutex_);
-    held_ = true;
-    changed_.notify_all();
-    changed_.wait_for(lock, kPatience, [this] { return released_; });
-  }
-  bool WaitHeld() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return held_; });
-  }
-  // Lets the held thread go on; Release(false) holds the next access again.
-  void Release(bool released = true) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = released;
-    held_ = held_ && released;
-    changed_.notify_all();
-  }
-
- private:
-  const std::string path_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool held_ = false, released_ = false;
-};
 
 TEST_F(VideoChildTest, AMinuteOpenedWhileAFrameIsReadPlaysFromItsStart) {
   const std::string other = backup.Minute(14, 3, Names(6, 0, 1));
@@ -490,7 +472,8 @@ TEST_F(VideoChildTest, TheThumbStandsOnTheFrameShownInEveryMode) {
     const Texts shown = view.Seen(" ", true);
     ASSERT_GE(shown.size(), 7u);
     EXPECT_EQ(std::stoi(shown[0].substr(14)), c.from);
-    for (const std::string& picture : shown) EXPECT_EQ(std::stoi(picture.substr(14)), std::stoi(picture.substr(18))) << picture;
+    for (const std::string& picture : shown)
+      EXPECT_EQ(std::stoi(picture.substr(14)), std::stoi(picture.substr(18))) << picture;
   }
 }
 
@@ -503,7 +486,6 @@ TEST_F(VideoChildTest, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
   ASSERT_EQ(child->StartThread(), 0);
   child->SetMode(PlaybackMode::Forward);
   ASSERT_TRUE(disc.WaitHeld());
-
   // These return while the listing is held (a wait for it would end only at
   // the hook's patience).
   child->SetMode(PlaybackMode::Pause);
@@ -517,7 +499,6 @@ TEST_F(VideoChildTest, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
   ASSERT_TRUE(Eventually([&] { return child->parked(); }));
   EXPECT_EQ(child->folder(), first);
   EXPECT_EQ(child->position(), 2);
-
   // A minute opened while the next is listed is played instead of it.
   disc.Release(false);
   child->SetMode(PlaybackMode::Forward);
@@ -529,10 +510,10 @@ TEST_F(VideoChildTest, NothingTheUserDoesWaitsForTheListingOfTheNextMinute) {
   for (const std::string& text : view.Seen()) EXPECT_EQ(text.find(" 12 : 59"), std::string::npos);
 }
 
+// For the thread sanitizer: every operation of the user-interface thread
+// while the playback thread crosses minutes (4 frames each, 1 hundredth
+// apart), then the child is destroyed while it plays.
 TEST_F(VideoChildTest, UserActionsWhilePlayingAcrossMinutesThenClosing) {
-  // For the thread sanitizer: every operation of the user-interface thread
-  // while the playback thread crosses minutes (4 frames each, 1 hundredth
-  // apart), then the child is destroyed while it plays.
   Texts minutes;
   for (int m = 0; m < 6; ++m) minutes.push_back(backup.Minute(12, m, Names(4, 0, 1)));
   child->SetPlayContinuously(true);
