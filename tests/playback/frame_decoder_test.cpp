@@ -103,13 +103,10 @@ TEST(FrameDecoder, EachLayoutAndSizeGivesTheRightColoursInPaddedRowsAsAFreshDeco
     ExpectReferenceColours(d, c.chroma);
     // The bottom row is plain background: grey up to its last pixel.
     const std::uint8_t* last = d.pixels() + (c.h - 1) * d.stride() + 3 * (c.w - 1);
-    EXPECT_NEAR(last[0], last[1], 8);
-    EXPECT_NEAR(last[2], last[1], 8);
-    EXPECT_GT(last[1], 60);
+    EXPECT_TRUE(std::abs(last[0] - last[1]) < 8 && std::abs(last[2] - last[1]) < 8 && last[1] > 60);
     FrameDecoder fresh;
     ASSERT_EQ(fresh.Decode(path.c_str()), 0);
     EXPECT_TRUE(Pixels(d) == Pixels(fresh));
-
     const std::size_t bytes = static_cast<std::size_t>(d.stride()) * c.h;
     EXPECT_TRUE(bytes > capacity || d.pixels() == buffer) << "a picture that fits allocates";
     capacity = std::max(capacity, bytes);
@@ -126,7 +123,7 @@ TEST(FrameDecoder, ShownSizeChoosesHowFinelyToDecode) {
     Chroma chroma;
   } cases[] = {
       {704, 576, 0, 0, 0, 704, 576, Chroma::k420},      // not said: whole
-      {704, 576, 353, 288, 0, 704, 576, Chroma::k420},  // a pixel wider than half
+      {704, 576, 353, 288, 0, 704, 576, Chroma::k420},  // a pixel wider or taller than half
       {704, 576, 352, 289, 0, 704, 576, Chroma::k420},
       {704, 576, 352, 288, 1, 352, 288, Chroma::k420},  // half size
       {353, 241, 176, 120, 1, 177, 121, Chroma::k420},  // halves round up
@@ -145,8 +142,7 @@ TEST(FrameDecoder, ShownSizeChoosesHowFinelyToDecode) {
     ASSERT_EQ(d.Decode(path.c_str()), 0);
     ASSERT_EQ(d.Decode(path.c_str()), 0);  // the first taught it the size
     EXPECT_EQ(d.scale(), c.scale);
-    EXPECT_EQ(std::make_pair(d.width(), d.height()), std::make_pair(c.bitmapW, c.bitmapH));
-    EXPECT_EQ(d.header().biWidth, c.bitmapW);
+    EXPECT_EQ(std::make_pair(d.header().biWidth, d.height()), std::make_pair(c.bitmapW, c.bitmapH));
     EXPECT_EQ(std::make_pair(d.pictureWidth(), d.pictureHeight()), std::make_pair(c.w, c.h));
     ExpectReferenceColours(d, c.chroma);
   }
@@ -218,23 +214,6 @@ TEST(FrameDecoder, BadFilesAndHugePicturesKeepThePreviousPictureAndLeaveATrace) 
   WriteFile(dir.Join("edge.jpg"), GreyJpeg(8192, 8));
   ASSERT_EQ(d.Decode(dir.Join("edge.jpg").c_str()), 0) << d.lastError();
   EXPECT_TRUE(PixelNear(d, 8191, 7, {128, 128, 128}));
-}
-
-TEST(GetImageSize, ProbesTheFirstListedFileAndLeavesOutputsOnFailure) {
-  testing_support::TempDir dir;
-  testing_support::MakeDirs(dir.Join("m/00.jpg"));  // a folder that matches is passed over
-  Frame(dir, "m/0002.jpg", 176, 144);
-  Frame(dir, "m/0001.jpg", 352, 240);
-  WriteFile(dir.Join("e/0001.jpg"), "");  // no picture is no size
-  std::vector<std::uint8_t> buffer;
-  int w = 0, h = 0;
-  ASSERT_EQ(GetImageSize(dir.Join("m").c_str(), &w, &h, buffer), 0);
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(352, 240));
-  for (const char* folder : {"e", "none"}) {
-    w = h = 7;
-    EXPECT_EQ(GetImageSize(dir.Join(folder).c_str(), &w, &h, buffer), -1) << folder;
-    EXPECT_EQ(w + h, 14) << folder;
-  }
 }
 
 }  // namespace
