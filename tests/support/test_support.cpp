@@ -24,12 +24,7 @@ std::string Native(std::string path) {
 }
 
 std::mutex g_traceMutex;
-std::vector<std::string> g_traceLines;
-
-void TraceHook(const char* text) {
-  std::lock_guard<std::mutex> lock(g_traceMutex);
-  g_traceLines.push_back(text);
-}
+std::vector<std::string> g_traceLines;  // guarded by g_traceMutex
 
 }  // namespace
 
@@ -68,7 +63,10 @@ std::string ReadFile(const std::string& path) {
 
 TraceCapture::TraceCapture() {
   Clear();
-  LogWindow::SetTraceHook(&TraceHook);
+  LogWindow::SetTraceHook([](const char* text) {
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traceLines.push_back(text);
+  });
 }
 
 TraceCapture::~TraceCapture() {
