@@ -24,7 +24,8 @@ inline Result RunCommand(Command command, std::vector<std::string> args) {
   if (streams[0] && streams[1])
     r.code = command(static_cast<int>(args.size()), argv.data(), streams[0], streams[1]);
   std::string* texts[2] = {&r.out, &r.err};
-  for (int i = 0; i < 2 && streams[i]; ++i) {
+  for (int i = 0; i < 2; ++i) {
+    if (!streams[i]) continue;
     std::rewind(streams[i]);
     for (int c; (c = std::fgetc(streams[i])) != EOF;) texts[i]->push_back(static_cast<char>(c));
     std::fclose(streams[i]);
