@@ -770,9 +770,10 @@ int ExportJob::Prepare() {
   // holds only the standard table's rates; of those within 1..30 fps only
   // 25 is a whole number of hundredths. The FFmpeg-only codes (5, 10, 12,
   // 15) are not in the standard and other decoders refuse or mistime them:
-  // .mpg is always 25 frames per second, repetition fills the time.
-  if (code == kMpegFormat) frameStep = kSmallestStep;
-  fps_ = 100 / frameStep;
+  // .mpg is always 25 frames per second, repetition fills the time. The
+  // recording's step stays the last frame's duration.
+  pictureStep_ = code == kMpegFormat ? kSmallestStep : frameStep;
+  fps_ = 100 / pictureStep_;
   codec = vlib_codec_create(static_cast<std::uint32_t>(code) | VLIB_ENCODER, width, height, fps_,
                             bitRate, fps_);
   if (!codec) {
@@ -867,8 +868,8 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
       // Repeated to cover the time until the next frame, on the output's
       // frame grid (rounded, so that time is kept whatever the spacing); a
       // picture is written at least once.
-      repeats = std::max(1, (end - written + frameStep / 2) / frameStep);
-      written += repeats * frameStep;
+      repeats = std::max(1, (end - written + pictureStep_ / 2) / pictureStep_);
+      written += repeats * pictureStep_;
     }
     for (int r = 0; r < repeats; ++r)
       if (!WritePicture(picture, repeats == 1 ? "failed to write file #1"

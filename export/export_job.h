@@ -122,6 +122,8 @@ class ExportJob {
   int picturesWritten() const { return picturesWritten_.load(); }
   int framesMeasured() const { return framesMeasured_.load(); }
   int fps() const { return fps_; }
+  // The output's picture duration in hundredths (the frame step; 4 for .mpg).
+  int pictureStep() const { return pictureStep_; }
   // The picture buffer LoadFrame fills (packed YUV 4:2:0).
   const std::uint8_t* picture() const { return picture_.data(); }
 
@@ -182,4 +184,5 @@ class ExportJob {
   std::atomic<int> picturesWritten_{0};
   std::atomic<int> framesMeasured_{0};
   int fps_ = 0;
+  int pictureStep_ = 4;
 };

@@ -104,16 +104,17 @@ TEST(ExportMatrix, WholeExportsReadBack) {
   // 10 and 20 once, 30 fails, 40 covers 30..50 twice, 50 one step.
   cases.push_back({&asf, 176, 144, {{10, 20, 30, 40, 50}}, 10, 5, 0, "0030.jpg"});
   // Empty folders leave; 00.00 starts each folder: 0->20 five pictures,
-  // 20->30 three, 30 one; then 5, 3, 30->40 two, 40 one.
-  cases.push_back({&mpg, 176, 144, {{}, {0, 20, 30}, {}, {0, 20, 30, 40}}, 25, 20, 0, nullptr});
+  // 20->30 three, 30 two (its 0.10 s step); then 5, 3, 30->40 two, 40 three.
+  cases.push_back({&mpg, 176, 144, {{}, {0, 20, 30}, {}, {0, 20, 30, 40}}, 25, 23, 0, nullptr});
   // Two consecutive minutes at 10 fps: 10->50 four pictures, 50->60 one,
   // a 59.3 s gap once, 59.90 lasts until the next minute's 00.10 (two);
   // then a 3.9 s gap once, exactly 2 s filled (20), 6.00 one, 6.10 one step.
-  // At 25 fps (.mpg): 10 + 3 + 1 + 5, then 1 + 50 + 3 + 1. Cancelled after
+  // At 25 fps (.mpg): 10 + 3 + 1 + 5, then 1 + 50 + 3 + 2 (the last frame
+  // holds for the recording's step, not one .mpg picture). Cancelled after
   // a few pictures, the part is a whole file.
   const std::vector<std::vector<int>> gaps = {{10, 50, 60, 5990}, {10, 400, 600, 610}};
   for (int f = 0; f < 4; ++f) {
-    const int pictures = f == 0 ? 74 : 31;
+    const int pictures = f == 0 ? 75 : 31;
     cases.push_back({&kFormats[f], 176, 144, gaps, f == 0 ? 25 : 10, pictures, 0, nullptr, true});
     cases.push_back({&kFormats[f], 176, 144, gaps, f == 0 ? 25 : 10, pictures, 3, nullptr, true});
   }
@@ -168,9 +169,9 @@ TEST(ExportMatrix, WholeExportsReadBack) {
       if (c.pictures >= 0) {
         EXPECT_EQ(written, c.pictures);
       } else {
-        // The recorded time, the last frame lasting one frame step, within
-        // half a picture.
-        const int span = first.back() - first.front() + step;
+        // The recorded time, the last frame lasting the recording's frame
+        // step, within half a picture.
+        const int span = first.back() - first.front() + (first[1] - first[0]);
         EXPECT_LE(std::abs(written * step - span), step / 2) << written;
       }
     }
