@@ -771,11 +771,15 @@ int ExportJob::Prepare() {
   // 25 is a whole number of hundredths. The FFmpeg-only codes (5, 10, 12,
   // 15) are not in the standard and other decoders refuse or mistime them:
   // .mpg is always 25 frames per second, repetition fills the time. The
-  // recording's step stays the last frame's duration.
+  // recording's step stays the last frame's duration. The other formats
+  // time each picture at exactly the frame step (6/100 s is no whole rate:
+  // at 16 fps ten minutes would play 625 s).
   pictureStep_ = code == kMpegFormat ? kSmallestStep : frameStep;
   fps_ = 100 / pictureStep_;
-  codec = vlib_codec_create(static_cast<std::uint32_t>(code) | VLIB_ENCODER, width, height, fps_,
-                            bitRate, fps_);
+  const std::uint32_t type = static_cast<std::uint32_t>(code) | VLIB_ENCODER;
+  codec = code == kMpegFormat
+              ? vlib_codec_create(type, width, height, fps_, bitRate, fps_)
+              : vlib_codec_create_timed(type, width, height, pictureStep_, 100, bitRate, fps_);
   if (!codec) {
     LogWindow::Print("failed to initalize codec!");
     outcome_ = Outcome::kEncoderFailed;

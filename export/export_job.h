@@ -121,6 +121,7 @@ class ExportJob {
   Outcome outcome() const { return outcome_.load(); }
   int picturesWritten() const { return picturesWritten_.load(); }
   int framesMeasured() const { return framesMeasured_.load(); }
+  // Whole pictures per second (the key-frame distance): 100 / pictureStep.
   int fps() const { return fps_; }
   // The output's picture duration in hundredths (the frame step; 4 for .mpg).
   int pictureStep() const { return pictureStep_; }

@@ -41,7 +41,7 @@ struct Case {
   const Format* format;
   int width, height;
   std::vector<std::vector<int>> folders;  // frame times; none: an empty folder
-  int fps;
+  int step;              // hundredths per picture
   int pictures;          // -1: as many as span the recorded time
   int cancelAfterSteps;  // 0: runs to the end
   const char* broken;    // a frame file of the first folder that does not decode
@@ -82,9 +82,8 @@ readback::Difference BestMatch(const readback::Picture& picture, const std::stri
 }  // namespace
 
 TEST(ExportMatrix, WholeExportsReadBack) {
-  // Four frames `step` apart from 00.00: 100 / step frames per second.
+  // Four frames `step` apart from 00.00.
   const int steps[] = {4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16, 20, 25, 33, 50, 100};
-  const int rates[] = {25, 20, 16, 14, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
   // Not multiples of 16; odd sizes lose a column and a row.
   const int sizes[][2] = {{176, 144}, {177, 145}, {202, 118}, {351, 239}};
   const Format &mpg = kFormats[0], &avi = kFormats[1], &asf = kFormats[2], &wmv = kFormats[3];
@@ -94,18 +93,18 @@ TEST(ExportMatrix, WholeExportsReadBack) {
     for (int f = 0; f < 4; ++f)
       if (f < 2 || i % 4 == f)
         cases.push_back({&kFormats[f], sizes[i / 4][0], sizes[i / 4][1], {Spaced(0, steps[i], 4)},
-                         f == 0 ? 25 : rates[i], -1, 0, nullptr});
-  cases.push_back({&avi, 1920, 1080, {Spaced(0, 20, 3)}, 5, 3, 0, nullptr});
-  cases.push_back({&wmv, 1280, 720, {Spaced(0, 20, 3)}, 5, 3, 0, nullptr});
+                         f == 0 ? 4 : steps[i], -1, 0, nullptr});
+  cases.push_back({&avi, 1920, 1080, {Spaced(0, 20, 3)}, 20, 3, 0, nullptr});
+  cases.push_back({&wmv, 1280, 720, {Spaced(0, 20, 3)}, 20, 3, 0, nullptr});
   // Spacing 3, under a frame: each picture once, time kept within a frame.
-  cases.push_back({&kFormats[4], 176, 144, {{0, 3, 6, 10}}, 25, 4, 0, nullptr});
+  cases.push_back({&kFormats[4], 176, 144, {{0, 3, 6, 10}}, 4, 4, 0, nullptr});
   // Single frames: each written once.
-  cases.push_back({&avi, 176, 144, {{100}, {2000}}, 1, 2, 0, nullptr});
+  cases.push_back({&avi, 176, 144, {{100}, {2000}}, 100, 2, 0, nullptr});
   // 10 and 20 once, 30 fails, 40 covers 30..50 twice, 50 one step.
   cases.push_back({&asf, 176, 144, {{10, 20, 30, 40, 50}}, 10, 5, 0, "0030.jpg"});
   // Empty folders leave; 00.00 starts each folder: 0->20 five pictures,
   // 20->30 three, 30 two (its 0.10 s step); then 5, 3, 30->40 two, 40 three.
-  cases.push_back({&mpg, 176, 144, {{}, {0, 20, 30}, {}, {0, 20, 30, 40}}, 25, 23, 0, nullptr});
+  cases.push_back({&mpg, 176, 144, {{}, {0, 20, 30}, {}, {0, 20, 30, 40}}, 4, 23, 0, nullptr});
   // Two consecutive minutes at 10 fps: 10->50 four pictures, 50->60 one,
   // a 59.3 s gap once, 59.90 lasts until the next minute's 00.10 (two);
   // then a 3.9 s gap once, exactly 2 s filled (20), 6.00 one, 6.10 one step.
@@ -115,8 +114,8 @@ TEST(ExportMatrix, WholeExportsReadBack) {
   const std::vector<std::vector<int>> gaps = {{10, 50, 60, 5990}, {10, 400, 600, 610}};
   for (int f = 0; f < 4; ++f) {
     const int pictures = f == 0 ? 75 : 31;
-    cases.push_back({&kFormats[f], 176, 144, gaps, f == 0 ? 25 : 10, pictures, 0, nullptr, true});
-    cases.push_back({&kFormats[f], 176, 144, gaps, f == 0 ? 25 : 10, pictures, 3, nullptr, true});
+    cases.push_back({&kFormats[f], 176, 144, gaps, f == 0 ? 4 : 10, pictures, 0, nullptr, true});
+    cases.push_back({&kFormats[f], 176, 144, gaps, f == 0 ? 4 : 10, pictures, 3, nullptr, true});
   }
 
   TempDir dir;
@@ -150,12 +149,12 @@ TEST(ExportMatrix, WholeExportsReadBack) {
     }
     const int written = job.picturesWritten();
     EXPECT_EQ(ui.outputName, dir.Join(name) + c.format->extension);
-    EXPECT_EQ(job.fps(), c.fps);
+    EXPECT_EQ(job.pictureStep(), c.step);
     EXPECT_EQ(ui.folders, kept);
     EXPECT_EQ(ui.rangeHigh, job.framesMeasured() - 1);
     EXPECT_EQ(trace.Lines(), c.broken ? std::vector<std::string>{"Decoding failed!"}
                                       : std::vector<std::string>{});
-    const int step = 100 / c.fps;
+    const int step = c.step;
     const std::vector<int>& first = c.folders[c.folders[0].empty() ? 1 : 0];
     if (c.cancelAfterSteps) {
       EXPECT_EQ(job.outcome(), ExportJob::Outcome::kCancelled);
@@ -187,13 +186,14 @@ TEST(ExportMatrix, WholeExportsReadBack) {
     EXPECT_EQ(video.codec, c.format->codec);
     ASSERT_EQ(static_cast<int>(video.pictures.size()), written);
     EXPECT_EQ(video.nonRisingDts, 0);
-    if (c.format->code != 2 && c.format->code != 4) {  // ASF keeps no frame rate
-      EXPECT_DOUBLE_EQ(video.headerRate, c.fps);
+    // ASF holds no rate: FFmpeg guesses one from a few time stamps.
+    if (c.format->code != 2 && c.format->code != 4) {
+      EXPECT_NEAR(video.headerRate, 100.0 / step, 1e-9);
     }
-    // Evenly spaced at the frame rate (ASF counts milliseconds).
+    // Evenly spaced at the picture step.
     for (int k = 0; k < written; ++k) {
       const double t = video.pictures[k].time - video.pictures[0].time;
-      ASSERT_NEAR(t, k / static_cast<double>(c.fps), 0.0015) << k;
+      ASSERT_NEAR(t, k * step / 100.0, 1e-6) << k;
     }
     EXPECT_EQ(video.pictures[0].width, c.width & ~1);
     EXPECT_EQ(video.pictures[0].height, c.height & ~1);
@@ -216,5 +216,45 @@ TEST(ExportMatrix, WholeExportsReadBack) {
     }
     EXPECT_GT(all.Psnr(), 32) << "mean error " << all.MeanError();
     EXPECT_LT(std::abs(all.MeanError()), 1.0);
+  }
+}
+
+// Every frame step the job can meet plays exactly as long as the recording
+// in every format: the container's duration (AVI and ASF from their
+// headers, MPEG from its time stamps) and the rate the header gives. .mpg
+// stays on its 25 fps grid, rounded to whole pictures.
+TEST(ExportMatrix, EveryStepPlaysAsLongAsTheRecording) {
+  TempDir dir;
+  FakeUi ui;
+  ExportJob job(&ui);
+  for (int step = 4; step <= 100; ++step) {
+    const std::vector<int> times = Spaced(0, step, 3);
+    const std::string folder = MakeMinute(dir, "s" + std::to_string(step), times, 48, 32);
+    for (int f = 0; f < 4; ++f) {
+      SCOPED_TRACE(std::to_string(step) + kFormats[f].extension);
+      ui.folders = {folder};
+      ui.format = kFormats[f].code;
+      ui.outputName = dir.Join("s" + std::to_string(step) + kFormats[f].extension);
+      {
+        testing_support::StderrCapture quiet;
+        ASSERT_TRUE(job.Start());
+        job.Join();
+      }
+      const int picture = f == 0 ? 4 : step, span = 3 * step;
+      EXPECT_LE(std::abs(job.picturesWritten() * picture - span), picture / 2);
+#ifndef _WIN32
+      const readback::Video video = readback::Read(ui.outputName);
+      ASSERT_TRUE(video.ok) << video.error;
+      ASSERT_EQ(static_cast<int>(video.pictures.size()), job.picturesWritten());
+      const double shown = video.pictures.back().time - video.pictures[0].time + picture / 100.0;
+      // FFmpeg's MPEG-PS reader may stamp a picture after a pack one picture late.
+      EXPECT_NEAR(shown, job.picturesWritten() * picture / 100.0, f == 0 ? 0.041 : 1e-6);
+      if (f == 0) continue;  // FFmpeg's guess of a short .mpg's duration is one picture
+      EXPECT_NEAR(video.duration, span / 100.0, 1e-6);
+      if (f == 1) {  // ASF holds no rate
+        EXPECT_NEAR(video.headerRate, 100.0 / picture, 1e-9);
+      }
+#endif
+    }
   }
 }
