@@ -12,7 +12,8 @@ const char kUsage[] =
     "  info ROOT                                   cameras, dates, hours, minutes and frame counts\n"
     "  frames [--continue] [--reverse] MINUTE      frames in play order: <time code> <path>\n"
     "  still MINUTE INDEX -o OUT.bmp               one frame as a 24-bit BMP\n"
-    "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] FOLDER...\n"
+    "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS]\n"
+    "         [--from TIME] [--to TIME] [--stamp] FOLDER...\n"
     "options: --trace  print the trace texts on standard error\n";
 
 struct Command {

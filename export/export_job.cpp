@@ -564,13 +564,28 @@ bool ExportJob::CollectNames(const char* folder) {
   return true;
 }
 
+bool ExportJob::FolderStart(const char* folder, WallTime* start) const {
+  WallTime minute = 0;
+  const bool known = MinuteFolderStart(folder, &minute);
+  *start = known ? minute : -1;
+  return known || !hasRange_;
+}
+
+int ExportJob::UsableTime(const char* name, WallTime folderStart) const {
+  const int t = FrameTime(name, nameLength);
+  if (t < 0 || !hasRange_) return t;
+  const WallTime at = folderStart + t;
+  return folderStart >= 0 && rangeFrom_ <= at && at <= rangeTo_ ? t : -1;
+}
+
 int ExportJob::MeasureFolder(const char* folder) {
   firstTime_ = -1;
-  if (!CollectNames(folder)) return 0;
+  WallTime start = -1;
+  if (!FolderStart(folder, &start) || !CollectNames(folder)) return 0;
   int smallest = 9999;
   int previous = -1;
   for (const FrameName& name : names_) {
-    const int t = FrameTime(name.data(), nameLength);
+    const int t = UsableTime(name.data(), start);
     if (t < 0) continue;
     // Two frames with the same time (4307.jpg beside 43007.jpg) make no
     // step; counted as one, they would make the folder look empty.
@@ -580,7 +595,7 @@ int ExportJob::MeasureFolder(const char* folder) {
     ++frameCount;
   }
   if (1 <= smallest && smallest < frameStep) frameStep = smallest;
-  return smallest;
+  return previous < 0 && hasRange_ ? 0 : smallest;  // none in the range: the folder leaves
 }
 
 int ExportJob::ProbeSize(const char* folder) {
@@ -805,14 +820,15 @@ bool ExportJob::WritePicture(const std::uint8_t* picture, const char* failureTex
 }
 
 int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int nextFirstTime) {
-  if (!CollectNames(folder)) return 0;
+  WallTime start = -1;
+  if (!FolderStart(folder, &start) || !CollectNames(folder)) return 0;
   const int count = static_cast<int>(names_.size());
 
-  // Every frame with a time is written, in time order; known in advance,
-  // so a second thread can decode ahead.
+  // Every frame with a time (in the range) is written, in time order;
+  // known in advance, so a second thread can decode ahead.
   loads_.clear();
   for (int i = 0; i < count; ++i)
-    if (FrameTime(names_[i].data(), nameLength) >= 0) loads_.push_back(i);
+    if (UsableTime(names_[i].data(), start) >= 0) loads_.push_back(i);
   const int loads = static_cast<int>(loads_.size());
 
   // The last frame lasts until the next minute's first frame when that
@@ -896,6 +912,7 @@ void ExportJob::Run() {
   framesMeasured_ = 0;
   jobProfile_ = Profile();
   decodeProfile_ = Profile();
+  hasRange_ = ui_->GetTimeRange(&rangeFrom_, &rangeTo_);
   int count = ui_->FolderCount();
   ui_->SetStatusText(kCalculatingFps);
 

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "playback/av_util.h"
 #include "store/minute_frame_list.h"
+#include "store/wall_clock.h"
 #include "vlib/vlib.h"
 
 // Frame-sized buffers: 704 x 576 x 3 bytes. Larger pictures grow them once.
@@ -132,6 +133,13 @@ class ExportJob {
   class Prefetcher;
   class Reader;
 
+  // The wall-clock moment the folder's minute starts (-1 unknown); false
+  // when a range is set and the folder has no moment (none of its frames
+  // can lie in the range).
+  bool FolderStart(const char* folder, WallTime* start) const;
+  // FrameTime of a name of a folder starting at `folderStart`, or -1 when it
+  // has none or lies outside the range.
+  int UsableTime(const char* name, WallTime folderStart) const;
   // Fills names_ with the folder's frame names of 8 or 9 characters,
   // sorted; false when there are none.
   bool CollectNames(const char* folder);
@@ -174,6 +182,8 @@ class ExportJob {
   int firstTime_ = -1;             // first frame time of the last measured folder
   std::vector<int> firstTimes_;    // of each listed folder, after the FPS pass
 
+  bool hasRange_ = false;  // the user interface's range, read at the job's start
+  WallTime rangeFrom_ = 0, rangeTo_ = 0;
   bool pipelining_ = true;
   bool profiling_ = false;
   Profile jobProfile_;

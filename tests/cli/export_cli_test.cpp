@@ -159,3 +159,36 @@ TEST(ExportCliRun, InterruptCancels) {
   EXPECT_NE(bytes.find("idx1"), std::string::npos);  // closed with its index
 }
 #endif
+
+// --from and --to keep the frames whose wall-clock time lies between them,
+// both ends included, across minute and hour boundaries and whatever level
+// of folder names the minutes; bad times and folders without a time refuse.
+TEST(ExportCliRun, TimeRanges) {
+  TempDir dir;
+  const std::string cam = dir.Join("bk/CamA"), day = cam + "/2004-03-15";
+  MakeMinute(dir, "bk/CamA/2004-03-15/12/59", {5800, 5850, 5900, 5950});
+  MakeMinute(dir, "bk/CamA/2004-03-15/13/00", {0, 50, 100, 150, 5950});
+  MakeMinute(dir, "bk/CamA/2004-03-15/13/01", {0, 50});
+  const std::string t = "2004-03-15T", out = dir.Join("r.avi");
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string message;
+  } kCases[] = {
+      {{"--from", t + "12:59:58.50", "--to", t + "13:00:01", cam}, 0, "(6/6 frames"},
+      {{"--from", t + "13:00:59.5", day}, 0, "(3/3 frames"},
+      {{"--to", t + "12:59:58.00", day + "/12"}, 0, "(1/1 frames"},
+      {{"--from", t + "13:00:00.50", "--to", t + "13:00:01.50", day + "/13/00"}, 0, "(3/3 frames"},
+      {{"--from", t + "13:02:00", cam}, 1, "no minute folders in the given folders and time range"},
+      {{"--from", t + "25:00:00", cam}, 2, "'2004-03-15T25:00:00' is not a time"},
+      {{"--from", t + "13:00:00", "--to", t + "12:00:00", cam}, 2, "--from is later than --to"},
+      {{"--to", t + "13:00:00", MakeMinute(dir, "m", {10})}, 2, "has no time for --from or --to"},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> args = {"-o", out, "--format", "avi"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = Export(args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+}
