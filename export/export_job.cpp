@@ -21,6 +21,7 @@ extern "C" {
 #include "playback/frame_decoder.h"
 #include "platform/log.h"
 #include "store/layout.h"
+#include "export/time_stamp.h"
 
 namespace {
 
@@ -840,6 +841,7 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
     if (end - last <= kLongestGap) lastEnd = end;
   }
 
+  if (stamp_) camera_ = StampCameraName(folder);
   Prefetcher* prefetcher = prefetcher_;
   if (prefetcher) {
     loadNames_.clear();
@@ -880,6 +882,14 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
       break;
     }
     ui_->StepProgress();
+    if (stamp_) {
+      // The picture is this job's (a ring slot or the picture buffer) until
+      // it is released.
+      StageTimer timer(profiling_, &jobProfile_.stampNs);
+      RenderStamp(width, height, camera_,
+                  start >= 0 ? StampTimeText(start + t) : std::string(name), &stampMask_);
+      StampYuv420(const_cast<std::uint8_t*>(picture), width, height, stampMask_);
+    }
     int repeats = 1;
     if (end - t > kLongestGap) {
       // A gap over 2 s is not filled: the picture once, and the video jumps.
@@ -913,6 +923,7 @@ void ExportJob::Run() {
   jobProfile_ = Profile();
   decodeProfile_ = Profile();
   hasRange_ = ui_->GetTimeRange(&rangeFrom_, &rangeTo_);
+  stamp_ = ui_->GetTimeStamp();
   int count = ui_->FolderCount();
   ui_->SetStatusText(kCalculatingFps);
 

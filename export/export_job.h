@@ -8,10 +8,12 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "export/export_ui.h"
+#include "export/time_stamp.h"
 #include "platform/platform.h"
 #include "playback/av_util.h"
 #include "store/minute_frame_list.h"
@@ -94,8 +96,8 @@ class ExportJob {
   // Where one thread's time went in the last job (for the benchmarks).
   // Times are summed only while profiling is on; the counts always.
   struct Profile {
-    std::int64_t listNs = 0, readNs = 0, decodeNs = 0, packNs = 0, encodeNs = 0, writeNs = 0,
-                 waitNs = 0;
+    std::int64_t listNs = 0, readNs = 0, decodeNs = 0, packNs = 0, stampNs = 0, encodeNs = 0,
+                 writeNs = 0, waitNs = 0;
     int reads = 0, waits = 0, wakes = 0;
   };
   void SetProfiling(bool on) { profiling_ = on; }
@@ -182,6 +184,9 @@ class ExportJob {
   int firstTime_ = -1;             // first frame time of the last measured folder
   std::vector<int> firstTimes_;    // of each listed folder, after the FPS pass
 
+  bool stamp_ = false;     // read at the job's start
+  std::string camera_;     // the stamp's camera name for the folder being encoded
+  StampMask stampMask_;
   bool hasRange_ = false;  // the user interface's range, read at the job's start
   WallTime rangeFrom_ = 0, rangeTo_ = 0;
   bool pipelining_ = true;
