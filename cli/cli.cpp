@@ -14,6 +14,7 @@ const char kUsage[] =
     "  still MINUTE INDEX -o OUT.bmp               one frame as a 24-bit BMP\n"
     "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS]\n"
     "         [--from TIME] [--to TIME] [--stamp] FOLDER...\n"
+    "  verify FILE                                 FILE against its checksum manifest FILE.sha256\n"
     "options: --trace  print the trace texts on standard error\n";
 
 struct Command {
@@ -26,6 +27,7 @@ const Command kCommands[] = {
     {"frames", CmdFrames},
     {"still", CmdStill},
     {"export", CmdExport},
+    {"verify", CmdVerify},
 };
 
 // Trace texts go to the debug channel (standard error on POSIX) and, on

@@ -9,7 +9,8 @@
 // between them, both ends included; --stamp burns the camera name and each
 // frame's time into the pictures. OUTPUT gets the
 // format's extension (out.avi with --format mpg is written as out.mpg); the
-// name written is printed on the output stream.
+// name written is printed on the output stream. Beside it goes its checksum
+// manifest, OUTPUT.sha256 (see orvanel-cli verify).
 //
 // Progress goes to the error stream: a bar on a terminal, a line every 10%
 // otherwise. Ctrl+C stops the export; the file written so far is closed
@@ -421,6 +422,11 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
         std::fprintf(err,
                      "orvanel-cli: export: '%s': no picture written (no frame could be read); "
                      "the file is removed\n",
+                     written.c_str());
+        return 1;
+      }
+      if (job.manifestPath().empty()) {
+        std::fprintf(err, "orvanel-cli: export: '%s': the checksum manifest cannot be written\n",
                      written.c_str());
         return 1;
       }

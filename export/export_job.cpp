@@ -21,6 +21,7 @@ extern "C" {
 #include "playback/frame_decoder.h"
 #include "platform/log.h"
 #include "store/layout.h"
+#include "export/manifest.h"
 #include "export/time_stamp.h"
 
 namespace {
@@ -766,6 +767,7 @@ int ExportJob::Prepare() {
     outcome_ = Outcome::kOutputFailed;
     return 0;
   }
+  outputPath_ = finalName;
   ui_->SetOutputName(finalName);
 
   char rate[32] = {};
@@ -905,6 +907,11 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
       if (!WritePicture(picture, repeats == 1 ? "failed to write file #1"
                                               : "failed to write file #2"))
         break;
+    ++framesExported_;
+    if (start >= 0) {
+      if (firstExported_ < 0) firstExported_ = start + t;
+      lastExported_ = start + t;
+    }
     if (prefetcher) prefetcher->Release(k);
   }
   // Frames decoded ahead that are no longer wanted (a stop) are dropped.
@@ -923,6 +930,10 @@ void ExportJob::Run() {
   jobProfile_ = Profile();
   decodeProfile_ = Profile();
   hasRange_ = ui_->GetTimeRange(&rangeFrom_, &rangeTo_);
+  outputPath_.clear();
+  manifestPath_.clear();
+  framesExported_ = 0;
+  firstExported_ = lastExported_ = -1;
   stamp_ = ui_->GetTimeStamp();
   int count = ui_->FolderCount();
   ui_->SetStatusText(kCalculatingFps);
@@ -955,6 +966,9 @@ void ExportJob::Run() {
       std::unique_ptr<Prefetcher> prefetcher(pipelining_ ? new Prefetcher(this) : nullptr);
       prefetcher_ = prefetcher.get();
       count = ui_->FolderCount();
+      sources_.clear();
+      for (int i = 0; i < count; ++i)
+        if (ui_->GetFolder(i, folder, sizeof folder)) sources_.push_back(folder);
       char next[platform::kMaxPath];
       bool haveNext = count > 0 && ui_->GetFolder(0, next, sizeof next);
       for (int i = 0; i < count; ++i) {
@@ -975,11 +989,34 @@ void ExportJob::Run() {
   FinishJob();
 }
 
+void ExportJob::WriteChecksum() {
+  ManifestInfo info;
+  info.minuteFolders = sources_;
+  info.frames = framesExported_;
+  info.pictures = picturesWritten_;
+  // The range asked for; an open end, or whole minutes, by the frames found.
+  const bool known = firstExported_ >= 0;
+  const WallTime from = hasRange_ && rangeFrom_ > INT64_MIN ? rangeFrom_ : firstExported_;
+  const WallTime to = hasRange_ && rangeTo_ < INT64_MAX ? rangeTo_ : lastExported_;
+  char a[32] = "?", b[32] = "?";
+  if (known || hasRange_) {
+    FormatWallTime(from, a, sizeof a);
+    FormatWallTime(to, b, sizeof b);
+  }
+  info.timeRange = std::string(a) + " to " + b + (hasRange_ ? "" : " (whole minutes)");
+  if (WriteManifest(outputPath_, info))
+    manifestPath_ = outputPath_ + ".sha256";
+  else
+    LogWindow::Print("export: cannot write the checksum manifest %.200s.sha256", outputPath_.c_str());
+}
+
 void ExportJob::FinishJob() {
   if (file) vlib_file_close(file);
   if (codec) vlib_codec_free(codec);
   file = nullptr;
   codec = nullptr;
+  // Every file kept gets its manifest: a cancelled export's part as well.
+  if (picturesWritten_ > 0 && !outputPath_.empty()) WriteChecksum();
   // The outcome is settled before the button says the job is over: the
   // user-interface thread may read it as soon as it sees "Close".
   const bool completed = stopRequested.load() == 0;

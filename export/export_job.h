@@ -128,6 +128,11 @@ class ExportJob {
   int fps() const { return fps_; }
   // The output's picture duration in hundredths (the frame step; 4 for .mpg).
   int pictureStep() const { return pictureStep_; }
+  // The checksum manifest written beside the last job's file
+  // ("<file>.sha256"), empty when none was (no picture, or it failed).
+  const std::string& manifestPath() const { return manifestPath_; }
+  // Recorded frames the last job wrote (each once, however often repeated).
+  int framesExported() const { return framesExported_; }
   // The picture buffer LoadFrame fills (packed YUV 4:2:0).
   const std::uint8_t* picture() const { return picture_.data(); }
 
@@ -162,6 +167,7 @@ class ExportJob {
   bool WritePicture(const std::uint8_t* picture, const char* failureText);
   bool GrowBuffers(int pictureWidth, int pictureHeight);
   void FinishJob();
+  void WriteChecksum();
 
   ExportUi* ui_;
   av::CodecContextPtr decoder_;
@@ -184,6 +190,10 @@ class ExportJob {
   int firstTime_ = -1;             // first frame time of the last measured folder
   std::vector<int> firstTimes_;    // of each listed folder, after the FPS pass
 
+  std::string outputPath_, manifestPath_;
+  std::vector<std::string> sources_;  // the folders of the encode pass
+  int framesExported_ = 0;
+  WallTime firstExported_ = -1, lastExported_ = -1;
   bool stamp_ = false;     // read at the job's start
   std::string camera_;     // the stamp's camera name for the folder being encoded
   StampMask stampMask_;

@@ -192,3 +192,27 @@ TEST(ExportCliRun, TimeRanges) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
 }
+
+// verify: 0 when the export matches its manifest, 1 when it has changed,
+// 2 when the manifest or the file cannot be read.
+TEST(ExportCliRun, VerifyExitCodes) {
+  TempDir dir;
+  const std::string clip = dir.Join("clip.avi");
+  ASSERT_EQ(Export({"-o", clip, "--format", "avi", MakeMinute(dir, "m", {10, 20})}).code, 0);
+  const auto verify = [](const std::string& file) {
+    return cli_test::RunCommand(CliMain, {"orvanel-cli", "verify", file});
+  };
+  const Result ok = verify(clip);
+  EXPECT_EQ(ok.code, 0) << ok.err;
+  EXPECT_NE(ok.out.find("OK (SHA-256 "), std::string::npos);
+  WriteFile(clip, ReadFile(clip) + "x");
+  const Result changed = verify(clip + ".sha256");
+  EXPECT_EQ(changed.code, 1);
+  EXPECT_NE(changed.err.find("FAILED: '" + clip + "' does not match its manifest"), std::string::npos);
+  std::remove(clip.c_str());
+  EXPECT_EQ(verify(clip).code, 2);
+  WriteFile(dir.Join("bad.sha256"), "# nothing\nnot a checksum\n");
+  const Result bad = verify(dir.Join("bad.sha256"));
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.err.find("no checksum line"), std::string::npos);
+}

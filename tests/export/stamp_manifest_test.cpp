@@ -2,12 +2,15 @@
 // beside every export.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "export/export_job.h"
+#include "export/manifest.h"
+#include "export/sha256.h"
 #include "export/time_stamp.h"
 #include "tests/export/export_test_util.h"
 #include "tests/export/readback.h"
@@ -99,3 +102,63 @@ TEST(TimeStamp, LegibleInTheExport) {
   }
 }
 #endif
+
+// FIPS 180-4's examples, and input split at every block boundary.
+TEST(Sha256, KnownDigests) {
+  const struct {
+    std::string input;
+    const char* digest;
+  } kCases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& c : kCases) {
+    Sha256 whole, pieces;
+    whole.Update(c.input.data(), c.input.size());
+    EXPECT_EQ(whole.HexDigest(), c.digest);
+    for (std::size_t i = 0; i < c.input.size(); i += 63)
+      pieces.Update(c.input.data() + i, std::min<std::size_t>(63, c.input.size() - i));
+    EXPECT_EQ(pieces.HexDigest(), c.digest);
+  }
+}
+
+// Every kept export gets its manifest, which `sha256sum -c` accepts (its
+// name escaped where it holds a backslash); a changed file fails it.
+TEST(Manifest, BesideEveryExportAndReadBySha256sum) {
+  TempDir dir;
+  StampUi ui;
+  const std::string minute = MakeMinute(dir, "bk/CamA/2004-03-15/12/00", {1000, 1010, 1020});
+  std::vector<std::string> names = {"clip"};
+  if (!platform::IsPathSeparator('\\')) names.push_back("odd\\name");
+  for (const std::string& name : names) {
+    ui.folders = {minute};
+    ui.format = 2;
+    ui.outputName = dir.Join(name);
+    ExportJob job(&ui);
+    {
+      testing_support::StderrCapture quiet;
+      ASSERT_TRUE(job.Start());
+      job.Join();
+    }
+    ASSERT_EQ(job.manifestPath(), dir.Join(name + ".asf.sha256"));
+    const std::string manifest = testing_support::ReadFile(job.manifestPath());
+    EXPECT_NE(manifest.find("\n# exported by Orvanel 1.2\n# time range: 2004-03-15T12:00:10.00 to "
+                            "2004-03-15T12:00:10.20 (whole minutes)\n# frames: 3 (3 pictures)\n"
+                            "# minute folder: " + minute + "\n"),
+              std::string::npos)
+        << manifest;
+    std::string message;
+    EXPECT_EQ(VerifyManifest(ui.outputName, &message), VerifyOutcome::kOk) << message;
+#ifndef _WIN32
+    const std::string check = "cd '" + dir.path() + "' && sha256sum --quiet -c '" +
+                              job.manifestPath() + "' > /dev/null 2>&1";
+    EXPECT_EQ(std::system(check.c_str()), 0) << manifest;
+    testing_support::WriteFile(ui.outputName, testing_support::ReadFile(ui.outputName) + "x");
+    EXPECT_NE(std::system(check.c_str()), 0);
+    EXPECT_EQ(VerifyManifest(job.manifestPath(), &message), VerifyOutcome::kMismatch);
+#endif
+  }
+}
