@@ -11,7 +11,6 @@
 #include "cli/cli.h"
 #include "cli/cmd_export.h"
 #include "tests/export/export_test_util.h"
-#include "tests/export/stderr_capture.h"
 #include "tests/cli/run_cli.h"
 #include "tests/support/test_support.h"
 
@@ -35,40 +34,28 @@ Result Export(std::vector<std::string> args) {
 
 }  // namespace
 
-TEST(ExportCliFolders, ExpandsEveryLevelInTreeOrder) {
+// A root gives its cameras one after another, the others their minutes in
+// time order (hidden levels are the store's); a minute is listed once.
+TEST(ExportCliFolders, ExpandsEveryLevelOnce) {
   TempDir dir;
-  const std::vector<std::string> all = {
-      "root/CamA/2004-03-15/12/00", "root/CamA/2004-03-15/12/01", "root/CamA/2004-03-15/13/05",
-      "root/CamA/2004-03-16/09/30", "root/CamB/2004-03-15/08/15"};
-  // Folders the tree does not show: a dot folder, an invalid month, hour, minute.
-  for (const char* hidden : {"root/.sync/2004-03-15/12/00", "root/CamA/2004-13-01/12/00",
-                             "root/CamA/2004-03-15/24/00", "root/CamA/2004-03-15/12/60",
-                             "root/CamA/2004-03-15/ab/00"})
-    WriteFile(dir.Join(std::string(hidden) + "/0010.jpg"), "");
+  const std::vector<std::string> all = {"r/CamA/2004-03-15/12/00", "r/CamA/2004-03-15/12/01",
+                                        "r/CamA/2004-03-16/09/30", "r/CamB/2004-03-15/08/15"};
   for (const std::string& minute : all) WriteFile(dir.Join(minute + "/0010.jpg"), "");
+  WriteFile(dir.Join("r/.sync/2004-03-15/12/00/0010.jpg"), "");
   const struct {
-    const char* folder;
-    std::size_t first, count;
-  } kCases[] = {{"root", 0, 5},
-                {"root/CamA", 0, 4},
-                {"root/CamA/2004-03-15", 0, 3},
-                {"root/CamA/2004-03-15/12", 0, 2},
-                {"root/CamA/2004-03-15/12/01/", 1, 1}};
+    std::vector<const char*> folders;
+    std::vector<int> minutes;
+  } kCases[] = {{{"r"}, {0, 1, 2, 3}}, {{"r/CamA"}, {0, 1, 2}},
+                {{"r/CamA/2004-03-15/12/01/", "r/CamA/2004-03-15"}, {1, 0}}};
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.folder);
     std::vector<std::string> minutes, expected;
     std::string error;
-    EXPECT_TRUE(ExpandExportFolder(dir.Join(c.folder), minutes, &error)) << error;
-    for (std::size_t i = c.first; i < c.first + c.count; ++i)
-      expected.push_back(dir.Join(all[i]) + platform::kPathSeparator);
-    EXPECT_EQ(minutes, expected);
+    for (const char* folder : c.folders) EXPECT_TRUE(ExpandExportFolder(dir.Join(folder), minutes, &error));
+    for (int i : c.minutes) expected.push_back(dir.Join(all[i]) + platform::kPathSeparator);
+    EXPECT_EQ(minutes, expected) << c.folders[0];
   }
-  // A minute is listed once, however often it is named.
   std::vector<std::string> minutes;
   std::string error;
-  ASSERT_TRUE(ExpandExportFolder(dir.Join("root/CamA/2004-03-15/12/01"), minutes, &error));
-  ASSERT_TRUE(ExpandExportFolder(dir.Join("root/CamA/2004-03-15/12"), minutes, &error));
-  EXPECT_EQ(minutes.size(), 2u);
   EXPECT_FALSE(ExpandExportFolder(dir.Join("nowhere"), minutes, &error));
   EXPECT_EQ(error, "no such folder");
 }
@@ -96,10 +83,8 @@ TEST(ExportCliRun, ExitCodesAndMessages) {
       {{"-o", out}, 2, "no input folder"},
       {{"-o", out, "--format", "mp4", minute}, 2, "unknown format 'mp4'"},
       {{"-o", out, "--bitrate", "0", minute}, 2, "bit rate '0'"},
-      {{"-o", out, "--bitrate", "fast", minute}, 2, "bit rate 'fast'"},
       {{"-o", out, "--quality", "9", minute}, 2, "unknown option '--quality'"},
       {{"-o", out, missing}, 2, "'" + missing + "': no such folder"},
-      {{"-o", out, "--format"}, 2, "--format needs"},
       {{"-o", dir.Join("no/such/folder/out"), minute}, 2, "cannot create the output file"},
       {{"-o", out, dir.Join("a")}, 1,
        "0010.jpg': picture size differs from the first frame's (Image mismatch : 64x48 != 80x48); "

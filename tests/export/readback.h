@@ -32,7 +32,7 @@ struct Video {
   std::string codec;             // FFmpeg's codec name
   double headerRate = 0;         // the stream's frame rate (r_frame_rate)
   double duration = 0;           // seconds, the container's (headers or time stamps)
-  int nonRisingDts = 0;          // packets whose DTS does not rise
+  int nonRisingDts = 0;          // time-stamped packets whose DTS does not rise
   std::vector<Picture> pictures;
 };
 
@@ -109,7 +109,9 @@ inline Video Read(const std::string& path) {
   };
   while (av_read_frame(format, packet.get()) >= 0) {
     if (packet->stream_index == index) {
-      if (packet->dts != AV_NOPTS_VALUE) {
+      // Decode times the file states (a packet with its own time stamps;
+      // MPEG-PS readers interpolate the others, one picture off after a pack).
+      if (packet->dts != AV_NOPTS_VALUE && packet->pts != AV_NOPTS_VALUE) {
         if (lastDts != AV_NOPTS_VALUE && packet->dts <= lastDts) ++video.nonRisingDts;
         lastDts = packet->dts;
       }

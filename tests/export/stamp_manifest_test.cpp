@@ -8,27 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "export/export_job.h"
 #include "export/manifest.h"
 #include "export/sha256.h"
 #include "export/time_stamp.h"
 #include "tests/export/export_test_util.h"
 #include "tests/export/readback.h"
-#include "tests/export/stderr_capture.h"
-#include "tests/support/test_support.h"
 
 using export_test::FakeUi;
 using export_test::MakeMinute;
 using testing_support::TempDir;
-
-namespace {
-
-class StampUi : public FakeUi {
- public:
-  bool GetTimeStamp() override { return true; }
-};
-
-}  // namespace
 
 // The stamp lies in the lower left corner on its band, letters at least 12
 // pixels high on 352 x 240, one line or two as the width allows; no pixel
@@ -77,16 +65,13 @@ TEST(TimeStamp, PlacedOnItsBandOnly) {
 // of the camera and the frame's time: legible through the encoder.
 TEST(TimeStamp, LegibleInTheExport) {
   TempDir dir;
-  StampUi ui;
+  FakeUi ui;
+  ui.stamp = true;
   ui.folders = {MakeMinute(dir, "bk/CamA/2004-03-15/12/00", {1000, 1010}, 352, 240)};
   ui.format = 1;
   ui.outputName = dir.Join("stamped.avi");
   ExportJob job(&ui);
-  {
-    testing_support::StderrCapture quiet;
-    ASSERT_TRUE(job.Start());
-    job.Join();
-  }
+  export_test::RunJob(job);
   const readback::Video video = readback::Read(ui.outputName);
   ASSERT_TRUE(video.ok && video.pictures.size() == 2u) << video.error;
   for (int k = 0; k < 2; ++k) {
@@ -129,7 +114,8 @@ TEST(Sha256, KnownDigests) {
 // name escaped where it holds a backslash); a changed file fails it.
 TEST(Manifest, BesideEveryExportAndReadBySha256sum) {
   TempDir dir;
-  StampUi ui;
+  FakeUi ui;
+  ui.stamp = true;
   const std::string minute = MakeMinute(dir, "bk/CamA/2004-03-15/12/00", {1000, 1010, 1020});
   std::vector<std::string> names = {"clip"};
   if (!platform::IsPathSeparator('\\')) names.push_back("odd\\name");
@@ -138,11 +124,7 @@ TEST(Manifest, BesideEveryExportAndReadBySha256sum) {
     ui.format = 2;
     ui.outputName = dir.Join(name);
     ExportJob job(&ui);
-    {
-      testing_support::StderrCapture quiet;
-      ASSERT_TRUE(job.Start());
-      job.Join();
-    }
+    export_test::RunJob(job);
     ASSERT_EQ(job.manifestPath(), dir.Join(name + ".asf.sha256"));
     const std::string manifest = testing_support::ReadFile(job.manifestPath());
     EXPECT_NE(manifest.find("\n# exported by Orvanel 1.2\n# time range: 2004-03-15T12:00:10.00 to "
