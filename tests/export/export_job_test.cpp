@@ -142,7 +142,7 @@ TEST(ExportJobRun, StoppedJobs) {
 }
 
 // Reading and decoding ahead on other threads changes nothing in the file
-// or the trace: folders longer than the read-ahead ring, a broken frame, a
+// (stamped or not) or the trace: folders longer than the read-ahead ring, a broken frame, a
 // file too large to read, runs of them longer than a hand-over batch, and a
 // folder of one frame.
 TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
@@ -162,6 +162,7 @@ TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
       FakeUi ui;
       ui.folders = folders;
       ui.format = format;
+      ui.stamp = format == 6;  // drawn into the ring's pictures in place
       ui.outputName = dir.Join("out" + std::to_string(pipelined));
       ExportJob job(&ui);
       job.SetPipelining(pipelined == 1);
