@@ -11,7 +11,6 @@
 #include "resources/resource.h"
 #include "platform/log.h"
 #include "workspace/arrangement.h"
-#include "workspace/child_manager.h"
 
 namespace {
 
@@ -182,7 +181,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam,
   return result;
 }
 
-VideoWindow::VideoWindow(HWND mailbox) : mailbox_(mailbox) {}
+VideoWindow::VideoWindow(VideoWindowHost& host, HWND mailbox) : host_(host), mailbox_(mailbox) {}
 
 VideoWindow::~VideoWindow() {
   // Ends and joins the playback thread first: it may still tell this view.
@@ -424,7 +423,7 @@ void VideoWindow::Paint() {
   HDC dc = BeginPaint(window_, &ps);
   if (dc != nullptr) {
     const int saved = SaveDC(dc);
-    if (HalftoneWanted()) {
+    if (host_.Halftone()) {
       SetStretchBltMode(dc, HALFTONE);
       SetBrushOrgEx(dc, 0, 0, nullptr);
     }
@@ -507,7 +506,7 @@ LRESULT VideoWindow::TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPAR
       return DefSubclassProc(bar, message, wParam, lParam);
     case WM_KEYDOWN:
       // The window's keys, not the trackbar's own line and page moves.
-      if (g_childManager.HandleKey(static_cast<int>(wParam))) return 0;
+      if (host_.HandleKey(static_cast<int>(wParam))) return 0;
       break;
     default:
       break;
@@ -519,7 +518,7 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND h = window_;
   switch (message) {
     case WM_DESTROY:
-      g_childManager.RequestUnload(h);
+      host_.RequestUnload(h);
       break;
     case WM_SIZE:
       Layout(LOWORD(lParam), HIWORD(lParam));
@@ -550,7 +549,7 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         x = corner.x;
         y = corner.y;
       }
-      g_childManager.ShowContextMenu(h, x, y);
+      host_.ShowContextMenu(h, x, y);
       return 0;
     }
     case WM_NCPAINT: {
@@ -569,10 +568,10 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ID_VIDEO_FAST_FORWARD: child_->SetMode(PlaybackMode::FastForward); break;
         case ID_VIDEO_PAUSE: child_->SetMode(PlaybackMode::Pause); break;
         case ID_VIDEO_PLAY_CONTINUOUSLY: child_->TogglePlayContinuously(); break;
-        case ID_VIDEO_HALF_SIZE: g_childManager.SetSize(SizeMode::Half); break;
-        case ID_VIDEO_ORIGINAL_SIZE: g_childManager.SetSize(SizeMode::Original); break;
-        case ID_VIDEO_DOUBLE_SIZE: g_childManager.SetSize(SizeMode::Double); break;
-        case ID_VIDEO_FIT_SIZE: g_childManager.SetSize(SizeMode::Fit); break;
+        case ID_VIDEO_HALF_SIZE: host_.SetSize(SizeMode::Half); break;
+        case ID_VIDEO_ORIGINAL_SIZE: host_.SetSize(SizeMode::Original); break;
+        case ID_VIDEO_DOUBLE_SIZE: host_.SetSize(SizeMode::Double); break;
+        case ID_VIDEO_FIT_SIZE: host_.SetSize(SizeMode::Fit); break;
         case kCmdSavePicture: SavePictureWithDialog(); return 0;
         default: break;
       }
@@ -589,10 +588,10 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-      g_childManager.Select(h, (wParam & MK_CONTROL) == 0);
+      host_.Select(h, (wParam & MK_CONTROL) == 0);
       break;
     case WM_KEYDOWN:
-      if (g_childManager.HandleKey(static_cast<int>(wParam))) return 0;
+      if (host_.HandleKey(static_cast<int>(wParam))) return 0;
       break;
     default:
       break;

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "playback/video_child.h"
+#include "workspace/arrangement.h"
 
 // Commands of a video window's own menu beyond the Control menu's items.
 constexpr int kCmdSavePicture = 32820;
@@ -26,14 +27,33 @@ constexpr int kCmdSavePicture = 32820;
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam,
                                  LPARAM lParam);
 
+// What a video window asks of the manager that made it (ChildManager). The
+// defaults are those of a window on its own: keys and sizes do nothing.
+class VideoWindowHost {
+ public:
+  virtual ~VideoWindowHost() = default;
+  // A click on the window (Ctrl held: `exclusive` false).
+  virtual void Select(HWND, bool) {}
+  // Keys for the selected windows; true when the key was used.
+  virtual bool HandleKey(int) { return false; }
+  virtual void ShowContextMenu(HWND, int, int) {}
+  // A size command of the window's menu, for the selected windows.
+  virtual int SetSize(SizeMode) { return -1; }
+  // The window is going: its playback is to end.
+  virtual int RequestUnload(HWND) { return -1; }
+  // Whether pictures are stretched with halftone.
+  virtual bool Halftone() const { return false; }
+};
+
 // Messages the views post to the manager's mailbox; lParam is the view.
 constexpr UINT kMsgViewChanged = WM_APP + 0x41;
 constexpr UINT kMsgViewEnded = WM_APP + 0x42;
 
 class VideoWindow final : public VideoView, public PictureSink {
  public:
-  // `mailbox`: the manager's message-only window that gets the posts.
-  explicit VideoWindow(HWND mailbox);
+  // `host`: the manager that made it, which outlives it; `mailbox`: the
+  // manager's message-only window that gets the posts.
+  VideoWindow(VideoWindowHost& host, HWND mailbox);
   ~VideoWindow() override;
   VideoWindow(const VideoWindow&) = delete;
   VideoWindow& operator=(const VideoWindow&) = delete;
@@ -97,6 +117,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   void DrawSelectionBorder();
   void UpdateTitle(const char* date);
 
+  VideoWindowHost& host_;
   HWND mailbox_;
   std::atomic<bool> pending_{false};
   std::unique_ptr<VideoChild> child_;

@@ -10,7 +10,7 @@
 namespace workspace_test {
 namespace {
 
-std::string TimeText(HWND h) { return Text(g_childManager.FindView(h)->timeLabel()); }
+std::string TimeText(HWND h) { return Text(App().childManager.FindView(h)->timeLabel()); }
 
 void Home(HWND h) { SendMessageA(h, WM_KEYDOWN, VK_HOME, 1); }
 
@@ -33,7 +33,7 @@ TEST(View, TimeTextForEachNamingScheme) {
         minutes.Make("Camera " + c.names[0], "2004-03-15", 12, 58, c.names, 64, 48);
     HWND h = ws.Open(folder);
     ASSERT_NE(h, nullptr);
-    VideoChild* child = g_childManager.Find(h);
+    VideoChild* child = App().childManager.Find(h);
     ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));  // played to its end
     Home(h);
     EXPECT_TRUE(PumpUntil([&] { return TimeText(h) == c.first; }, 3000)) << TimeText(h);
@@ -47,11 +47,11 @@ TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
       minutes.Make("Camera 1", "2004-03-15", 12, 58, Minutes::Names(100, 0, 50), 64, 48);
   HWND h = ws.Open(folder);
   ASSERT_NE(h, nullptr);
-  g_childManager.SetSize(SizeMode::Double);  // a wider channel
-  VideoChild* child = g_childManager.Find(h);
+  App().childManager.SetSize(SizeMode::Double);  // a wider channel
+  VideoChild* child = App().childManager.Find(h);
   SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
   ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
-  HWND bar = g_childManager.FindView(h)->trackbar();
+  HWND bar = App().childManager.FindView(h)->trackbar();
   RECT channel{};
   SendMessageA(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
   for (int x : {channel.left + (channel.right - channel.left) / 2, channel.left + 1,
@@ -80,7 +80,7 @@ TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
                                           Minutes::Names(5, 4300, 7), 353, 241);
   HWND h = ws.Open(folder);
   ASSERT_NE(h, nullptr);
-  VideoChild* child = g_childManager.Find(h);
+  VideoChild* child = App().childManager.Find(h);
   ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
   Home(h);
   SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
@@ -89,7 +89,7 @@ TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
 
   const std::string saved = minutes.root() + "\\saved.bmp";
   const std::string still = minutes.root() + "\\still.bmp";
-  ASSERT_EQ(g_childManager.FindView(h)->SavePicture(saved.c_str()), 0);
+  ASSERT_EQ(App().childManager.FindView(h)->SavePicture(saved.c_str()), 0);
   std::string args[] = {folder, "2", "-o", still};
   char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0]};
   ASSERT_EQ(CmdStill(4, argv, stdout, stderr), 0);
@@ -98,7 +98,7 @@ TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
   const std::string other = testing_support::ReadFile(still);
   EXPECT_EQ(bytes.substr(0, 54), other.substr(0, 54));
   // A folder that does not exist: no file, no crash, the picture kept.
-  EXPECT_EQ(g_childManager.FindView(h)->SavePicture((minutes.root() + "\\no\\x.bmp").c_str()), -1);
+  EXPECT_EQ(App().childManager.FindView(h)->SavePicture((minutes.root() + "\\no\\x.bmp").c_str()), -1);
 
   char name[MAX_PATH];
   PictureFileName("Camera 1", "2004-03-15", " 12 : 58 : 43 07", name, sizeof name);
@@ -117,7 +117,7 @@ TEST(View, SavedPictureEqualsStillAtEverySize) {
                                           Minutes::Names(5, 4300, 7), 353, 241);
   HWND h = ws.Open(folder);
   ASSERT_NE(h, nullptr);
-  VideoChild* child = g_childManager.Find(h);
+  VideoChild* child = App().childManager.Find(h);
   const std::string still = minutes.root() + "\\still.bmp";
   std::string args[] = {folder, "4", "-o", still};
   char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0]};
@@ -137,11 +137,11 @@ TEST(View, SavedPictureEqualsStillAtEverySize) {
   } cases[] = {{SizeMode::Original, 353}, {SizeMode::Half, 177}, {SizeMode::Double, 353}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.size));
-    g_childManager.SetSize(c.size);
+    App().childManager.SetSize(c.size);
     SendMessageA(h, WM_COMMAND, ID_VIDEO_FORWARD, 0);  // plays to the last frame at this size
     ASSERT_TRUE(PumpUntil([&] { return child->parked() && TimeText(h) == " 12 : 58 : 43 28"; }));
     const std::string saved = minutes.root() + "\\saved.bmp";
-    ASSERT_EQ(g_childManager.FindView(h)->SavePicture(saved.c_str()), 0);
+    ASSERT_EQ(App().childManager.FindView(h)->SavePicture(saved.c_str()), 0);
     EXPECT_TRUE(testing_support::ReadFile(saved) == want);
     Width drawn;
     child->Paint(drawn);

@@ -1,7 +1,7 @@
 // The modeless Save As dialog (template 141) that composes an export: the
 // ordered list of minute folders, the output name, bit rate and format. Its
-// Save button runs the export in the modal progress dialog. One global
-// instance, which also owns the export job and its buffers.
+// Save button runs the export in the modal progress dialog. The shell makes
+// one, which also owns the export job and its buffers.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "export/export_job.h"
-#include "export/progress_dialog.h"
+#include "dialogs/progress_dialog.h"
 
 // Longest folder entry (with its final backslash): a frame name of up to 9
 // characters must still fit a 259-character path.
@@ -100,5 +100,3 @@ class SaveAsDialog {
   ProgressDialog progress_;
   ExportJob job_;
 };
-
-extern SaveAsDialog g_saveAsDialog;
