@@ -8,14 +8,15 @@
 
 #include <string>
 
-#include "export/export_job.h"
 #include "dialogs/progress_dialog.h"
+#include "export/export_job.h"
+#include "store/layout.h"
 
-// Longest folder entry (with its final backslash): a frame name of up to 9
-// characters must still fit a 259-character path.
-constexpr int kMaxFolderEntry = 250;
+// Longest folder entry: the longest minute folder that can be opened, with
+// its final backslash.
+constexpr int kMaxFolderEntry = static_cast<int>(kMaxMinuteFolderLength) + 1;
 // Longest output name the fields and the export take.
-constexpr int kMaxOutputName = 259;
+constexpr int kMaxOutputName = static_cast<int>(kLongestPath);
 // Bit rates a typed entry may give, kbit/s.
 constexpr int kLowestBitRate = 50;
 constexpr int kHighestBitRate = 20000;

@@ -360,9 +360,16 @@ int FolderTree::ListChildren(const char* folder, std::vector<std::string>& names
       LogWindow::Print("Skipped %s%s: name outside the code page.", folder, name.c_str());
       continue;
     }
-    if (base + name.size() + 1 >= MAX_PATH) {
+    if (base + name.size() + 1 > kLongestPath) {
       LogWindow::Print("Skipped %s%s: path longer than %d characters.", folder, name.c_str(),
-                       MAX_PATH - 1);
+                       static_cast<int>(kLongestPath));
+      continue;
+    }
+    if (level == 5 && base + name.size() > kMaxMinuteFolderLength) {
+      // The reason first: a line this long is cut.
+      LogWindow::Print("Minute skipped: longer than %d characters, it cannot be opened (its "
+                       "frames' paths would pass %d): %s%s", static_cast<int>(kMaxMinuteFolderLength),
+                       static_cast<int>(kLongestPath), folder, name.c_str());
       continue;
     }
     names.push_back(name);

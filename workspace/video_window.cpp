@@ -8,8 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "resources/resource.h"
 #include "platform/log.h"
+#include "resources/resource.h"
+#include "store/layout.h"
 #include "workspace/arrangement.h"
 
 namespace {
@@ -127,11 +128,13 @@ bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state)
 // Writes through a ".part" file so that a failure leaves no half picture and
 // an existing file is replaced whole. 0, or -1 (logged).
 int writePictureFile(const PictureCopy& picture, const char* path) {
-  char temporary[MAX_PATH + 8];
-  if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
-    LogWindow::Print("Save Picture: name too long: '%s'", path);
+  if (std::strlen(path) > kMaxWrittenPathLength) {
+    LogWindow::Print("Save Picture: name longer than %d characters: '%s'",
+                     static_cast<int>(kMaxWrittenPathLength), path);
     return -1;
   }
+  char temporary[platform::kMaxPath];
+  std::snprintf(temporary, sizeof temporary, "%s%s", path, kPartSuffix);
   std::FILE* f = std::fopen(temporary, "wb");
   if (f == nullptr) {
     LogWindow::Print("Save Picture: cannot create '%s'", temporary);
