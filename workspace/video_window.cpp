@@ -20,10 +20,6 @@ constexpr int kSpacerId = 30000;
 constexpr int kTimeLabelId = 30001;
 constexpr UINT_PTR kTrackbarSubclassId = 1;
 
-// The frame under the last press on a trackbar, until its release. Only one
-// trackbar can be pressed at a time; user-interface thread only.
-int g_pressedPosition = -1;
-
 // Small helpers over the trackbar's messages.
 void setRange(HWND bar, int maximum) {
   SendMessageA(bar, TBM_SETRANGEMIN, FALSE, 0);
@@ -345,8 +341,8 @@ void VideoWindow::Refresh() {
       shownMaximum_ = state.sliderMaximum;
       shownPosition_ = -1;
     }
-    // The user's hand holds the thumb while dragging.
-    if (!child_->dragging() && state.sliderPosition != shownPosition_) {
+    // The user's hand holds the thumb while it presses the trackbar.
+    if (pressedPosition_ < 0 && state.sliderPosition != shownPosition_) {
       followPos(trackbar_, state.sliderPosition);
       shownPosition_ = state.sliderPosition;
     }
@@ -376,11 +372,17 @@ void VideoWindow::Refresh() {
 }
 
 void VideoWindow::SetSelected(bool on) {
-  if (child_) child_->SetSelected(on);
+  selected_ = on;
   if (window_ != nullptr) SendMessageA(window_, WM_NCPAINT, 1, 0);
 }
 
-bool VideoWindow::selected() const { return child_ && child_->selected(); }
+void VideoWindow::EndPress() {
+  const int pressed = pressedPosition_;
+  pressedPosition_ = -1;
+  if (pressed < 0) return;  // not pressed here: a bare release moves nothing
+  if (child_) child_->SetPosition(pressed);
+  shownPosition_ = -1;  // the thumb follows the picture again from the next change
+}
 
 void VideoWindow::ShowIfPaused(int index) {
   if (child_ && child_->mode() == PlaybackMode::Pause) child_->ShowFrame(index);
@@ -493,20 +495,18 @@ LRESULT VideoWindow::TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPAR
                                           channel.right, maximum);
       setPos(bar, p);
       shownPosition_ = p;
-      g_pressedPosition = p;
-      if (child_) {
-        child_->SetDragging(true);
-        ShowIfPaused(p);
-      }
+      pressedPosition_ = p;
+      ShowIfPaused(p);
       return 0;
     }
     case WM_LBUTTONUP:
-      if (child_) {
-        child_->SetDragging(false);
-        if (g_pressedPosition >= 0) child_->SetPosition(g_pressedPosition);
-      }
-      g_pressedPosition = -1;
+      EndPress();
       return DefSubclassProc(bar, message, wParam, lParam);
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a dialog, a menu, a task switch): no
+      // release will come, so the press ends here, where it was.
+      if (reinterpret_cast<HWND>(lParam) != bar) EndPress();
+      break;
     case WM_KEYDOWN:
       // The window's keys, not the trackbar's own line and page moves.
       if (host_.HandleKey(static_cast<int>(wParam))) return 0;

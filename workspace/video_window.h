@@ -88,7 +88,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   // to date (the mailbox's kMsgViewChanged).
   void Refresh();
   void SetSelected(bool on);
-  bool selected() const;
+  bool selected() const { return selected_; }
 
   // Shows frame `index` at once if the child is paused (trackbar, keys).
   void ShowIfPaused(int index);
@@ -116,6 +116,9 @@ class VideoWindow final : public VideoView, public PictureSink {
   void Paint();
   void DrawSelectionBorder();
   void UpdateTitle(const char* date);
+  // The press on the trackbar ends (release or lost mouse): playing goes on
+  // from the pressed frame.
+  void EndPress();
 
   VideoWindowHost& host_;
   HWND mailbox_;
@@ -133,6 +136,11 @@ class VideoWindow final : public VideoView, public PictureSink {
   int clientHeight_ = 0;
   int probedWidth_ = 352;
   int probedHeight_ = 240;
+
+  // The window's own state (user-interface thread): its selection, and the
+  // frame under the press on its trackbar until the press ends (-1: none).
+  bool selected_ = false;
+  int pressedPosition_ = -1;
 
   // What the strip and title show now (user-interface thread).
   int shownMaximum_ = -1;

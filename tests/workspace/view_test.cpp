@@ -66,6 +66,32 @@ TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
     EXPECT_EQ(child->position(), want) << x;
     EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), want) << x;
   }
+  // A press that loses the mouse to another window ends there: the thumb
+  // follows the playing picture again, and a later bare release over another
+  // window's trackbar moves nothing (the press was not that trackbar's).
+  HWND second = ws.Open(folder);
+  ASSERT_NE(second, nullptr);
+  VideoChild* paused = App().childManager.Find(second);
+  SendMessageA(second, WM_COMMAND, ID_VIDEO_PAUSE, 0);
+  ASSERT_TRUE(PumpUntil([&] { return paused->parked(); }));
+  App().childManager.SetSize(SizeMode::Fit);  // the new window alone is selected
+  HWND pausedBar = App().childManager.FindView(second)->trackbar();
+  RECT pausedChannel{};
+  SendMessageA(pausedBar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&pausedChannel));
+  const LPARAM middle = MAKELPARAM((pausedChannel.left + pausedChannel.right) / 2, 10);
+  SendMessageA(pausedBar, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  SendMessageA(pausedBar, WM_LBUTTONUP, 0, middle);
+  const int pausedAt = paused->position();
+  ASSERT_GT(pausedAt, 0);
+  SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(channel.left, 10));  // frame 0
+  SetCapture(bar);
+  SetCapture(ws.frame());  // another window takes the mouse
+  ReleaseCapture();
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_FORWARD, 0);
+  EXPECT_TRUE(PumpUntil([&] { return SendMessageA(bar, TBM_GETPOS, 0, 0) > 0; }, 3000))
+      << "the thumb stays where the press left it";
+  SendMessageA(pausedBar, WM_LBUTTONUP, 0, middle);
+  EXPECT_EQ(paused->position(), pausedAt);
   // The arithmetic itself: truncation toward zero, clamped to the range.
   const int table[][5] = {{50, 0, 100, 99, 49}, {0, 10, 110, 99, 0},   {-30, 10, 110, 99, 0},
                           {500, 10, 110, 99, 99}, {60, 60, 60, 99, 0}, {35, 10, 110, 4, 1}};
