@@ -30,7 +30,7 @@ extern "C" {
 }
 
 #include "cli/cli.h"
-#include "export/save_as_dialog.h"
+#include "dialogs/save_as_dialog.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "tests/support/pump.h"
@@ -122,7 +122,7 @@ LRESULT CALLBACK WatchHook(int code, WPARAM wParam, LPARAM lParam) {
   const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
   if (code == HC_ACTION && sent->message == WM_SETTEXT && !g_watch.done &&
       GetDlgCtrlID(sent->hwnd) == IDC_PROGRESS_CANCEL &&
-      GetParent(sent->hwnd) == g_saveAsDialog.progress().window() &&
+      GetParent(sent->hwnd) == App().saveAsDialog.progress().window() &&
       std::strcmp(reinterpret_cast<const char*>(sent->lParam), "Close") == 0) {
     g_watch.end = Clock::now();
     g_watch.done = true;
@@ -133,12 +133,12 @@ LRESULT CALLBACK WatchHook(int code, WPARAM wParam, LPARAM lParam) {
 
 // One export from the dialog: from the Save click to "Close".
 Timing GuiExport(const std::vector<std::string>& folders, const std::string& output) {
-  HWND dialog = g_saveAsDialog.window();
+  HWND dialog = App().saveAsDialog.window();
   SendMessageA(GetDlgItem(dialog, IDC_INPUT_LIST), LB_RESETCONTENT, 0, 0);
-  for (const std::string& f : folders) g_saveAsDialog.AddDroppedFolder(f.c_str());
+  for (const std::string& f : folders) App().saveAsDialog.AddDroppedFolder(f.c_str());
   SendMessageA(GetDlgItem(dialog, IDC_FORMAT), CB_SETCURSEL, 1, 0);  // .avi
   SetWindowTextA(GetDlgItem(dialog, IDC_OUTPUT_NAME), output.c_str());
-  if (!g_saveAsDialog.UpdateSaveButton()) {
+  if (!App().saveAsDialog.UpdateSaveButton()) {
     std::fprintf(stderr, "gui_export: Save is disabled\n");
     std::exit(2);
   }
@@ -148,9 +148,9 @@ Timing GuiExport(const std::vector<std::string>& folders, const std::string& out
   const Clock::time_point start = Clock::now();
   PostMessageA(GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);
   const bool ended =
-      PumpUntil([] { return g_watch.done && !g_saveAsDialog.progress().window(); });
+      PumpUntil([] { return g_watch.done && !App().saveAsDialog.progress().window(); });
   UnhookWindowsHookEx(hook);
-  if (!ended || g_saveAsDialog.job().outcome() != ExportJob::Outcome::kCompleted) {
+  if (!ended || App().saveAsDialog.job().outcome() != ExportJob::Outcome::kCompleted) {
     std::fprintf(stderr, "gui_export: the dialog's export did not complete\n");
     std::exit(1);
   }
@@ -243,8 +243,8 @@ int main(int argc, char** argv) {
 
   SetAppInstance(GetModuleHandleA(nullptr));
   HWND main = CreateMainWindow(SW_SHOWNORMAL);
-  if (!main || !g_saveAsDialog.window()) return 2;
-  g_saveAsDialog.Show();
+  if (!main || !App().saveAsDialog.window()) return 2;
+  App().saveAsDialog.Show();
   PumpUntil([] { return false; }, 300);
 
   const std::string guiOut = root + "\\gui.avi", cliOut = root + "\\cli.avi",

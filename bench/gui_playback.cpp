@@ -63,8 +63,8 @@ void Pump(DWORD ms) {
 
 std::vector<HWND> VideoWindows() {
   std::vector<HWND> all;
-  for (HWND h = GetWindow(g_mdiClient, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
-    if (g_childManager.Find(h)) all.push_back(h);
+  for (HWND h = GetWindow(App().mdiClient, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+    if (App().childManager.Find(h)) all.push_back(h);
   return all;
 }
 
@@ -92,20 +92,20 @@ struct Result {
 };
 
 Result Run(const std::string& folder, int windows, SizeMode size, bool halftone, int seconds) {
-  g_settings.highQuality = halftone;
-  g_settings.SetOverlapped(true);
+  App().settings.highQuality = halftone;
+  App().settings.SetOverlapped(true);
   for (int i = 0; i < windows; ++i) {
     char camera[32];
     std::snprintf(camera, sizeof camera, "Bench - Camera %d", i + 1);
-    g_childManager.OpenMinute(folder.c_str(), "2004-03-15", camera);
+    App().childManager.OpenMinute(folder.c_str(), "2004-03-15", camera);
   }
-  g_childManager.ArrangeGrid();
-  g_childManager.SelectAll();
-  g_childManager.SetSize(size);
+  App().childManager.ArrangeGrid();
+  App().childManager.SelectAll();
+  App().childManager.SetSize(size);
   Pump(2000);  // settle: first pictures, caches
 
   long paintsBefore = 0;
-  for (HWND h : VideoWindows()) paintsBefore += g_childManager.FindView(h)->paints();
+  for (HWND h : VideoWindows()) paintsBefore += App().childManager.FindView(h)->paints();
   g_late.frames = 0;
   g_late.late = 0;
   g_late.lagMicros = 0;
@@ -117,7 +117,7 @@ Result Run(const std::string& folder, int windows, SizeMode size, bool halftone,
   g_late.measuring = false;
   const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
   long paints = -paintsBefore;
-  for (HWND h : VideoWindows()) paints += g_childManager.FindView(h)->paints();
+  for (HWND h : VideoWindows()) paints += App().childManager.FindView(h)->paints();
 
   Result r{};
   r.windows = windows;
@@ -131,16 +131,16 @@ Result Run(const std::string& folder, int windows, SizeMode size, bool halftone,
 
   // Pause from the command bar, as the user presses it, five times.
   std::vector<double> pauses;
-  HWND host = g_commandBar.GetHostWindow();
+  HWND host = App().commandBar.GetHostWindow();
   for (int k = 0; k < 5; ++k) {
-    g_childManager.SetModeOfSelected(PlaybackMode::Forward);
+    App().childManager.SetModeOfSelected(PlaybackMode::Forward);
     Pump(300);
     const auto p0 = Clock::now();
     PostMessageA(host, WM_COMMAND, ID_CONTROL_PAUSE, 0);
     for (;;) {
       Pump(0);
       bool all = true;
-      for (HWND h : VideoWindows()) all = all && g_childManager.Find(h)->parked();
+      for (HWND h : VideoWindows()) all = all && App().childManager.Find(h)->parked();
       if (all) break;
       if (Clock::now() - p0 > std::chrono::seconds(5)) break;
       Sleep(0);
@@ -150,8 +150,8 @@ Result Run(const std::string& folder, int windows, SizeMode size, bool halftone,
   std::sort(pauses.begin(), pauses.end());
   r.pauseMs = pauses[pauses.size() / 2];
 
-  for (HWND h : VideoWindows()) SendMessageA(g_mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
-  for (int i = 0; i < 500 && g_childManager.count() > 0; ++i) Pump(10);
+  for (HWND h : VideoWindows()) SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
+  for (int i = 0; i < 500 && App().childManager.count() > 0; ++i) Pump(10);
   return r;
 }
 
@@ -176,14 +176,14 @@ int main(int argc, char** argv) {
   const std::vector<int> codes = playback_bench::RegularCodes(60);
   playback_bench::WriteMinute(folder, codes, playback_bench::MakePictures(25));
 
-  g_settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");
-  g_settings.SetOverMinute(false);
+  App().settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");
+  App().settings.SetOverMinute(false);
   HWND main = CreateMainWindow(SW_SHOWMAXIMIZED);
   if (main == nullptr) {
     std::fprintf(stderr, "no main window\n");
     return 1;
   }
-  g_childManager.SetFrameHook(OnFrame, nullptr);
+  App().childManager.SetFrameHook(OnFrame, nullptr);
   Pump(500);
 
   struct Config {

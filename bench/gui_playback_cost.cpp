@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
     paths.push_back(folder + name);
   }
 
-  g_settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");
-  g_settings.SetOverMinute(false);
+  App().settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");
+  App().settings.SetOverMinute(false);
   HWND main = CreateMainWindow(SW_SHOWMAXIMIZED);
   if (main == nullptr) {
     std::fprintf(stderr, "no main window\n");
@@ -111,15 +111,15 @@ int main(int argc, char** argv) {
   } const configs[] = {{"half_hq", SizeMode::Half, true},
                        {"original_plain", SizeMode::Original, false}};
   for (const Config& c : configs) {
-    g_settings.highQuality = c.halftone;
-    g_childManager.OpenMinute(folder.c_str(), "2004-03-15", "Bench - Camera 1");
-    HWND h = GetWindow(g_mdiClient, GW_CHILD);
-    while (h != nullptr && g_childManager.Find(h) == nullptr) h = GetWindow(h, GW_HWNDNEXT);
-    VideoChild* child = g_childManager.Find(h);
-    VideoWindow* view = g_childManager.FindView(h);
+    App().settings.highQuality = c.halftone;
+    App().childManager.OpenMinute(folder.c_str(), "2004-03-15", "Bench - Camera 1");
+    HWND h = GetWindow(App().mdiClient, GW_CHILD);
+    while (h != nullptr && App().childManager.Find(h) == nullptr) h = GetWindow(h, GW_HWNDNEXT);
+    VideoChild* child = App().childManager.Find(h);
+    VideoWindow* view = App().childManager.FindView(h);
     child->SetMode(PlaybackMode::Pause);
-    g_childManager.SelectAll();
-    g_childManager.SetSize(c.size);
+    App().childManager.SelectAll();
+    App().childManager.SetSize(c.size);
     for (int k = 0; k < 50; ++k) Pump(), Sleep(10);
     RECT client{};
     GetClientRect(h, &client);
@@ -229,8 +229,8 @@ int main(int argc, char** argv) {
       }
       std::fflush(stdout);
     }
-    SendMessageA(g_mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
-    for (int i = 0; i < 500 && g_childManager.count() > 0; ++i) Pump(), Sleep(10);
+    SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
+    for (int i = 0; i < 500 && App().childManager.count() > 0; ++i) Pump(), Sleep(10);
   }
   DestroyWindow(main);
   Pump();

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   HWND main = CreateMainWindow(SW_SHOWNORMAL);
   if (!main) return 1;
   PumpUntil([] { return false; }, 300);
-  HWND tree = g_folderTree.tree();
+  HWND tree = App().folderTree.tree();
 
   std::vector<double> listing, open, paint, click;
   std::vector<double> steps[6];
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
 
     // Show the root and expand it down to the first minute, painted.
     t0 = Clock::now();
-    g_folderTree.SetRoot(root.c_str());
+    App().folderTree.SetRoot(root.c_str());
     steps[0].push_back(Ms(t0, Clock::now()));
     HTREEITEM item = TreeView_GetRoot(tree);
     for (int level = 0; level < 4 && item; ++level) {
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
     PostMessageA(tree, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     HWND video = nullptr;
     const bool shown = PumpUntil([&] {
-      video = FindWindowExA(g_mdiClient, nullptr, "MDIVideoChild", nullptr);
+      video = FindWindowExA(App().mdiClient, nullptr, "MDIVideoChild", nullptr);
       char text[64] = "";
       if (video) GetWindowTextA(GetDlgItem(video, kTimeLabelId), text, sizeof text);
       return video && text[0] != '\0' && !GetUpdateRect(video, nullptr, FALSE);
@@ -200,11 +200,11 @@ int main(int argc, char** argv) {
       return 1;
     }
     click.push_back(Ms(t0, Clock::now()));
-    SendMessageA(g_mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(video), 0);
-    PumpUntil([] { return g_childManager.count() == 0; });
+    SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(video), 0);
+    PumpUntil([] { return App().childManager.count() == 0; });
   }
   DestroyWindow(main);
-  PumpUntil([] { return g_childManager.count() == 0; }, 5000);
+  PumpUntil([] { return App().childManager.count() == 0; }, 5000);
 
   const double list = Median(listing), opened = Median(open), clicked = Median(click);
   std::printf("backup: %d dates x 24 hours x 60 minutes, %d frame files\n", dates,

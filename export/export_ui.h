@@ -5,7 +5,8 @@
 // The Win32 dialog implements it by sending messages to its controls (the
 // worker thread waits while the user-interface thread serves them); the
 // command-line tool and the tests implement it directly. Every call comes
-// from the job's worker thread.
+// from the job's worker thread. The defaults are a user interface that lists
+// nothing and shows nothing.
 #pragma once
 
 #include <cstddef>
@@ -17,35 +18,35 @@ class ExportUi {
   virtual ~ExportUi() = default;
 
   // Input folder list: paths ending with the path separator, in list order.
-  virtual int FolderCount() = 0;
+  virtual int FolderCount() { return 0; }
   // Copies entry `index` into `out` (at most size - 1 characters); false
   // when there is no such entry or it does not fit.
-  virtual bool GetFolder(int index, char* out, std::size_t size) = 0;
-  virtual void RemoveFolder(int index) = 0;
+  virtual bool GetFolder(int, char*, std::size_t) { return false; }
+  virtual void RemoveFolder(int) {}
 
   // Output name field.
-  virtual bool GetOutputName(char* out, std::size_t size) = 0;
-  virtual void SetOutputName(const char* name) = 0;
+  virtual bool GetOutputName(char*, std::size_t) { return false; }
+  virtual void SetOutputName(const char*) {}
 
   // Text of the selected bit-rate entry (kbit/s, read as a decimal number);
   // false when no entry is selected.
-  virtual bool GetBitRateText(char* out, std::size_t size) = 0;
+  virtual bool GetBitRateText(char*, std::size_t) { return false; }
   // Format code of the selected format entry (6 .mpg, 1 .avi, 2 .asf,
   // 4 .wmv); -1 when no entry is selected.
-  virtual int GetFormatCode() = 0;
+  virtual int GetFormatCode() { return -1; }
 
   // Progress dialog. The range's upper bound is a frame count, which may
   // exceed 65535 (PBM_SETRANGE32 holds it).
-  virtual void SetStatusText(const char* text) = 0;
-  virtual void SetProgressRange(int low, int high) = 0;
-  virtual void SetProgressStep(int step) = 0;
-  virtual void SetProgressPosition(int position) = 0;
-  virtual void StepProgress() = 0;
-  virtual void SetButtonText(const char* text) = 0;
+  virtual void SetStatusText(const char*) {}
+  virtual void SetProgressRange(int, int) {}
+  virtual void SetProgressStep(int) {}
+  virtual void SetProgressPosition(int) {}
+  virtual void StepProgress() {}
+  virtual void SetButtonText(const char*) {}
 
   // The picture-size mismatch: a message box owned by the Save As dialog,
   // OK button, stop icon, the system's default caption.
-  virtual void ShowMismatch(const char* text) = 0;
+  virtual void ShowMismatch(const char*) {}
 
   // Added for ranged and stamped exports; the defaults keep whole minutes
   // without a stamp.

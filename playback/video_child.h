@@ -241,12 +241,6 @@ class VideoChild {
   void SetPlayContinuously(bool on) { playContinuously_.store(on); }
   void TogglePlayContinuously() { playContinuously_.store(!playContinuously_.load()); }
 
-  bool dragging() const { return dragging_.load(); }
-  void SetDragging(bool on) { dragging_.store(on); }
-
-  bool selected() const { return selected_.load(); }
-  void SetSelected(bool on) { selected_.store(on); }
-
   // Bounded copy: at most 259 characters are kept.
   void SetCameraName(const char* name);
   const char* cameraName() const { return cameraName_; }
@@ -369,8 +363,6 @@ class VideoChild {
   bool noRecording_ = false;
 
   std::atomic<bool> playContinuously_;
-  std::atomic<bool> dragging_{false};
-  std::atomic<bool> selected_{false};
   char cameraName_[platform::kMaxPath] = {};
 
   FrameHook frameHook_ = nullptr;

@@ -1,17 +1,16 @@
-// Process-wide values of the windowed program, owned by the main window code
-// and read by the other windows. Written on the user-interface thread only.
+// The windowed program as a whole: the main window code creates its windows
+// and wires them together (this header's functions live in main_window.cpp).
+// Written on the user-interface thread only.
 #pragma once
 
 #include <windows.h>
 
-// The application instance (set by the entry point before any window).
-HINSTANCE GetAppInstance();
-void SetAppInstance(HINSTANCE instance);
-
-extern HWND g_mainWindow;  // "ORVANEL"
-extern HWND g_mdiFrame;    // "MDIFrame"
-extern HWND g_mdiClient;   // the workspace (MDI client)
-extern bool g_isWindowsNT;
+#include "dialogs/save_as_dialog.h"
+#include "shell/command_bar.h"
+#include "shell/instance.h"
+#include "shell/settings.h"
+#include "tree/folder_tree.h"
+#include "workspace/child_manager.h"
 
 // Registers the window classes and creates the main window (shown with
 // `show`). Tests call it in-process; the entry point too. Null on failure.
@@ -25,6 +24,23 @@ bool PreTranslateAppMessage(MSG& message);
 // The message loop of the program: runs until the quit message and returns
 // its code.
 int RunMessageLoop();
+
+// The program's objects, for tests and benchmarks that drive it in-process.
+// They are wired to each other from the start; the windows exist once
+// CreateMainWindow has run (the handles are null before and after).
+struct AppParts {
+  Settings& settings;
+  CommandBar& commandBar;
+  FolderTree& folderTree;
+  ChildManager& childManager;
+  SaveAsDialog& saveAsDialog;
+  FolderDropTarget& saveAsDrop;  // the Save As dialog as the tree's drop target
+  HWND& mainWindow;              // "ORVANEL"
+  HWND& mdiFrame;                // "MDIFrame"
+  HWND& mdiClient;               // the workspace (MDI client)
+  bool& isWindowsNT;             // halftone is offered only there
+};
+AppParts App();
 
 // Width of the folder tree column when nothing has moved the splitter.
 constexpr int kFolderTreeWidth = 210;

@@ -2,11 +2,11 @@
 
 #include <commctrl.h>
 
-#include "export/save_as_dialog.h"
-#include "resources/resource.h"
-#include "shell/app.h"
-#include "shell/dialogs.h"
+#include "dialogs/save_as_dialog.h"
 #include "platform/log.h"
+#include "resources/resource.h"
+#include "shell/dialogs.h"
+#include "shell/instance.h"
 #include "tree/folder_tree.h"
 #include "workspace/child_manager.h"
 
@@ -51,15 +51,25 @@ const char* TooltipOf(int command) {
   return nullptr;
 }
 
+constexpr UINT_PTR kMenuSubclassId = 1;
+// The menu buttons whose menu is being tracked: the message hook has no
+// other way to find them. User-interface thread only.
+MenuButtonBar* g_tracking = nullptr;
+
+HWND WorkspaceOf(const CommandTargets& targets) {
+  return targets.windows != nullptr ? targets.windows->workspace() : nullptr;
+}
+
 
 }  // namespace
 
 // ---- MenuButtonBar ----
 
-MenuButtonBar::MenuButtonBar() = default;
+MenuButtonBar::MenuButtonBar(const CommandTargets& targets) : targets_(targets) {}
 MenuButtonBar::~MenuButtonBar() = default;
 
 int MenuButtonBar::Create(HWND host) {
+  host_ = host;
   TBBUTTON buttons[4] = {};
   for (int i = 0; i < 4; ++i) {
     buttons[i].iBitmap = I_IMAGENONE;
@@ -74,8 +84,8 @@ int MenuButtonBar::Create(HWND host) {
     LogWindow::Print("CommandBar: menu buttons not created (%lu)", GetLastError());
     return 0;
   }
-  toolbarProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-      toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MenuButtonBar::SubclassProc)));
+  SetWindowSubclass(toolbar, &MenuButtonBar::SubclassProc, kMenuSubclassId,
+                    reinterpret_cast<DWORD_PTR>(this));
   SendMessageA(toolbar, WM_SIZE, 0, 0);
   for (const char* text : kMenuTexts) {
     char entry[16] = {};  // the text and a second terminator
@@ -111,9 +121,11 @@ int MenuButtonBar::OpenMenu() {
   POINT corner = {button.left, button.bottom};
   ClientToScreen(toolbar, &corner);
   openIndex_ = hot;
+  g_tracking = this;
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, TRUE);
   TrackPopupMenuEx(popup, 0, corner.x, corner.y, toolbar, nullptr);
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, FALSE);
+  g_tracking = nullptr;
   openIndex_ = -1;
   // A closed menu ends the keyboard mode, unless it closed to open another.
   if (!switching_) SetHotIndex(-1);
@@ -172,13 +184,12 @@ void MenuButtonBar::SwitchTo(int index) {
   SetHotIndex(index);
   switching_ = true;
   // Opened once the current tracking has returned.
-  PostMessageA(g_commandBar.host, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageA(host_, WM_KEYDOWN, VK_DOWN, 0);
 }
 
 LRESULT CALLBACK MenuButtonBar::SubclassProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  MenuButtonBar& self = g_commandBar.menuButtons;
-  WNDPROC original = self.toolbarProc;
+                                             LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+  MenuButtonBar& self = *reinterpret_cast<MenuButtonBar*>(data);
   switch (message) {
     case WM_INITMENUPOPUP:
       if (!self.hook)
@@ -193,20 +204,19 @@ LRESULT CALLBACK MenuButtonBar::SubclassProc(HWND window, UINT message, WPARAM w
       break;
     case WM_COMMAND:
       // A chosen menu item: the host carries it out.
-      if (g_commandBar.host) return SendMessageA(g_commandBar.host, message, wParam, lParam);
+      if (self.host_) return SendMessageA(self.host_, message, wParam, lParam);
       break;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+      RemoveWindowSubclass(window, &MenuButtonBar::SubclassProc, id);
       self.toolbar = nullptr;
-      self.toolbarProc = nullptr;
       break;
   }
-  return original ? CallWindowProcA(original, window, message, wParam, lParam)
-                  : DefWindowProcA(window, message, wParam, lParam);
+  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK MenuButtonBar::MenuTrackHook(int code, WPARAM wParam, LPARAM lParam) {
-  MenuButtonBar& self = g_commandBar.menuButtons;
+  if (g_tracking == nullptr) return CallNextHookEx(nullptr, code, wParam, lParam);
+  MenuButtonBar& self = *g_tracking;
   const int hot = self.HotIndex();
   const MSG* message = reinterpret_cast<const MSG*>(lParam);
   if (code == MSGF_MENU && message && self.toolbar) {
@@ -234,7 +244,7 @@ int MenuButtonBar::OnCommand(int id) {
   switch (id) {
     case ID_HELP_ABOUT:
       LogWindow::Print("Command %d: About", id);
-      AboutDialog::Run(toolbar ? GetAncestor(toolbar, GA_ROOT) : g_mainWindow);
+      AboutDialog::Run(toolbar ? GetAncestor(toolbar, GA_ROOT) : nullptr);
       break;
     case ID_FILE_EXIT:
       LogWindow::Print("Command %d: quit", id);
@@ -242,31 +252,33 @@ int MenuButtonBar::OnCommand(int id) {
       break;
     case ID_FILE_SELECT_ROOT:
       LogWindow::Print("Command %d: FolderTree::BrowseForRoot", id);
-      g_folderTree.BrowseForRoot();
+      if (targets_.folderTree) targets_.folderTree->BrowseForRoot();
       break;
     case ID_VIEW_TILE_HORIZONTAL:
       LogWindow::Print("Command %d: tile horizontally", id);
-      if (g_mdiClient) SendMessageA(g_mdiClient, WM_MDITILE, MDITILE_HORIZONTAL, 0);
+      if (HWND workspace = WorkspaceOf(targets_))
+        SendMessageA(workspace, WM_MDITILE, MDITILE_HORIZONTAL, 0);
       break;
     case ID_VIEW_TILE_VERTICAL:
       LogWindow::Print("Command %d: tile vertically", id);
-      if (g_mdiClient) SendMessageA(g_mdiClient, WM_MDITILE, MDITILE_VERTICAL, 0);
+      if (HWND workspace = WorkspaceOf(targets_))
+        SendMessageA(workspace, WM_MDITILE, MDITILE_VERTICAL, 0);
       break;
     case ID_VIEW_CASCADE:
       LogWindow::Print("Command %d: cascade", id);
-      if (g_mdiClient) SendMessageA(g_mdiClient, WM_MDICASCADE, 0, 0);
+      if (HWND workspace = WorkspaceOf(targets_)) SendMessageA(workspace, WM_MDICASCADE, 0, 0);
       break;
     case ID_VIEW_GRID:
       LogWindow::Print("Command %d: ChildManager::ArrangeGrid", id);
-      g_childManager.ArrangeGrid();
+      if (targets_.windows) targets_.windows->ArrangeGrid();
       break;
     case ID_FILE_REFRESH_TREE:
       LogWindow::Print("Command %d: FolderTree::Refresh", id);
-      g_folderTree.Refresh();
+      if (targets_.folderTree) targets_.folderTree->Refresh();
       break;
     case ID_FILE_SAVE_AS:
       LogWindow::Print("Command %d: SaveAsDialog::Show", id);
-      g_saveAsDialog.Show();
+      if (targets_.saveAs) targets_.saveAs->Show();
       break;
   }
   return 1;
@@ -274,7 +286,7 @@ int MenuButtonBar::OnCommand(int id) {
 
 // ---- ToolButtonBar ----
 
-ToolButtonBar::ToolButtonBar() = default;
+ToolButtonBar::ToolButtonBar(const CommandTargets& targets) : targets_(targets) {}
 ToolButtonBar::~ToolButtonBar() = default;
 
 int ToolButtonBar::Create(HWND host) {
@@ -316,50 +328,53 @@ int ToolButtonBar::GetToolTipText(NMTTDISPINFOA* request) {
 int ToolButtonBar::OnCommand(int id) {
   if (toolbar && lastCommand != -1) SendMessageA(toolbar, TB_CHECKBUTTON, lastCommand, FALSE);
   if (id != ID_CONTROL_SELECT_ALL && id != ID_FILE_OPTIONS) lastCommand = id;
+  ChildManager* windows = targets_.windows;
   switch (id) {
     case ID_CONTROL_FAST_REWIND:
       LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(FastRewind)", id);
-      g_childManager.SetModeOfSelected(PlaybackMode::FastRewind);
+      if (windows) windows->SetModeOfSelected(PlaybackMode::FastRewind);
       break;
     case ID_CONTROL_REWIND:
       LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(Rewind)", id);
-      g_childManager.SetModeOfSelected(PlaybackMode::Rewind);
+      if (windows) windows->SetModeOfSelected(PlaybackMode::Rewind);
       break;
     case ID_CONTROL_PAUSE:
       LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(Pause)", id);
-      g_childManager.SetModeOfSelected(PlaybackMode::Pause);
+      if (windows) windows->SetModeOfSelected(PlaybackMode::Pause);
       break;
     case ID_CONTROL_FORWARD:
       LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(Forward)", id);
-      g_childManager.SetModeOfSelected(PlaybackMode::Forward);
+      if (windows) windows->SetModeOfSelected(PlaybackMode::Forward);
       break;
     case ID_CONTROL_FAST_FORWARD:
       LogWindow::Print("Command %d: ChildManager::SetModeOfSelected(FastForward)", id);
-      g_childManager.SetModeOfSelected(PlaybackMode::FastForward);
+      if (windows) windows->SetModeOfSelected(PlaybackMode::FastForward);
       break;
     case ID_FILE_OPTIONS:
       LogWindow::Print("Command %d: Options", id);
-      OptionsDialog::Run(g_mdiClient);
+      if (targets_.settings)
+        OptionsDialog::Run(WorkspaceOf(targets_), *targets_.settings,
+                           targets_.windowsNT != nullptr && *targets_.windowsNT);
       break;
     case ID_CONTROL_SELECT_ALL:
       LogWindow::Print("Command %d: ChildManager::SelectAll", id);
-      g_childManager.SelectAll();
+      if (windows) windows->SelectAll();
       break;
     case ID_VIEW_HALF_SIZE:
       LogWindow::Print("Command %d: ChildManager::SetSize(Half)", id);
-      g_childManager.SetSize(SizeMode::Half);
+      if (windows) windows->SetSize(SizeMode::Half);
       break;
     case ID_VIEW_ORIGINAL_SIZE:
       LogWindow::Print("Command %d: ChildManager::SetSize(Original)", id);
-      g_childManager.SetSize(SizeMode::Original);
+      if (windows) windows->SetSize(SizeMode::Original);
       break;
     case ID_VIEW_DOUBLE_SIZE:
       LogWindow::Print("Command %d: ChildManager::SetSize(Double)", id);
-      g_childManager.SetSize(SizeMode::Double);
+      if (windows) windows->SetSize(SizeMode::Double);
       break;
     case ID_VIEW_FIT_SIZE:
       LogWindow::Print("Command %d: ChildManager::SetSize(Fit)", id);
-      g_childManager.SetSize(SizeMode::Fit);
+      if (windows) windows->SetSize(SizeMode::Fit);
       break;
   }
   return 1;
@@ -383,7 +398,7 @@ CommandBar::~CommandBar() = default;
 
 int CommandBar::Create(HWND parent, int width) {
   host = CreateWindowExA(0, "ORVREBAR", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                         width, 50, parent, nullptr, GetAppInstance(), nullptr);
+                         width, 50, parent, nullptr, GetAppInstance(), this);
   if (!host) {
     LogWindow::Print("CommandBar: host not created (%lu)", GetLastError());
     return 0;
@@ -436,7 +451,13 @@ int CommandBar::Resize(int width) {
 
 LRESULT CALLBACK CommandBar::HostWindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
-  return g_commandBar.HandleMessage(window, message, wParam, lParam);
+  auto* self = reinterpret_cast<CommandBar*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    self = static_cast<CommandBar*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  return self->HandleMessage(window, message, wParam, lParam);
 }
 
 LRESULT CommandBar::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,15 +1,30 @@
 // The strip across the top of the main window: a rebar in an "ORVREBAR"
 // host with two toolbars, four menu buttons that behave like a menu bar and
 // seventeen picture buttons. Every command of the program reaches the host,
-// whose two handlers carry it out. One global instance; UI thread only.
+// whose two handlers carry it out on the windows the main window handed over
+// (CommandTargets). UI thread only.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+class ChildManager;
+class FolderTree;
+class SaveAsDialog;
+class Settings;
+
+// What the commands act on; a command whose target is missing does nothing.
+struct CommandTargets {
+  ChildManager* windows = nullptr;  // the workspace's video windows
+  FolderTree* folderTree = nullptr;
+  SaveAsDialog* saveAs = nullptr;
+  Settings* settings = nullptr;     // edited by Options
+  const bool* windowsNT = nullptr;  // Options offers halftone only there
+};
+
 class MenuButtonBar {
  public:
-  MenuButtonBar();
+  explicit MenuButtonBar(const CommandTargets& targets);
   virtual ~MenuButtonBar();
 
   int Create(HWND host);
@@ -20,7 +35,7 @@ class MenuButtonBar {
   int OnCommand(int id);
 
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam,
-                                       LPARAM lParam);
+                                       LPARAM lParam, UINT_PTR id, DWORD_PTR self);
   static LRESULT CALLBACK MenuTrackHook(int code, WPARAM wParam, LPARAM lParam);
 
   // The hot button (keyboard mode), -1 when none.
@@ -34,9 +49,10 @@ class MenuButtonBar {
   HWND toolbar = nullptr;
   HHOOK hook = nullptr;
   HMENU menus[4] = {nullptr, nullptr, nullptr, nullptr};
-  WNDPROC toolbarProc = nullptr;
 
  private:
+  const CommandTargets& targets_;
+  HWND host_ = nullptr;  // where chosen items and switches go
   int openIndex_ = -1;
   bool switching_ = false;  // the open menu closes to open a neighbour
   void SwitchTo(int index);
@@ -44,7 +60,7 @@ class MenuButtonBar {
 
 class ToolButtonBar {
  public:
-  ToolButtonBar();
+  explicit ToolButtonBar(const CommandTargets& targets);
   virtual ~ToolButtonBar();
 
   int Create(HWND host);
@@ -55,6 +71,7 @@ class ToolButtonBar {
   HWND toolbar = nullptr;
 
  private:
+  const CommandTargets& targets_;
   HIMAGELIST images_ = nullptr;
 };
 
@@ -65,6 +82,7 @@ class CommandBar {
   CommandBar(const CommandBar&) = delete;
   CommandBar& operator=(const CommandBar&) = delete;
 
+  void SetTargets(const CommandTargets& targets) { targets_ = targets; }
   int Create(HWND parent, int width);
   int Resize(int width);
   int GetHeight() const { return height; }
@@ -74,14 +92,16 @@ class CommandBar {
   static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
                                          LPARAM lParam);
 
+ private:
+  CommandTargets targets_;  // before the bars, which refer to it
+
+ public:
   HWND host = nullptr;
   HWND rebar = nullptr;
   int height = 0;
-  MenuButtonBar menuButtons;
-  ToolButtonBar toolButtons;
+  MenuButtonBar menuButtons{targets_};
+  ToolButtonBar toolButtons{targets_};
 
  private:
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
-
-extern CommandBar g_commandBar;

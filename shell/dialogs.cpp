@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "resources/resource.h"
-#include "shell/app.h"
+#include "shell/instance.h"
 #include "shell/settings.h"
 
 namespace {
@@ -17,11 +17,12 @@ void ApplyCheck(HWND dialog, int id, bool* field, bool inverted) {
 
 }  // namespace
 
-OptionsDialog::OptionsDialog() = default;
+OptionsDialog::OptionsDialog(HWND owner, Settings& settings, bool windowsNT)
+    : owner_(owner), settings_(settings), windowsNT_(windowsNT) {}
 OptionsDialog::~OptionsDialog() = default;
 
-INT_PTR OptionsDialog::Run(HWND owner) {
-  OptionsDialog dialog;
+INT_PTR OptionsDialog::Run(HWND owner, Settings& settings, bool windowsNT) {
+  OptionsDialog dialog(owner, settings, windowsNT);
   return DialogBoxParamA(GetAppInstance(), MAKEINTRESOURCEA(IDD_OPTIONS), owner,
                          &OptionsDialog::DialogProc, reinterpret_cast<LPARAM>(&dialog));
 }
@@ -42,12 +43,12 @@ INT_PTR CALLBACK OptionsDialog::DialogProc(HWND dialog, UINT message, WPARAM wPa
 
 INT_PTR OptionsDialog::OnInitDialog(HWND dialog) {
   RECT workspace = {};
-  if (g_mdiClient && GetWindowRect(g_mdiClient, &workspace))
+  if (owner_ && GetWindowRect(owner_, &workspace))
     SetWindowPos(dialog, HWND_TOP, workspace.left, workspace.top, 0, 0, SWP_NOSIZE);
-  CheckDlgButton(dialog, IDC_OVER_MINUTE, g_settings.GetOverMinute() ? BST_CHECKED : BST_UNCHECKED);
-  CheckDlgButton(dialog, IDC_SAME_WINDOW, g_settings.GetOverlapped() ? BST_UNCHECKED : BST_CHECKED);
-  if (g_isWindowsNT) {
-    CheckDlgButton(dialog, IDC_HIGH_QUALITY, g_settings.highQuality ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_OVER_MINUTE, settings_.GetOverMinute() ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_SAME_WINDOW, settings_.GetOverlapped() ? BST_UNCHECKED : BST_CHECKED);
+  if (windowsNT_) {
+    CheckDlgButton(dialog, IDC_HIGH_QUALITY, settings_.highQuality ? BST_CHECKED : BST_UNCHECKED);
   } else {
     SetDlgItemTextA(dialog, IDC_HIGH_QUALITY, "High Quality Image(only WinNT systems)");
     EnableWindow(GetDlgItem(dialog, IDC_HIGH_QUALITY), FALSE);
@@ -57,14 +58,14 @@ INT_PTR OptionsDialog::OnInitDialog(HWND dialog) {
 
 INT_PTR OptionsDialog::OnCommand(HWND dialog, int id) {
   if (id == IDOK) {
-    bool overMinute = g_settings.GetOverMinute();
-    bool overlapped = g_settings.GetOverlapped();
+    bool overMinute = settings_.GetOverMinute();
+    bool overlapped = settings_.GetOverlapped();
     ApplyCheck(dialog, IDC_OVER_MINUTE, &overMinute, false);
     ApplyCheck(dialog, IDC_SAME_WINDOW, &overlapped, true);
-    ApplyCheck(dialog, IDC_HIGH_QUALITY, &g_settings.highQuality, false);
-    g_settings.SetOverMinute(overMinute);
-    g_settings.SetOverlapped(overlapped);
-    g_settings.SaveAll();
+    ApplyCheck(dialog, IDC_HIGH_QUALITY, &settings_.highQuality, false);
+    settings_.SetOverMinute(overMinute);
+    settings_.SetOverlapped(overlapped);
+    settings_.SaveAll(owner_ ? GetAncestor(owner_, GA_ROOT) : nullptr);
     EndDialog(dialog, id);
     return TRUE;
   }

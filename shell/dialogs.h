@@ -5,17 +5,25 @@
 
 #include <windows.h>
 
+class Settings;
+
 class OptionsDialog {
  public:
-  OptionsDialog();
+  OptionsDialog(HWND owner, Settings& settings, bool windowsNT);
   virtual ~OptionsDialog();
-  // Modal, owned by `owner` (the workspace). Returns the dialog's result.
-  static INT_PTR Run(HWND owner);
+  // Modal, owned by `owner` (the workspace), over its corner; edits and saves
+  // `settings`. Halftone is offered only on `windowsNT`. Returns the
+  // dialog's result.
+  static INT_PTR Run(HWND owner, Settings& settings, bool windowsNT);
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
   INT_PTR OnInitDialog(HWND dialog);
   INT_PTR OnCommand(HWND dialog, int id);
+
+  HWND owner_;
+  Settings& settings_;
+  bool windowsNT_;
 };
 
 class AboutDialog {

@@ -1,5 +1,6 @@
 // The main window ("ORVANEL"), the workspace frame ("MDIFrame") with its MDI
-// client and hidden log window, their layout, and the message loop.
+// client and hidden log window, their layout, and the message loop. The
+// program's objects live here, and here they are handed to each other.
 #include <windows.h>
 #include <commctrl.h>
 #include <windowsx.h>
@@ -8,24 +9,80 @@
 #define WM_DPICHANGED 0x02E0
 #endif
 
-#include "export/save_as_dialog.h"
 #include "resources/resource.h"
 #include "shell/app.h"
-#include "shell/command_bar.h"
 #include "shell/log_window.h"
-#include "shell/settings.h"
-#include "tree/folder_tree.h"
-#include "workspace/child_manager.h"
 #include "workspace/video_window.h"
+
+namespace {
 
 HWND g_mainWindow = nullptr;
 HWND g_mdiFrame = nullptr;
 HWND g_mdiClient = nullptr;
 bool g_isWindowsNT = false;
 
-namespace {
+// The Settings as the workspace's view options.
+class SettingsViewOptions final : public ViewOptions {
+ public:
+  explicit SettingsViewOptions(const Settings& settings) : settings_(settings) {}
+  bool OverMinute() const override { return settings_.GetOverMinute(); }
+  bool Overlapped() const override { return settings_.GetOverlapped(); }
+  bool Halftone() const override { return g_isWindowsNT && settings_.highQuality; }
 
-HINSTANCE g_instance = nullptr;
+ private:
+  const Settings& settings_;
+};
+
+// The Save As dialog as the folder tree's drop target.
+class SaveAsDrop final : public FolderDropTarget {
+ public:
+  explicit SaveAsDrop(SaveAsDialog& dialog) : dialog_(dialog) {}
+  bool TakesFolders() const override {
+    return dialog_.window() != nullptr && IsWindowVisible(dialog_.window()) &&
+           !dialog_.exporting();
+  }
+  bool IsDropPoint(POINT screen) const override { return dialog_.IsDropPoint(&screen) != 0; }
+  void AddDroppedFolder(const char* folder) override { dialog_.AddDroppedFolder(folder); }
+
+ private:
+  SaveAsDialog& dialog_;
+};
+
+// Built in this order and destroyed in the reverse order (the adapters,
+// which only hold references, outlast what they adapt); each object is
+// handed what it needs of the others before any window exists.
+struct Program {
+  SettingsViewOptions viewOptions{settings};
+  SaveAsDrop saveAsDrop{saveAsDialog};
+  FolderTree folderTree;
+  ChildManager childManager;
+  CommandBar commandBar;
+  SaveAsDialog saveAsDialog;
+  Settings settings;
+
+  Program() {
+    childManager.SetViewOptions(&viewOptions);
+    folderTree.SetMinuteOpener(
+        [this](const char* folder, const char* dateText, const char* cameraName) {
+          childManager.OpenMinute(folder, dateText, cameraName);
+        });
+    folderTree.SetDropTarget(&saveAsDrop);
+    CommandTargets targets;
+    targets.windows = &childManager;
+    targets.folderTree = &folderTree;
+    targets.saveAs = &saveAsDialog;
+    targets.settings = &settings;
+    targets.windowsNT = &g_isWindowsNT;
+    commandBar.SetTargets(targets);
+  }
+};
+
+Program g_program;
+Settings& g_settings = g_program.settings;
+CommandBar& g_commandBar = g_program.commandBar;
+FolderTree& g_folderTree = g_program.folderTree;
+ChildManager& g_childManager = g_program.childManager;
+SaveAsDialog& g_saveAsDialog = g_program.saveAsDialog;
 
 bool QueryIsWindowsNT() {
   OSVERSIONINFOEXA extended = {};
@@ -52,7 +109,7 @@ void OnMainCreate(HWND window) {
   RECT client = {};
   GetClientRect(window, &client);
   g_commandBar.Create(window, kCommandBarCreateWidth);
-  g_folderTree.Create(g_instance, window, client.bottom);
+  g_folderTree.Create(GetAppInstance(), window, client.bottom, g_commandBar.GetHeight());
   if (g_saveAsDialog.Create(window) && g_saveAsDialog.window())
     ShowWindow(g_saveAsDialog.window(), SW_HIDE);
   g_settings.Load();
@@ -62,7 +119,7 @@ void OnMainCreate(HWND window) {
   g_mdiFrame = CreateWindowExA(WS_EX_CLIENTEDGE, "MDIFrame", nullptr,
                                WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_BORDER, tree, bar,
                                client.right - tree, client.bottom - bar, window, nullptr,
-                               g_instance, nullptr);
+                               GetAppInstance(), nullptr);
   if (!g_mdiFrame) LogWindow::Print("Main window: MDIFrame not created (%lu)", GetLastError());
 }
 
@@ -152,10 +209,10 @@ LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       client.idFirstChild = ID_FIRST_MDI_CHILD;
       g_mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr,
                                     WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, window,
-                                    nullptr, g_instance, &client);
+                                    nullptr, GetAppInstance(), &client);
       if (g_mdiClient) {
         CreateWindowExA(0, "LOGWND", "", WS_CHILD | WS_HSCROLL, 50, 350, 550, 130, g_mdiClient,
-                        nullptr, g_instance, nullptr);
+                        nullptr, GetAppInstance(), nullptr);
         g_childManager.SetWorkspace(g_mdiClient);
       } else {
         LogWindow::Print("MDIFrame: MDI client not created (%lu)", GetLastError());
@@ -191,7 +248,7 @@ bool RegisterOne(const char* name, WNDPROC procedure, HICON icon, HBRUSH backgro
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = procedure;
   wc.cbWndExtra = extraBytes;
-  wc.hInstance = g_instance;
+  wc.hInstance = GetAppInstance();
   wc.hIcon = icon;
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.hbrBackground = background;
@@ -200,7 +257,7 @@ bool RegisterOne(const char* name, WNDPROC procedure, HICON icon, HBRUSH backgro
 }
 
 void RegisterWindowClasses() {
-  HICON app = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_APP));
+  HICON app = LoadIconA(GetAppInstance(), MAKEINTRESOURCEA(IDI_APP));
   HICON logo = LoadIconA(nullptr, IDI_WINLOGO);
   HBRUSH window = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -212,15 +269,16 @@ void RegisterWindowClasses() {
 
 }  // namespace
 
-HINSTANCE GetAppInstance() { return g_instance; }
-void SetAppInstance(HINSTANCE instance) { g_instance = instance; }
+AppParts App() {
+  return {g_settings,     g_commandBar, g_folderTree, g_childManager, g_saveAsDialog,
+          g_program.saveAsDrop, g_mainWindow, g_mdiFrame,   g_mdiClient,    g_isWindowsNT};
+}
 
 HWND CreateMainWindow(int show) {
-  if (!g_instance) g_instance = GetModuleHandleA(nullptr);
   RegisterWindowClasses();
   HWND window = CreateWindowExA(0, "ORVANEL", "Orvanel", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                g_instance, nullptr);
+                                GetAppInstance(), nullptr);
   if (!window) return nullptr;
   ShowWindow(window, g_settings.FirstShowCommand(show));
   UpdateWindow(window);

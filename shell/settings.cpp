@@ -3,8 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/app.h"
-#include "shell/command_bar.h"
 #include "platform/log.h"
 
 namespace {
@@ -177,15 +175,12 @@ int Settings::SavePlacement(HWND mainWindow) {
   return 0;
 }
 
-int Settings::SaveAll() {
+int Settings::SaveAll(HWND mainWindow) {
   HKEY key = OpenKey(keyPath_, KEY_WRITE);
   if (!key) return -1;
   WriteDword(key, kOverMinute, overMinute_ ? 1 : 0);
   WriteDword(key, kOverlapped, overlapped_ ? 1 : 0);
   WriteDword(key, kHighQuality, highQuality ? 1 : 0);
-  // The main window is the parent of the command bar's host.
-  HWND host = g_commandBar.GetHostWindow();
-  HWND mainWindow = host ? GetParent(host) : nullptr;
   if (mainWindow) WritePlacement(key, mainWindow);
   RegCloseKey(key);
   return 0;

@@ -1,5 +1,5 @@
 // The user's three options and the main window's placement, kept in the
-// registry of the current user. One global instance; user-interface thread
+// registry of the current user. The program has one; user-interface thread
 // only (the playback threads read the option bytes without locks).
 #pragma once
 
@@ -18,8 +18,8 @@ class Settings {
   int RestorePlacement(HWND mainWindow);
   // 0, or -1 when the key cannot be opened for writing.
   int SavePlacement(HWND mainWindow);
-  // The three options and the main window's placement.
-  int SaveAll();
+  // The three options and, when there is one, the main window's placement.
+  int SaveAll(HWND mainWindow);
 
   bool GetOverMinute() const { return overMinute_; }
   void SetOverMinute(bool on) { overMinute_ = on; }
@@ -53,8 +53,6 @@ class Settings {
 // `monitors` are the screens' rectangles. Pure, for tests.
 RECT KeepOnSomeScreen(const RECT& stored, const RECT* monitors, int monitorCount,
                       const RECT& primaryWorkArea);
-
-extern Settings g_settings;
 
 // Registry value names.
 #define SETTINGS_KEY "Software\\VELMORA\\Orvanel"

@@ -1,11 +1,28 @@
-// Folder levels of a backup, frame-name schemes, time codes and sort keys.
+// Folder levels of a backup, frame-name schemes, time codes and sort keys,
+// and the one rule for path lengths that the whole program follows.
 #pragma once
 
 #include <cstddef>
 
+#include "platform/platform.h"
+
 // Frame names of the three schemes have 8 or 9 characters; a name entry holds
 // at most 11 characters and its terminator.
 constexpr int kFrameNameSize = 12;
+
+// A path holds at most this many characters (what the ANSI calls take).
+constexpr std::size_t kLongestPath = platform::kMaxPath - 1;
+// The longest frame name a scheme allows, ".jpg" included.
+constexpr std::size_t kLongestFrameName = 9;
+// The longest minute folder path (no trailing separator) that can be opened:
+// "<folder><sep><name>" fits for every name a scheme allows. The tree does
+// not list a longer minute, the frame list does not load it and Save As
+// does not take it.
+constexpr std::size_t kMaxMinuteFolderLength = kLongestPath - 1 - kLongestFrameName;
+// Files written whole go through "<path>.part" beside them, replaced at the
+// end: their own path must leave room for the suffix.
+constexpr char kPartSuffix[] = ".part";
+constexpr std::size_t kMaxWrittenPathLength = kLongestPath - (sizeof kPartSuffix - 1);
 
 // Whether a folder name is accepted at a level: 1 backup root, 2 camera,
 // 3 date (YYYY-MM-DD), 4 hour (00-23), 5 minute (00-59).

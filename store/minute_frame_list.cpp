@@ -47,7 +47,7 @@ int MinuteFrameList::Load(const char* folder, FrameListView* view) {
 
   const std::size_t length = folder ? std::strlen(folder) : 0;
   // The pattern "<folder><sep>*.jpg" must fit a path buffer as well.
-  static_assert(kMaxMinuteFolderLength + 1 + sizeof kPatternTail - 1 == kMaxPathLength,
+  static_assert(kMaxMinuteFolderLength + 1 + sizeof kPatternTail - 1 <= kMaxPathLength,
                 "the pattern of the longest folder fits a path buffer");
   if (folder == nullptr || length > kMaxMinuteFolderLength) {
     LogWindow::Print("load folder path too long (%u characters): %.200s",

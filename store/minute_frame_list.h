@@ -23,10 +23,6 @@ class FrameListView {
   virtual void SetSliderPosition(int position) = 0;
 };
 
-// The longest minute folder path a list can be loaded from: the listing
-// pattern "<folder><sep>*.jpg" must fit a path buffer too.
-constexpr std::size_t kMaxMinuteFolderLength = platform::kMaxPath - 1 - 6;
-
 // The usual minute holds up to 1800 frames; a larger minute grows the table
 // once and plays all its frames.
 constexpr int kUsualFrameCount = 1800;
@@ -38,7 +34,8 @@ class MinuteFrameList {
 
   // Replaces the list with the frame files of `folder` (no trailing
   // separator; may be folder() itself). Returns 0, or -1 when the folder
-  // cannot be listed or its path is too long (the list is then empty).
+  // cannot be listed or its path is longer than kMaxMinuteFolderLength (the
+  // list is then empty).
   // Moves the view's slider to range 0..count-1, thumb 0, on success.
   int Load(const char* folder, FrameListView* view);
 

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
-#include "export/save_as_dialog.h"
+#include "platform/log.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
-#include "shell/command_bar.h"
-#include "platform/log.h"
 #include "store/layout.h"
 #include "tree/browse_folder.h"
-#include "workspace/child_manager.h"
 
 namespace {
 
@@ -25,11 +23,6 @@ constexpr int kDateTextSize = 12;  // the date text is cut to 11 characters
 constexpr UINT kThawMessage = WM_APP + 1;
 
 int g_liveRecords = 0;
-
-void OpenWithChildManager(const char* folder, const char* dateText,
-                          const char* cameraName) {
-  g_childManager.OpenMinute(folder, dateText, cameraName);
-}
 
 bool EndsWithBackslash(const char* text) {
   const std::size_t n = std::strlen(text);
@@ -74,19 +67,19 @@ HIMAGELIST IconDragImage(HIMAGELIST icons, int image) {
 
 }  // namespace
 
-FolderTree::FolderTree() : opener_(OpenWithChildManager) {}
+FolderTree::FolderTree() = default;
 
 FolderTree::~FolderTree() {
   if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
 }
 
-void FolderTree::SetMinuteOpener(MinuteOpener opener) {
-  opener_ = opener != nullptr ? opener : OpenWithChildManager;
-}
+void FolderTree::SetMinuteOpener(MinuteOpener opener) { opener_ = std::move(opener); }
+
+void FolderTree::SetDropTarget(FolderDropTarget* target) { dropTarget_ = target; }
 
 int FolderTree::LiveRecords() { return g_liveRecords; }
 
-int FolderTree::Create(HINSTANCE instance, HWND parent, int height) {
+int FolderTree::Create(HINSTANCE instance, HWND parent, int height, int top) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_USEREX_CLASSES};
   InitCommonControlsEx(&controls);
 
@@ -104,7 +97,7 @@ int FolderTree::Create(HINSTANCE instance, HWND parent, int height) {
 
   if (height > 0) height_ = height;
   window_ = CreateWindowExA(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                            0, g_commandBar.GetHeight(), width_, height_, parent, nullptr,
+                            0, top, width_, height_, parent, nullptr,
                             instance, this);
   if (window_ == nullptr) {
     LogWindow::Print("Folder tree: panel not created (error %lu).", GetLastError());
@@ -367,9 +360,16 @@ int FolderTree::ListChildren(const char* folder, std::vector<std::string>& names
       LogWindow::Print("Skipped %s%s: name outside the code page.", folder, name.c_str());
       continue;
     }
-    if (base + name.size() + 1 >= MAX_PATH) {
+    if (base + name.size() + 1 > kLongestPath) {
       LogWindow::Print("Skipped %s%s: path longer than %d characters.", folder, name.c_str(),
-                       MAX_PATH - 1);
+                       static_cast<int>(kLongestPath));
+      continue;
+    }
+    if (level == 5 && base + name.size() > kMaxMinuteFolderLength) {
+      // The reason first: a line this long is cut.
+      LogWindow::Print("Minute skipped: longer than %d characters, it cannot be opened (its "
+                       "frames' paths would pass %d): %s%s", static_cast<int>(kMaxMinuteFolderLength),
+                       static_cast<int>(kLongestPath), folder, name.c_str());
       continue;
     }
     names.push_back(name);
@@ -426,7 +426,7 @@ void FolderTree::OpenItemAtCursor() {
     LogWindow::Print("Minute folder %s holds no frames; nothing opened.", folder.c_str());
     return;
   }
-  opener_(folder.c_str(), dateText, cameraName);
+  if (opener_) opener_(folder.c_str(), dateText, cameraName);
 }
 
 int FolderTree::BeginDrag(const NMTREEVIEWA* notify) {
@@ -473,7 +473,8 @@ int FolderTree::EndDrag(int x, int y) {
   StopDrag();
   POINT at{x, y};
   ClientToScreen(window_, &at);
-  if (g_saveAsDialog.IsDropPoint(&at) && RecordOf(tree_, item) != nullptr) AddToExport(item);
+  if (dropTarget_ != nullptr && dropTarget_->IsDropPoint(at) && RecordOf(tree_, item) != nullptr)
+    AddToExport(item);
   return 1;
 }
 
@@ -497,10 +498,9 @@ bool FolderTree::AddToExport(HTREEITEM item) {
   // A minute listed already is passed over, as users expect when they drop
   // an hour after one of its minutes; only a dialog that takes nothing more
   // (hidden, or an export started) ends the walk.
-  const HWND dialog = g_saveAsDialog.window();
-  if (dialog == nullptr || !IsWindowVisible(dialog) || g_saveAsDialog.exporting()) return false;
+  if (dropTarget_ == nullptr || !dropTarget_->TakesFolders()) return false;
   if (record->level == 5) {
-    g_saveAsDialog.AddDroppedFolder(record->path);
+    dropTarget_->AddDroppedFolder(record->path);
     return true;
   }
   const UINT state = static_cast<UINT>(

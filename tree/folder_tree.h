@@ -1,11 +1,13 @@
 // The folder tree panel ("ORVTREEVIEW"): root selector, browse button and
-// the tree of cameras, dates, hours and minutes. One global instance, used on
+// the tree of cameras, dates, hours and minutes. The shell makes it and hands
+// it what a click on a minute opens and where items may be dropped; used on
 // the user-interface thread only.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,20 +23,35 @@ struct FolderItem {
   unsigned reserved;    // always 0
 };
 
+// Where tree items may be dropped (the Save As dialog's list). The
+// defaults are those of no target: nothing is taken.
+class FolderDropTarget {
+ public:
+  virtual ~FolderDropTarget() = default;
+  // Whether it takes folders now (shown, and no export running).
+  virtual bool TakesFolders() const { return false; }
+  // Whether the screen point lies on it.
+  virtual bool IsDropPoint(POINT) const { return false; }
+  // A minute folder (backslash-terminated) dropped onto it.
+  virtual void AddDroppedFolder(const char*) {}
+};
+
 class FolderTree {
  public:
-  // What a click on a minute item calls: ChildManager::OpenMinute by default.
-  using MinuteOpener = void (*)(const char* folder, const char* dateText,
-                                const char* cameraName);
+  // What a click on a minute item calls (the shell hands it
+  // ChildManager::OpenMinute); nothing is opened while there is none.
+  using MinuteOpener = std::function<void(const char* folder, const char* dateText,
+                                          const char* cameraName)>;
 
   FolderTree();
   virtual ~FolderTree();
   FolderTree(const FolderTree&) = delete;
   FolderTree& operator=(const FolderTree&) = delete;
 
-  // Creates the panel at the left of `parent`, below the command bar, and
-  // loads the root list. 1, or 0 when the panel cannot be made.
-  int Create(HINSTANCE instance, HWND parent, int height);
+  // Creates the panel at the left of `parent`, `top` pixels down (below the
+  // command bar), and loads the root list. 1, or 0 when the panel cannot be
+  // made.
+  int Create(HINSTANCE instance, HWND parent, int height, int top = 0);
   // A value of 0 or less keeps the current width or height.
   int Resize(int width, int height);
   // Rebuilds the tree from the disk, collapsed to its top item.
@@ -58,9 +75,9 @@ class FolderTree {
   int DragMove(int x, int y);
   int EndDrag(int x, int y);
   bool dragging() const { return dragImages_ != nullptr; }
-  // Hands every minute folder below `item` to the Save As dialog, depth
-  // first in tree order, listing unexpanded items from the disk; stops at
-  // the first minute the dialog refuses. True if all were taken.
+  // Hands every minute folder below `item` to the drop target, depth first
+  // in tree order, listing unexpanded items from the disk; stops when the
+  // target takes nothing more. True if all were handed over.
   bool AddToExport(HTREEITEM item);
 
   // Names in `folder` (ending with a backslash) accepted at `level`, in NTFS
@@ -83,6 +100,8 @@ class FolderTree {
   int selectorHeight() const { return selectorHeight_; }
   bool onCdrom() const { return cdrom_; }
   void SetMinuteOpener(MinuteOpener opener);
+  // Null: no drop target. The target outlives the panel.
+  void SetDropTarget(FolderDropTarget* target);
   // FolderItem records alive in all trees; a leak shows here.
   static int LiveRecords();
 
@@ -110,6 +129,5 @@ class FolderTree {
   bool cdrom_ = false;
   bool frozen_ = false;
   MinuteOpener opener_;
+  FolderDropTarget* dropTarget_ = nullptr;
 };
-
-extern FolderTree g_folderTree;

@@ -7,11 +7,8 @@
 
 #include "playback/frame_decoder.h"
 #include "resources/resource.h"
-#include "shell/app.h"
 #include "platform/log.h"
-#include "shell/settings.h"
 #include "vlib/vlib.h"
-#include "workspace/video_window.h"
 
 namespace {
 
@@ -21,7 +18,8 @@ constexpr char kMailboxClass[] = "OrvanelVideoMailbox";
 LRESULT CALLBACK MailboxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kMsgViewChanged || message == kMsgViewEnded) {
     try {
-      return g_childManager.MailboxMessage(message, wParam, lParam);
+      auto* manager = reinterpret_cast<ChildManager*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+      return manager != nullptr ? manager->MailboxMessage(message, wParam, lParam) : 0;
     } catch (...) {
       return 0;
     }
@@ -42,13 +40,17 @@ Size ClientOf(HWND window) {
 
 VideoWindow* ViewOf(const vlib_node* node) { return static_cast<VideoWindow*>(node->data); }
 
+const ViewOptions kDefaultOptions;
+
 }  // namespace
 
-bool OptionOverMinute() { return g_settings.GetOverMinute(); }
-bool OptionOverlapped() { return g_settings.GetOverlapped(); }
-bool HalftoneWanted() { return g_isWindowsNT && g_settings.highQuality; }
+ChildManager::ChildManager() : options_(&kDefaultOptions) {}
 
-ChildManager::ChildManager() = default;
+void ChildManager::SetViewOptions(const ViewOptions* options) {
+  options_ = options != nullptr ? options : &kDefaultOptions;
+}
+
+bool ChildManager::Halftone() const { return options_->Halftone(); }
 
 ChildManager::~ChildManager() {
   // At exit (File > Exit leaves the windows standing): threads never wait
@@ -78,7 +80,10 @@ HWND ChildManager::Mailbox() {
   }
   mailbox_ = CreateWindowExA(0, kMailboxClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                              instance, nullptr);
-  if (mailbox_ == nullptr) LogWindow::Print("video mailbox cannot be made (%lu)", GetLastError());
+  if (mailbox_ == nullptr)
+    LogWindow::Print("video mailbox cannot be made (%lu)", GetLastError());
+  else
+    SetWindowLongPtrA(mailbox_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   return mailbox_;
 }
 
@@ -121,7 +126,7 @@ void ChildManager::Remove(vlib_node* node, bool log) {
 
 void ChildManager::OpenMinute(const char* folder, const char* dateText, const char* cameraName) {
   VideoChild* existing = FindByCamera(cameraName);
-  if (!OptionOverlapped() && existing != nullptr) {
+  if (!options_->Overlapped() && existing != nullptr) {
     for (VideoWindow* view : Views()) {
       if (view->child() == existing) view->KeepTitleFor(folder);
     }
@@ -135,9 +140,9 @@ void ChildManager::OpenMinute(const char* folder, const char* dateText, const ch
 int ChildManager::Load(HWND workspace, const char* folder, const char* dateText,
                        const char* cameraName) {
   if (workspace == nullptr || folder == nullptr) return -1;
-  auto view = std::make_unique<VideoWindow>(Mailbox());
+  auto view = std::make_unique<VideoWindow>(*this, Mailbox());
   try {
-    view->Attach(std::make_unique<VideoChild>(OptionOverMinute()));
+    view->Attach(std::make_unique<VideoChild>(options_->OverMinute()));
   } catch (...) {
     LogWindow::Print("video child cannot be made for '%s'", folder);
     return -1;

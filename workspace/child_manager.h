@@ -1,5 +1,6 @@
 // The table of open video windows, their selection and the commands that
-// reach several of them. One global instance; user-interface thread only.
+// reach several of them. The shell makes one and hands it the workspace and
+// the user's view options; user-interface thread only.
 //
 // Lifetime: a window's destruction asks its playback thread to end
 // (RequestUnload); the thread's last act posts to the manager's mailbox, and
@@ -15,28 +16,24 @@
 
 #include "playback/video_child.h"
 #include "workspace/arrangement.h"
+#include "workspace/video_window.h"
+#include "workspace/view_options.h"
 
 struct vlib_node;
-class VideoWindow;
 
-// The user's options that video windows follow (the settings store keeps
-// them): a new window's play-continuously switch, whether a camera may have
-// several windows, and halftone stretching (also only where the system has
-// it).
-bool OptionOverMinute();
-bool OptionOverlapped();
-bool HalftoneWanted();
-
-class ChildManager {
+class ChildManager final : public VideoWindowHost {
  public:
   ChildManager();
-  virtual ~ChildManager();
+  ~ChildManager() override;
   ChildManager(const ChildManager&) = delete;
   ChildManager& operator=(const ChildManager&) = delete;
 
   // The workspace (MDI client) that new video windows are made in.
   void SetWorkspace(HWND mdiClient);
   HWND workspace() const { return workspace_; }
+  // The options new and open windows follow; null: the defaults. The
+  // options outlive the manager.
+  void SetViewOptions(const ViewOptions* options);
 
   // Opens a minute folder (no trailing separator) for a camera: into the
   // camera's window unless the overlapped option is on, else via Load.
@@ -48,22 +45,23 @@ class ChildManager {
   int Unload(HWND child);
   // The window is going: its thread is asked to end; the entry goes when it
   // has. 0, or -1 if not in the table.
-  int RequestUnload(HWND child);
+  int RequestUnload(HWND child) override;
 
   VideoChild* Find(HWND child) const;
   VideoChild* FindByTrackbar(HWND trackbar) const;
   VideoChild* FindByCamera(const char* cameraName) const;
   VideoWindow* FindView(HWND child) const;
 
-  void Select(HWND child, bool exclusive);
+  void Select(HWND child, bool exclusive) override;
   void SelectAll();
   bool IsSelected(HWND child) const;
   void SetModeOfSelected(PlaybackMode mode);
-  int SetSize(SizeMode mode);  // on the selected windows
+  int SetSize(SizeMode mode) override;  // on the selected windows
   void ArrangeGrid();
   void Cascade();
   void Tile();
-  void ShowContextMenu(HWND child, int x, int y);
+  void ShowContextMenu(HWND child, int x, int y) override;
+  bool Halftone() const override;
 
   // The Control menu of a window as ShowContextMenu shows it, with the ten
   // check-mark bitmaps it uses; Release frees both.
@@ -77,7 +75,7 @@ class ChildManager {
 
   // Keys for the selected windows: Space, Left/Right (a frame while
   // paused), Shift+Left/Right (fast), Home/End. True when the key was used.
-  bool HandleKey(int virtualKey);
+  bool HandleKey(int virtualKey) override;
 
   // Number of video windows loaded (windows whose thread has not yet ended
   // count until their entry is removed).
@@ -105,8 +103,7 @@ class ChildManager {
   int loadCount_ = 0;
   HWND workspace_ = nullptr;
   HWND mailbox_ = nullptr;
+  const ViewOptions* options_;
   VideoChild::FrameHook frameHook_ = nullptr;
   void* frameHookContext_ = nullptr;
 };
-
-extern ChildManager g_childManager;

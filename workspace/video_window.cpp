@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "resources/resource.h"
 #include "platform/log.h"
+#include "resources/resource.h"
+#include "store/layout.h"
 #include "workspace/arrangement.h"
-#include "workspace/child_manager.h"
 
 namespace {
 
@@ -19,10 +19,6 @@ constexpr int kTrackbarId = 30000;
 constexpr int kSpacerId = 30000;
 constexpr int kTimeLabelId = 30001;
 constexpr UINT_PTR kTrackbarSubclassId = 1;
-
-// The frame under the last press on a trackbar, until its release. Only one
-// trackbar can be pressed at a time; user-interface thread only.
-int g_pressedPosition = -1;
 
 // Small helpers over the trackbar's messages.
 void setRange(HWND bar, int maximum) {
@@ -128,11 +124,13 @@ bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state)
 // Writes through a ".part" file so that a failure leaves no half picture and
 // an existing file is replaced whole. 0, or -1 (logged).
 int writePictureFile(const PictureCopy& picture, const char* path) {
-  char temporary[MAX_PATH + 8];
-  if (std::snprintf(temporary, sizeof temporary, "%s.part", path) >= static_cast<int>(sizeof temporary)) {
-    LogWindow::Print("Save Picture: name too long: '%s'", path);
+  if (std::strlen(path) > kMaxWrittenPathLength) {
+    LogWindow::Print("Save Picture: name longer than %d characters: '%s'",
+                     static_cast<int>(kMaxWrittenPathLength), path);
     return -1;
   }
+  char temporary[platform::kMaxPath];
+  std::snprintf(temporary, sizeof temporary, "%s%s", path, kPartSuffix);
   std::FILE* f = std::fopen(temporary, "wb");
   if (f == nullptr) {
     LogWindow::Print("Save Picture: cannot create '%s'", temporary);
@@ -182,7 +180,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam,
   return result;
 }
 
-VideoWindow::VideoWindow(HWND mailbox) : mailbox_(mailbox) {}
+VideoWindow::VideoWindow(VideoWindowHost& host, HWND mailbox) : host_(host), mailbox_(mailbox) {}
 
 VideoWindow::~VideoWindow() {
   // Ends and joins the playback thread first: it may still tell this view.
@@ -343,8 +341,8 @@ void VideoWindow::Refresh() {
       shownMaximum_ = state.sliderMaximum;
       shownPosition_ = -1;
     }
-    // The user's hand holds the thumb while dragging.
-    if (!child_->dragging() && state.sliderPosition != shownPosition_) {
+    // The user's hand holds the thumb while it presses the trackbar.
+    if (pressedPosition_ < 0 && state.sliderPosition != shownPosition_) {
       followPos(trackbar_, state.sliderPosition);
       shownPosition_ = state.sliderPosition;
     }
@@ -374,11 +372,17 @@ void VideoWindow::Refresh() {
 }
 
 void VideoWindow::SetSelected(bool on) {
-  if (child_) child_->SetSelected(on);
+  selected_ = on;
   if (window_ != nullptr) SendMessageA(window_, WM_NCPAINT, 1, 0);
 }
 
-bool VideoWindow::selected() const { return child_ && child_->selected(); }
+void VideoWindow::EndPress() {
+  const int pressed = pressedPosition_;
+  pressedPosition_ = -1;
+  if (pressed < 0) return;  // not pressed here: a bare release moves nothing
+  if (child_) child_->SetPosition(pressed);
+  shownPosition_ = -1;  // the thumb follows the picture again from the next change
+}
 
 void VideoWindow::ShowIfPaused(int index) {
   if (child_ && child_->mode() == PlaybackMode::Pause) child_->ShowFrame(index);
@@ -424,7 +428,7 @@ void VideoWindow::Paint() {
   HDC dc = BeginPaint(window_, &ps);
   if (dc != nullptr) {
     const int saved = SaveDC(dc);
-    if (HalftoneWanted()) {
+    if (host_.Halftone()) {
       SetStretchBltMode(dc, HALFTONE);
       SetBrushOrgEx(dc, 0, 0, nullptr);
     }
@@ -491,23 +495,21 @@ LRESULT VideoWindow::TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPAR
                                           channel.right, maximum);
       setPos(bar, p);
       shownPosition_ = p;
-      g_pressedPosition = p;
-      if (child_) {
-        child_->SetDragging(true);
-        ShowIfPaused(p);
-      }
+      pressedPosition_ = p;
+      ShowIfPaused(p);
       return 0;
     }
     case WM_LBUTTONUP:
-      if (child_) {
-        child_->SetDragging(false);
-        if (g_pressedPosition >= 0) child_->SetPosition(g_pressedPosition);
-      }
-      g_pressedPosition = -1;
+      EndPress();
       return DefSubclassProc(bar, message, wParam, lParam);
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a dialog, a menu, a task switch): no
+      // release will come, so the press ends here, where it was.
+      if (reinterpret_cast<HWND>(lParam) != bar) EndPress();
+      break;
     case WM_KEYDOWN:
       // The window's keys, not the trackbar's own line and page moves.
-      if (g_childManager.HandleKey(static_cast<int>(wParam))) return 0;
+      if (host_.HandleKey(static_cast<int>(wParam))) return 0;
       break;
     default:
       break;
@@ -519,7 +521,7 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND h = window_;
   switch (message) {
     case WM_DESTROY:
-      g_childManager.RequestUnload(h);
+      host_.RequestUnload(h);
       break;
     case WM_SIZE:
       Layout(LOWORD(lParam), HIWORD(lParam));
@@ -550,7 +552,7 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         x = corner.x;
         y = corner.y;
       }
-      g_childManager.ShowContextMenu(h, x, y);
+      host_.ShowContextMenu(h, x, y);
       return 0;
     }
     case WM_NCPAINT: {
@@ -569,10 +571,10 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ID_VIDEO_FAST_FORWARD: child_->SetMode(PlaybackMode::FastForward); break;
         case ID_VIDEO_PAUSE: child_->SetMode(PlaybackMode::Pause); break;
         case ID_VIDEO_PLAY_CONTINUOUSLY: child_->TogglePlayContinuously(); break;
-        case ID_VIDEO_HALF_SIZE: g_childManager.SetSize(SizeMode::Half); break;
-        case ID_VIDEO_ORIGINAL_SIZE: g_childManager.SetSize(SizeMode::Original); break;
-        case ID_VIDEO_DOUBLE_SIZE: g_childManager.SetSize(SizeMode::Double); break;
-        case ID_VIDEO_FIT_SIZE: g_childManager.SetSize(SizeMode::Fit); break;
+        case ID_VIDEO_HALF_SIZE: host_.SetSize(SizeMode::Half); break;
+        case ID_VIDEO_ORIGINAL_SIZE: host_.SetSize(SizeMode::Original); break;
+        case ID_VIDEO_DOUBLE_SIZE: host_.SetSize(SizeMode::Double); break;
+        case ID_VIDEO_FIT_SIZE: host_.SetSize(SizeMode::Fit); break;
         case kCmdSavePicture: SavePictureWithDialog(); return 0;
         default: break;
       }
@@ -589,10 +591,10 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-      g_childManager.Select(h, (wParam & MK_CONTROL) == 0);
+      host_.Select(h, (wParam & MK_CONTROL) == 0);
       break;
     case WM_KEYDOWN:
-      if (g_childManager.HandleKey(static_cast<int>(wParam))) return 0;
+      if (host_.HandleKey(static_cast<int>(wParam))) return 0;
       break;
     default:
       break;

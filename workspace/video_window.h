@@ -17,6 +17,7 @@
 #include <string>
 
 #include "playback/video_child.h"
+#include "workspace/arrangement.h"
 
 // Commands of a video window's own menu beyond the Control menu's items.
 constexpr int kCmdSavePicture = 32820;
@@ -26,14 +27,33 @@ constexpr int kCmdSavePicture = 32820;
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam,
                                  LPARAM lParam);
 
+// What a video window asks of the manager that made it (ChildManager). The
+// defaults are those of a window on its own: keys and sizes do nothing.
+class VideoWindowHost {
+ public:
+  virtual ~VideoWindowHost() = default;
+  // A click on the window (Ctrl held: `exclusive` false).
+  virtual void Select(HWND, bool) {}
+  // Keys for the selected windows; true when the key was used.
+  virtual bool HandleKey(int) { return false; }
+  virtual void ShowContextMenu(HWND, int, int) {}
+  // A size command of the window's menu, for the selected windows.
+  virtual int SetSize(SizeMode) { return -1; }
+  // The window is going: its playback is to end.
+  virtual int RequestUnload(HWND) { return -1; }
+  // Whether pictures are stretched with halftone.
+  virtual bool Halftone() const { return false; }
+};
+
 // Messages the views post to the manager's mailbox; lParam is the view.
 constexpr UINT kMsgViewChanged = WM_APP + 0x41;
 constexpr UINT kMsgViewEnded = WM_APP + 0x42;
 
 class VideoWindow final : public VideoView, public PictureSink {
  public:
-  // `mailbox`: the manager's message-only window that gets the posts.
-  explicit VideoWindow(HWND mailbox);
+  // `host`: the manager that made it, which outlives it; `mailbox`: the
+  // manager's message-only window that gets the posts.
+  VideoWindow(VideoWindowHost& host, HWND mailbox);
   ~VideoWindow() override;
   VideoWindow(const VideoWindow&) = delete;
   VideoWindow& operator=(const VideoWindow&) = delete;
@@ -68,7 +88,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   // to date (the mailbox's kMsgViewChanged).
   void Refresh();
   void SetSelected(bool on);
-  bool selected() const;
+  bool selected() const { return selected_; }
 
   // Shows frame `index` at once if the child is paused (trackbar, keys).
   void ShowIfPaused(int index);
@@ -96,7 +116,11 @@ class VideoWindow final : public VideoView, public PictureSink {
   void Paint();
   void DrawSelectionBorder();
   void UpdateTitle(const char* date);
+  // The press on the trackbar ends (release or lost mouse): playing goes on
+  // from the pressed frame.
+  void EndPress();
 
+  VideoWindowHost& host_;
   HWND mailbox_;
   std::atomic<bool> pending_{false};
   std::unique_ptr<VideoChild> child_;
@@ -112,6 +136,11 @@ class VideoWindow final : public VideoView, public PictureSink {
   int clientHeight_ = 0;
   int probedWidth_ = 352;
   int probedHeight_ = 240;
+
+  // The window's own state (user-interface thread): its selection, and the
+  // frame under the press on its trackbar until the press ends (-1: none).
+  bool selected_ = false;
+  int pressedPosition_ = -1;
 
   // What the strip and title show now (user-interface thread).
   int shownMaximum_ = -1;

@@ -6,7 +6,7 @@ void SaveAsTest::SetUp() {
   MainWindowTest::SetUp();
   ASSERT_NE(dialog(), nullptr);
   if (!IsWindowVisible(dialog())) {
-    PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_SAVE_AS, 0);
+    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_SAVE_AS, 0);
     ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(dialog()) != 0; }, 2000));
   }
   SendMessageA(item(IDC_INPUT_LIST), LB_RESETCONTENT, 0, 0);
@@ -14,7 +14,7 @@ void SaveAsTest::SetUp() {
   SetWindowTextA(item(IDC_OUTPUT_NAME), "");
   SendMessageA(item(IDC_BITRATE), CB_SETCURSEL, 6, 0);
   SendMessageA(item(IDC_FORMAT), CB_SETCURSEL, 0, 0);
-  g_saveAsDialog.UpdateSaveButton();
+  App().saveAsDialog.UpdateSaveButton();
 }
 
 void SaveAsTest::Type(int id, const std::string& text) {
@@ -55,7 +55,7 @@ std::vector<int> SaveAsTest::Selection() const {
 }
 
 void SaveAsTest::Fill(const std::vector<std::string>& entries) {
-  for (const std::string& e : entries) ASSERT_EQ(g_saveAsDialog.AddDroppedFolder(e.c_str()), 1) << e;
+  for (const std::string& e : entries) ASSERT_EQ(App().saveAsDialog.AddDroppedFolder(e.c_str()), 1) << e;
 }
 
 void SaveAsTest::Select(const std::vector<int>& indices) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "export/save_as_dialog.h"
+#include "dialogs/save_as_dialog.h"
 #include "resources/resource.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
@@ -56,7 +56,7 @@ class SaveAsTest : public shell_test::MainWindowTest {
  protected:
   void SetUp() override;
 
-  HWND dialog() const { return g_saveAsDialog.window(); }
+  HWND dialog() const { return App().saveAsDialog.window(); }
   HWND item(int id) const { return GetDlgItem(dialog(), id); }
   // A button click as the button itself reports it.
   void Click(int id) { SendMessageA(item(id), BM_CLICK, 0, 0); }

@@ -172,7 +172,7 @@ class ExportDialogTest : public SaveAsTest {
     opened_ = false;
     finalStatus_.clear();
     Every every(20, [&] {
-      HWND progress = g_saveAsDialog.progress().window();
+      HWND progress = App().saveAsDialog.progress().window();
       if (!progress) return;
       opened_ = true;
       if (tick) tick(progress);
@@ -192,8 +192,8 @@ class ExportDialogTest : public SaveAsTest {
       PostMessageA(item(IDC_SAVE), BM_CLICK, 0, 0);
     }
     EXPECT_TRUE(PumpUntil(
-        [&] { return opened_ && !g_saveAsDialog.progress().window(); }, 60000));
-    EXPECT_FALSE(g_saveAsDialog.exporting());
+        [&] { return opened_ && !App().saveAsDialog.progress().window(); }, 60000));
+    EXPECT_FALSE(App().saveAsDialog.exporting());
   }
 
   // Some pictures are in the file: the bar has moved on.
@@ -227,7 +227,7 @@ TEST_F(ExportDialogTest, EachFormatGivesWhatTheCommandLineGives) {
     const std::string written = base + "." + c.extension;
     EXPECT_EQ(WindowText(item(IDC_OUTPUT_NAME)), written);
     EXPECT_EQ(finalStatus_, "Completed.");
-    EXPECT_EQ(barHigh_, g_saveAsDialog.job().framesMeasured() - 1);
+    EXPECT_EQ(barHigh_, App().saveAsDialog.job().framesMeasured() - 1);
     EXPECT_EQ(barPosition_, barHigh_);
 
     const std::string cli = dir_.Join(std::string("cli.") + c.extension);
@@ -259,7 +259,7 @@ TEST_F(ExportDialogTest, CancelStopsTheJobAndLeavesAPlayableFile) {
   ASSERT_TRUE(cancelled) << "the export ended before it could be cancelled";
   EXPECT_TRUE(openAfterCancel) << "Cancel must leave the dialog open until the button reads Close";
   EXPECT_NE(finalStatus_, "Completed.");
-  EXPECT_EQ(g_saveAsDialog.job().outcome(), ExportJob::Outcome::kCancelled);
+  EXPECT_EQ(App().saveAsDialog.job().outcome(), ExportJob::Outcome::kCancelled);
   if (HaveFfprobe()) {
     const Probe p = FfProbe(output);
     EXPECT_EQ(p.width, 704);
@@ -282,7 +282,7 @@ TEST_F(ExportDialogTest, APictureOfAnotherSizeShowsTheMessageBox) {
           char cls[16] = "";
           GetClassNameA(w, cls, sizeof cls);
           if (std::string(cls) == "#32770" && IsWindowVisible(w) &&
-              w != g_saveAsDialog.progress().window() && w != g_saveAsDialog.window()) {
+              w != App().saveAsDialog.progress().window() && w != App().saveAsDialog.window()) {
             *reinterpret_cast<HWND*>(found) = w;
             return FALSE;
           }
@@ -305,7 +305,7 @@ TEST_F(ExportDialogTest, APictureOfAnotherSizeShowsTheMessageBox) {
   });
   EXPECT_EQ(boxText, "Image mismatch : 352x288 != 176x144");
   EXPECT_EQ(boxOwner, dialog());
-  EXPECT_EQ(g_saveAsDialog.job().outcome(), ExportJob::Outcome::kMismatch);
+  EXPECT_EQ(App().saveAsDialog.job().outcome(), ExportJob::Outcome::kMismatch);
   EXPECT_NE(finalStatus_, "Completed.");
   if (HaveFfprobe()) EXPECT_EQ(FfProbe(output).width, 352) << "the part before is kept";
 }
@@ -319,7 +319,7 @@ TEST_F(ExportDialogTest, ClosingTheProgramStopsTheExportAndKeepsTheFile) {
   HWND main = main_;
   bool closed = false;
   Every every(20, [&] {
-    HWND progress = g_saveAsDialog.progress().window();
+    HWND progress = App().saveAsDialog.progress().window();
     if (!closed && progress && EncodeStarted(progress)) {
       closed = true;
       PostMessageA(main, WM_CLOSE, 0, 0);
@@ -328,12 +328,12 @@ TEST_F(ExportDialogTest, ClosingTheProgramStopsTheExportAndKeepsTheFile) {
     }
   });
   PostMessageA(item(IDC_SAVE), BM_CLICK, 0, 0);
-  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(main) || (!closed && !g_saveAsDialog.exporting() &&
-                                                         !g_saveAsDialog.progress().window()); },
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(main) || (!closed && !App().saveAsDialog.exporting() &&
+                                                         !App().saveAsDialog.progress().window()); },
                         60000));
   ASSERT_TRUE(closed) << "the export ended before the program could be closed";
-  EXPECT_FALSE(g_saveAsDialog.exporting());
-  EXPECT_EQ(g_saveAsDialog.window(), nullptr);
+  EXPECT_FALSE(App().saveAsDialog.exporting());
+  EXPECT_EQ(App().saveAsDialog.window(), nullptr);
   EXPECT_TRUE(trace.Contains("Export cancelled: the program was closed; " + output + " holds the"))
       << ::testing::PrintToString(trace.Lines());
   if (HaveFfprobe()) {

@@ -25,7 +25,7 @@ TEST_F(SaveAsTest, DropsKeepOneBackslashTerminatedEntryPerFolder) {
       {nullptr, 0},
   };
   for (const Drop& d : drops)
-    EXPECT_EQ(g_saveAsDialog.AddDroppedFolder(d.folder), d.added) << (d.folder ? d.folder : "null");
+    EXPECT_EQ(App().saveAsDialog.AddDroppedFolder(d.folder), d.added) << (d.folder ? d.folder : "null");
   EXPECT_EQ(Entries(), (Strings{"C:\\cam\\2004-03-15\\12\\00\\", "C:\\cam\\2004-03-15\\12\\01\\"}));
 }
 
@@ -33,9 +33,9 @@ TEST_F(SaveAsTest, TooLongPathsAreRefusedAndSaid) {
   testing_support::TraceCapture trace;
   const std::string longest = "C:\\" + std::string(kMaxFolderEntry - 4, 'a') + "\\";
   const std::string tooLong = "C:\\" + std::string(kMaxFolderEntry - 3, 'a');
-  EXPECT_EQ(g_saveAsDialog.AddDroppedFolder(tooLong.c_str()), 0);
+  EXPECT_EQ(App().saveAsDialog.AddDroppedFolder(tooLong.c_str()), 0);
   EXPECT_TRUE(trace.Contains("Dropped folder not taken: 251 characters"));
-  EXPECT_EQ(g_saveAsDialog.AddDroppedFolder(longest.c_str()), 1);
+  EXPECT_EQ(App().saveAsDialog.AddDroppedFolder(longest.c_str()), 1);
 
   Type(IDC_SOURCE_FOLDER, dir_.path() + "\\" + std::string(300, 'b'));
   Click(IDC_ADD);
@@ -211,14 +211,14 @@ TEST_F(SaveAsTest, DropsNeedTheShownDialog) {
   RECT r;
   GetWindowRect(dialog(), &r);
   const POINT inside = {(r.left + r.right) / 2, r.bottom - 3}, outside = {r.right + 5, r.top};
-  EXPECT_EQ(g_saveAsDialog.IsDropPoint(&inside), 1);
-  EXPECT_EQ(g_saveAsDialog.IsDropPoint(&outside), 0);
-  EXPECT_EQ(g_saveAsDialog.IsDropPoint(nullptr), 0);
+  EXPECT_EQ(App().saveAsDialog.IsDropPoint(&inside), 1);
+  EXPECT_EQ(App().saveAsDialog.IsDropPoint(&outside), 0);
+  EXPECT_EQ(App().saveAsDialog.IsDropPoint(nullptr), 0);
 
   Click(IDCANCEL);  // Close hides it
   ASSERT_FALSE(IsWindowVisible(dialog()));
-  EXPECT_EQ(g_saveAsDialog.IsDropPoint(&inside), 0);
-  EXPECT_EQ(g_saveAsDialog.AddDroppedFolder("C:\\a\\"), 0);
+  EXPECT_EQ(App().saveAsDialog.IsDropPoint(&inside), 0);
+  EXPECT_EQ(App().saveAsDialog.AddDroppedFolder("C:\\a\\"), 0);
   EXPECT_TRUE(Entries().empty());
 }
 
@@ -258,7 +258,7 @@ TEST_F(SaveAsTest, BrowseChoosesTheOutputFileWithTheSaveDialog) {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM found) -> BOOL {
-          if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == g_saveAsDialog.window()) {
+          if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == App().saveAsDialog.window()) {
             *reinterpret_cast<HWND*>(found) = w;
             return FALSE;
           }

@@ -43,7 +43,7 @@ void ExpectItems(HMENU popup, const std::vector<Item>& expected) {
   }
 }
 
-HWND PictureToolbar() { return g_commandBar.toolButtons.toolbar; }
+HWND PictureToolbar() { return App().commandBar.toolButtons.toolbar; }
 
 void ClickButton(int command) {
   HWND bar = PictureToolbar();
@@ -61,13 +61,13 @@ bool Checked(int command) {
 }
 
 void PostCommand(int id) {
-  PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, id, 0);
+  PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, id, 0);
 }
 
 }  // namespace
 
 TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
-  MenuButtonBar& bar = g_commandBar.menuButtons;
+  MenuButtonBar& bar = App().commandBar.menuButtons;
   const char* labels[4] = {"File", "Control", "View", "Help"};
   for (int i = 0; i < 4; ++i) {
     char text[16] = {};
@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
 }
 
 TEST_F(MainWindowTest, KeyboardModeMovesWrapsAndOpensTheHotButtonsMenu) {
-  MenuButtonBar& bar = g_commandBar.menuButtons;
+  MenuButtonBar& bar = App().commandBar.menuButtons;
   SetFocus(main_);
   // key sequence from no hot button -> hot button after it
   const struct { std::vector<WPARAM> keys; int hot; } moves[] = {
@@ -147,10 +147,10 @@ namespace {
 // The centre of menu button `index`, in screen coordinates.
 POINT MenuButtonCentre(int index) {
   RECT r;
-  SendMessageA(g_commandBar.menuButtons.toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + index,
+  SendMessageA(App().commandBar.menuButtons.toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + index,
                reinterpret_cast<LPARAM>(&r));
   POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-  ClientToScreen(g_commandBar.menuButtons.toolbar, &p);
+  ClientToScreen(App().commandBar.menuButtons.toolbar, &p);
   return p;
 }
 
@@ -158,7 +158,7 @@ MSG g_injected;                  // handed to the hook from inside the open menu
 std::vector<int>* g_opened;      // the menus seen open, in order
 
 void CALLBACK WatchMenus(HWND, UINT, UINT_PTR, DWORD) {
-  const int open = g_commandBar.menuButtons.OpenIndex();
+  const int open = App().commandBar.menuButtons.OpenIndex();
   if (open < 0) return;
   g_opened->push_back(open);
   if (g_opened->size() == 1) {
@@ -172,7 +172,7 @@ void CALLBACK WatchMenus(HWND, UINT, UINT_PTR, DWORD) {
 }  // namespace
 
 TEST_F(MainWindowTest, InAnOpenMenuArrowsAndPointingSwitchToAnotherMenu) {
-  MenuButtonBar& bar = g_commandBar.menuButtons;
+  MenuButtonBar& bar = App().commandBar.menuButtons;
   // With "Control" open: the message, then the menu that is open next.
   const struct { const char* what; UINT message; WPARAM key; int pointAt; int next; } cases[] = {
       {"Left", WM_KEYDOWN, VK_LEFT, -1, 0},
@@ -190,7 +190,7 @@ TEST_F(MainWindowTest, InAnOpenMenuArrowsAndPointingSwitchToAnotherMenu) {
     if (c.pointAt >= 0) g_injected.pt = MenuButtonCentre(c.pointAt);
     const UINT_PTR timer = SetTimer(nullptr, 0, 150, WatchMenus);
     bar.SetHotIndex(1);
-    PostMessageA(g_commandBar.GetHostWindow(), WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(App().commandBar.GetHostWindow(), WM_KEYDOWN, VK_DOWN, 0);
     PumpUntil([&] { return opened.size() >= 2 && bar.OpenIndex() < 0; }, 3000);
     KillTimer(nullptr, timer);
     Pump(50);
@@ -252,7 +252,7 @@ TEST_F(MainWindowTest, PictureButtonsInOrderWithTooltipsAndStyles) {
     request.hdr.hwndFrom = bar;
     request.hdr.idFrom = e.id;
     request.hdr.code = TTN_NEEDTEXTA;
-    SendMessageA(g_commandBar.GetHostWindow(), WM_NOTIFY, e.id, reinterpret_cast<LPARAM>(&request));
+    SendMessageA(App().commandBar.GetHostWindow(), WM_NOTIFY, e.id, reinterpret_cast<LPARAM>(&request));
     ASSERT_NE(request.lpszText, nullptr);
     EXPECT_STREQ(request.lpszText, e.tip);
   }
@@ -277,7 +277,7 @@ TEST_F(MainWindowTest, EveryCommandReachesItsHandlerOnce) {
     // Commands that open a modal window get it closed from inside its loop.
     InModalLoop closer([] {
       HWND active = GetActiveWindow();
-      if (active && active != g_mainWindow) PostMessageA(active, WM_COMMAND, IDCANCEL, 0);
+      if (active && active != App().mainWindow) PostMessageA(active, WM_COMMAND, IDCANCEL, 0);
     }, 300);
     PostCommand(r.id);
     PumpUntil([&] { return !trace.Lines().empty(); }, 2000);
@@ -306,12 +306,12 @@ TEST_F(MainWindowTest, ArrangementCommandsArrangeTheWorkspace) {
   for (HWND& child : children) {
     MDICREATESTRUCTA create = {"ShellTestChild", "child", GetAppInstance(), 0, 0, 100, 80,
                                WS_OVERLAPPEDWINDOW, 0};
-    child = reinterpret_cast<HWND>(SendMessageA(g_mdiClient, WM_MDICREATE, 0,
+    child = reinterpret_cast<HWND>(SendMessageA(App().mdiClient, WM_MDICREATE, 0,
                                                 reinterpret_cast<LPARAM>(&create)));
     ASSERT_NE(child, nullptr);
   }
   RECT client;
-  GetClientRect(g_mdiClient, &client);
+  GetClientRect(App().mdiClient, &client);
   PostCommand(ID_VIEW_TILE_VERTICAL);  // side by side
   Pump(50);
   RECT a = ChildRect(children[0]), b = ChildRect(children[1]);
@@ -331,5 +331,5 @@ TEST_F(MainWindowTest, ArrangementCommandsArrangeTheWorkspace) {
   b = ChildRect(children[1]);
   EXPECT_NE(a.left, b.left);
   EXPECT_NE(a.top, b.top);
-  for (HWND child : children) SendMessageA(g_mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(child), 0);
+  for (HWND child : children) SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(child), 0);
 }

@@ -3,7 +3,7 @@
 #include "resources/resource.h"
 #include "shell/log_window.h"
 #include "tests/shell/shell_fixture.h"
-#include "export/save_as_dialog.h"
+#include "dialogs/save_as_dialog.h"
 #include "tree/folder_tree.h"
 
 using namespace shell_test;
@@ -18,16 +18,16 @@ struct Tiling {
 
 Tiling Measure() {
   Tiling t;
-  t.host = ChildRect(g_commandBar.GetHostWindow());
-  t.frame = ChildRect(g_mdiFrame);
-  t.treeWidth = g_folderTree.width();
-  t.treeHeight = g_folderTree.height();
+  t.host = ChildRect(App().commandBar.GetHostWindow());
+  t.frame = ChildRect(App().mdiFrame);
+  t.treeWidth = App().folderTree.width();
+  t.treeHeight = App().folderTree.height();
   return t;
 }
 
 void ExpectTiles(int w, int h, int tree) {
   const Tiling t = Measure();
-  const int bar = g_commandBar.GetHeight();
+  const int bar = App().commandBar.GetHeight();
   EXPECT_GT(bar, 20);
   EXPECT_EQ(t.host.left, 0);
   EXPECT_EQ(t.host.top, 0);
@@ -41,8 +41,8 @@ void ExpectTiles(int w, int h, int tree) {
   EXPECT_EQ(t.treeHeight, h - bar);
   // The MDI client fills the frame's client area.
   RECT frameClient, client;
-  GetClientRect(g_mdiFrame, &frameClient);
-  GetClientRect(g_mdiClient, &client);
+  GetClientRect(App().mdiFrame, &frameClient);
+  GetClientRect(App().mdiClient, &client);
   EXPECT_EQ(client.right, frameClient.right);
   EXPECT_EQ(client.bottom, frameClient.bottom);
 }
@@ -65,7 +65,7 @@ TEST_F(MainWindowTest, ChildrenTileTheClientAreaAtEverySize) {
 TEST_F(MainWindowTest, SplitterIsTheFrameLeftEdgeOnlyAndItsWidthOutlivesResizes) {
   SizeClient(800, 600);
   RECT f;
-  GetWindowRect(g_mdiFrame, &f);
+  GetWindowRect(App().mdiFrame, &f);
   const int midY = (f.top + f.bottom) / 2;
   const struct { int x, y; bool left; } probes[] = {
       {f.left, midY, true},           {f.left + 1, midY, true},
@@ -75,14 +75,14 @@ TEST_F(MainWindowTest, SplitterIsTheFrameLeftEdgeOnlyAndItsWidthOutlivesResizes)
       {(f.left + f.right) / 2, f.bottom - 1, false},                   // bottom border
   };
   for (const auto& p : probes) {
-    const LRESULT hit = SendMessageA(g_mdiFrame, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+    const LRESULT hit = SendMessageA(App().mdiFrame, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
     EXPECT_EQ(hit == HTLEFT, p.left) << "at " << p.x - f.left << "," << p.y - f.top << " hit " << hit;
   }
   // Dragging the left edge to x = 300 is what the system's sizing loop does.
-  const int bar = g_commandBar.GetHeight();
-  SetWindowPos(g_mdiFrame, nullptr, 300, bar, 500, 600 - bar, SWP_NOZORDER);
+  const int bar = App().commandBar.GetHeight();
+  SetWindowPos(App().mdiFrame, nullptr, 300, bar, 500, 600 - bar, SWP_NOZORDER);
   Pump(30);
-  EXPECT_EQ(g_folderTree.width(), 300);
+  EXPECT_EQ(App().folderTree.width(), 300);
   SizeClient(900, 650);
   ExpectTiles(900, 650, 300);
   // Minimised, the zero sizes leave the width alone.
@@ -90,7 +90,7 @@ TEST_F(MainWindowTest, SplitterIsTheFrameLeftEdgeOnlyAndItsWidthOutlivesResizes)
   Pump(50);
   ShowWindow(main_, SW_RESTORE);
   Pump(50);
-  EXPECT_EQ(g_folderTree.width(), 300);
+  EXPECT_EQ(App().folderTree.width(), 300);
   RECT client;
   GetClientRect(main_, &client);
   ExpectTiles(client.right, client.bottom, 300);
@@ -119,7 +119,7 @@ TEST_F(MainWindowTest, CtrlAIsConsumedWithoutTypingAndPlainAIsTyped) {
 }
 
 TEST_F(MainWindowTest, F10AndAltToggleTheMenuButtonsAndOpenNoSystemMenu) {
-  MenuButtonBar& bar = g_commandBar.menuButtons;
+  MenuButtonBar& bar = App().commandBar.menuButtons;
   bool menuSeen = false;
   // Should any menu open, this records it and closes it.
   InModalLoop guard([&] {
@@ -152,7 +152,7 @@ TEST_F(MainWindowTest, CloseBoxSavesThePlacementAndExitDoesNot) {
   Pump(30);
   // File > Exit: the quit message at once, nothing written.
   g_quitSeen = false;
-  PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_EXIT, 0);
+  PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_EXIT, 0);
   EXPECT_TRUE(PumpUntil([] { return g_quitSeen; }, 1000));
   EXPECT_TRUE(IsWindow(main_));
   EXPECT_EQ(GetDword("MAINWNDXPOS"), -1);
@@ -172,7 +172,7 @@ TEST_F(MainWindowTest, CloseBoxSavesThePlacementAndExitDoesNot) {
 TEST_F(MainWindowTest, LogWindowIsAHiddenChildOfTheWorkspaceAndWriteLandsInIt) {
   HWND log = LogWindowHandle();
   ASSERT_NE(log, nullptr);
-  EXPECT_EQ(GetParent(log), g_mdiClient);
+  EXPECT_EQ(GetParent(log), App().mdiClient);
   EXPECT_FALSE(IsWindowVisible(log));
   const RECT r = ChildRect(log);
   EXPECT_EQ(r.left, 50);
@@ -188,11 +188,11 @@ TEST_F(MainWindowTest, LogWindowIsAHiddenChildOfTheWorkspaceAndWriteLandsInIt) {
 }
 
 TEST_F(MainWindowTest, SaveAsDialogWaitsHiddenUntilSaveAsShowsIt) {
-  HWND dialog = g_saveAsDialog.window();
+  HWND dialog = App().saveAsDialog.window();
   if (!dialog) GTEST_SKIP() << "the Save As dialog makes no window yet";
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), main_);
   ShowWindow(dialog, SW_HIDE);  // as start-up left it, whatever ran before
-  PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_SAVE_AS, 0);
+  PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_SAVE_AS, 0);
   EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(dialog) != 0; }, 1000));
   ShowWindow(dialog, SW_HIDE);
 }

@@ -9,7 +9,7 @@ class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DeleteKey(kScratchKey);
-    g_settings.SetKeyPath(kScratchKey);
+    App().settings.SetKeyPath(kScratchKey);
   }
   void TearDown() override { DeleteKey(kScratchKey); }
 };
@@ -57,13 +57,13 @@ TEST_F(SettingsTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
     DeleteKey(kScratchKey);
     if (c.createKey) PutDword("UNRELATED", 0);
     c.fill();
-    g_settings.SetOverMinute(false);
-    g_settings.SetOverlapped(false);
-    g_settings.highQuality = false;
-    EXPECT_EQ(g_settings.Load(), 0);
-    EXPECT_EQ(g_settings.GetOverMinute(), c.overMinute);
-    EXPECT_EQ(g_settings.GetOverlapped(), c.overlapped);
-    EXPECT_EQ(g_settings.highQuality, c.highQuality);
+    App().settings.SetOverMinute(false);
+    App().settings.SetOverlapped(false);
+    App().settings.highQuality = false;
+    EXPECT_EQ(App().settings.Load(), 0);
+    EXPECT_EQ(App().settings.GetOverMinute(), c.overMinute);
+    EXPECT_EQ(App().settings.GetOverlapped(), c.overlapped);
+    EXPECT_EQ(App().settings.highQuality, c.highQuality);
   }
 }
 
@@ -89,7 +89,7 @@ TEST_F(SettingsTest, PlacementIsRestoredOnlyWhenAllFourValuesAreInRange) {
     HWND w = PlainWindow();
     RECT before, after;
     GetWindowRect(w, &before);
-    EXPECT_EQ(g_settings.RestorePlacement(w), c.restored ? 0 : -1);
+    EXPECT_EQ(App().settings.RestorePlacement(w), c.restored ? 0 : -1);
     GetWindowRect(w, &after);
     if (c.restored) {
       // Xvfb's one screen shows (1600, 1200) only when it is that large;
@@ -141,7 +141,7 @@ TEST_F(MainWindowTest, MaximisedCloseStoresTheNormalRectangleAndReopensMaximised
 }
 
 TEST_F(MainWindowTest, OptionsOkStoresTheBoxesAndCancelChangesNothing) {
-  ASSERT_EQ(g_settings.Load(), 0);  // new key: on, off, on
+  ASSERT_EQ(App().settings.Load(), 0);  // new key: on, off, on
   HWND dialog = nullptr;
   RECT dialogRect = {};
   // Cancel after changing every box: nothing in memory or registry.
@@ -154,16 +154,16 @@ TEST_F(MainWindowTest, OptionsOkStoresTheBoxesAndCancelChangesNothing) {
         SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
       SendDlgItemMessageA(dialog, IDCANCEL, BM_CLICK, 0, 0);
     });
-    PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
+    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
     PumpUntil([&] { return user.fired() && !FindDialog("Options"); });
   }
   ASSERT_NE(dialog, nullptr);
   RECT workspace;
-  GetWindowRect(g_mdiClient, &workspace);
+  GetWindowRect(App().mdiClient, &workspace);
   EXPECT_EQ(dialogRect.left, workspace.left);
   EXPECT_EQ(dialogRect.top, workspace.top);
-  EXPECT_TRUE(g_settings.GetOverMinute());
-  EXPECT_FALSE(g_settings.GetOverlapped());
+  EXPECT_TRUE(App().settings.GetOverMinute());
+  EXPECT_FALSE(App().settings.GetOverlapped());
   EXPECT_EQ(GetDword("OVERMINUTE"), -1);
   // OK after reading the boxes and unticking "same window": all written.
   bool boxes[3] = {};
@@ -177,13 +177,13 @@ TEST_F(MainWindowTest, OptionsOkStoresTheBoxesAndCancelChangesNothing) {
       SendDlgItemMessageA(d, IDC_SAME_WINDOW, BM_CLICK, 0, 0);
       SendDlgItemMessageA(d, IDOK, BM_CLICK, 0, 0);
     });
-    PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
+    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
     PumpUntil([&] { return user.fired() && !FindDialog("Options"); });
   }
   EXPECT_TRUE(boxes[0]);
   EXPECT_TRUE(boxes[1]);  // overlapped false shows as "same window" ticked
   EXPECT_TRUE(boxes[2]);
-  EXPECT_TRUE(g_settings.GetOverlapped());
+  EXPECT_TRUE(App().settings.GetOverlapped());
   EXPECT_EQ(GetDword("OVERMINUTE"), 1);
   EXPECT_EQ(GetDword("OVERLAPPED"), 1);
   EXPECT_EQ(GetDword("HIGHQUALITY"), 1);
@@ -198,8 +198,8 @@ TEST_F(MainWindowTest, OptionsOkStoresTheBoxesAndCancelChangesNothing) {
 }
 
 TEST_F(MainWindowTest, OptionsOutsideWindowsNtGreyTheQualityBoxAndStoreItOff) {
-  g_settings.highQuality = true;
-  g_isWindowsNT = false;
+  App().settings.highQuality = true;
+  App().isWindowsNT = false;
   char text[64] = {};
   bool enabled = true, checked = true;
   {
@@ -211,14 +211,14 @@ TEST_F(MainWindowTest, OptionsOutsideWindowsNtGreyTheQualityBoxAndStoreItOff) {
       checked = IsDlgButtonChecked(d, IDC_HIGH_QUALITY) == BST_CHECKED;
       SendDlgItemMessageA(d, IDOK, BM_CLICK, 0, 0);
     });
-    PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
+    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
     PumpUntil([&] { return user.fired() && !FindDialog("Options"); });
   }
-  g_isWindowsNT = true;
+  App().isWindowsNT = true;
   EXPECT_STREQ(text, "High Quality Image(only WinNT systems)");
   EXPECT_FALSE(enabled);
   EXPECT_FALSE(checked);
-  EXPECT_FALSE(g_settings.highQuality);
+  EXPECT_FALSE(App().settings.highQuality);
   EXPECT_EQ(GetDword("HIGHQUALITY"), 0);
 }
 
@@ -233,7 +233,7 @@ TEST_F(MainWindowTest, AboutShowsTitleAndVersionOwnedByTheMainWindow) {
       owner = GetWindow(d, GW_OWNER);
       SendDlgItemMessageA(d, IDOK, BM_CLICK, 0, 0);
     });
-    PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_HELP_ABOUT, 0);
+    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_HELP_ABOUT, 0);
     PumpUntil([&] { return user.fired() && !FindDialog("About"); });
   }
   EXPECT_STREQ(text, "Orvanel 1.2");

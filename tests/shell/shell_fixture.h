@@ -151,15 +151,15 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DeleteKey(kScratchKey);
-    g_settings.SetKeyPath(kScratchKey);
+    App().settings.SetKeyPath(kScratchKey);
     if (!shared_ || !IsWindow(shared_)) Create();
     main_ = shared_;
     // Undo a moved splitter.
-    if (g_folderTree.width() != kFolderTreeWidth) {
-      const RECT frame = ChildRect(g_mdiFrame);
+    if (App().folderTree.width() != kFolderTreeWidth) {
+      const RECT frame = ChildRect(App().mdiFrame);
       RECT client;
       GetClientRect(main_, &client);
-      SetWindowPos(g_mdiFrame, nullptr, kFolderTreeWidth, frame.top, client.right - kFolderTreeWidth,
+      SetWindowPos(App().mdiFrame, nullptr, kFolderTreeWidth, frame.top, client.right - kFolderTreeWidth,
                    frame.bottom - frame.top, SWP_NOZORDER);
     }
     SetFocus(main_);

@@ -170,11 +170,11 @@ TEST(MinuteFrameList, LargeMinutesLongNamesAndLongPaths) {
   EXPECT_EQ(list.count(), 2101);
 
 #ifndef _WIN32  // Windows cannot make the 262-character path below
-  // In a 250-character folder an 8-character name fits a path buffer (259)
-  // and an 11-character one does not: it is skipped, not overflowed.
+  // In the longest folder that opens an 8-character name fits a path buffer
+  // (259) and an 11-character one does not: it is skipped, not overflowed.
   std::string folder = dir.path();
-  while (folder.size() < 250) {
-    const std::size_t room = 249 - folder.size();  // after the separator
+  while (folder.size() < kMaxMinuteFolderLength) {
+    const std::size_t room = kMaxMinuteFolderLength - 1 - folder.size();  // after the separator
     folder += platform::kPathSeparator + std::string(room > 60 ? 50 : room, 'd');
   }
   WriteFrames(folder, {"0100.jpg", "1234567.jpg"});

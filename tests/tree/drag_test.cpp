@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "export/save_as_dialog.h"
+#include "dialogs/save_as_dialog.h"
 #include "resources/resource.h"
 #include "tests/tree/tree_fixture.h"
 
@@ -19,17 +19,18 @@ class DragTest : public TreePanelTest {
  protected:
   void SetUp() override {
     TreePanelTest::SetUp();
-    if (g_saveAsDialog.window() == nullptr) {
-      ASSERT_EQ(g_saveAsDialog.Create(host_), 1);
+    if (App().saveAsDialog.window() == nullptr) {
+      ASSERT_EQ(App().saveAsDialog.Create(host_), 1);
     }
-    g_saveAsDialog.Show();
+    panel_.SetDropTarget(&App().saveAsDrop);
+    App().saveAsDialog.Show();
     SendMessageA(List(), LB_RESETCONTENT, 0, 0);
   }
   void TearDown() override {
-    g_saveAsDialog.Hide();
+    App().saveAsDialog.Hide();
     TreePanelTest::TearDown();
   }
-  static HWND List() { return GetDlgItem(g_saveAsDialog.window(), IDC_INPUT_LIST); }
+  static HWND List() { return GetDlgItem(App().saveAsDialog.window(), IDC_INPUT_LIST); }
   static Names Entries() {
     Names entries;
     const int n = static_cast<int>(SendMessageA(List(), LB_GETCOUNT, 0, 0));
@@ -83,7 +84,7 @@ TEST_F(DragTest, DropAddsTheMinutesBelowTheItemInTreeOrder) {
   const Names hour12 = {cam + "2004-03-15\\12\\00\\", cam + "2004-03-15\\12\\05\\"};
   const Names date16 = {cam + "2004-03-16\\09\\00\\", cam + "2004-03-16\\09\\59\\"};
   RECT box{};
-  GetWindowRect(g_saveAsDialog.window(), &box);
+  GetWindowRect(App().saveAsDialog.window(), &box);
   const POINT onDialog{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
   const POINT beside{box.right + 5, box.bottom + 5};
 
@@ -111,9 +112,9 @@ TEST_F(DragTest, DropAddsTheMinutesBelowTheItemInTreeOrder) {
     HTREEITEM item = Find(c.item);
     ASSERT_NE(item, nullptr) << c.what;
     const bool wasExpanded = Expanded(item);
-    if (c.when == When::Hidden) g_saveAsDialog.Hide();
+    if (c.when == When::Hidden) App().saveAsDialog.Hide();
     Drag(item, c.drop, c.when == When::Escape);
-    if (c.when == When::Hidden) g_saveAsDialog.Show();
+    if (c.when == When::Hidden) App().saveAsDialog.Show();
     expected.insert(expected.end(), c.added.begin(), c.added.end());
     EXPECT_EQ(Entries(), expected) << c.what;
     EXPECT_EQ(Expanded(item), wasExpanded) << c.what << ": expansion changed";

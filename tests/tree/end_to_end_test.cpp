@@ -34,14 +34,14 @@ TEST(ViewerEndToEnd, MinuteClickedInTheTreePlaysInRealTimeAndPauses) {
   HWND main = CreateMainWindow(SW_SHOWNORMAL);
   ASSERT_NE(main, nullptr);
   Pump(200);
-  HWND tree = g_folderTree.tree();
+  HWND tree = App().folderTree.tree();
   EXPECT_EQ(ItemText(tree, TreeView_GetRoot(tree)), root);
   HTREEITEM minute = FindItem(tree, {"Camera 1", "2004-03-15", "12", "00"});
   ASSERT_NE(minute, nullptr);
   ClickItem(tree, minute);
-  ASSERT_TRUE(PumpUntil([] { return g_childManager.count() == 1; }));
+  ASSERT_TRUE(PumpUntil([] { return App().childManager.count() == 1; }));
 
-  HWND video = FindWindowExA(g_mdiClient, nullptr, "MDIVideoChild", nullptr);
+  HWND video = FindWindowExA(App().mdiClient, nullptr, "MDIVideoChild", nullptr);
   ASSERT_NE(video, nullptr);
   char title[512] = "";
   GetWindowTextA(video, title, sizeof title);
@@ -59,14 +59,14 @@ TEST(ViewerEndToEnd, MinuteClickedInTheTreePlaysInRealTimeAndPauses) {
   EXPECT_LE(Centiseconds(label) - shown, wall + 60) << "played faster than real time";
 
   // Pause from the command bar stops it.
-  PostMessageA(g_commandBar.GetHostWindow(), WM_COMMAND, ID_CONTROL_PAUSE, 0);
+  PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_CONTROL_PAUSE, 0);
   Pump(300);
   const int paused = Centiseconds(label);
   Pump(1200);
   EXPECT_EQ(Centiseconds(label), paused);
 
   DestroyWindow(main);
-  EXPECT_TRUE(PumpUntil([] { return g_childManager.count() == 0; }));
+  EXPECT_TRUE(PumpUntil([] { return App().childManager.count() == 0; }));
   std::string bytes;
   ASSERT_TRUE(RootListGuard::Read("ROOTLIST", &bytes));
   EXPECT_EQ(bytes, MultiString({root})) << "closing did not save the root list";

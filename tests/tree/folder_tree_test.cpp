@@ -1,8 +1,10 @@
 // What the tree shows at each level, when it lists, and what a click opens.
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "store/minute_frame_list.h"
 #include "tests/tree/tree_fixture.h"
 
 namespace tree_test {
@@ -117,6 +119,40 @@ TEST_F(TreePanelTest, EmptyMinuteOpensNothingAndSaysSo) {
   Click(Find({"c", "2004-03-15", "12", "02"}));
   EXPECT_TRUE(g_opened.empty());
   EXPECT_TRUE(trace.Contains("holds no frames")) << "no trace text for an empty minute";
+}
+
+// Minute folders of 250 to 258 characters were listed, yet opened a window
+// without frames or nothing at all: the tree lists a minute exactly when its
+// frames' paths fit with the longest frame name, and says why it skips one.
+TEST_F(TreePanelTest, MinuteIsListedExactlyWhenItsFramesCanBeOpened) {
+  const std::string root = dir_.path() + "\\";
+  const std::size_t fixed = root.size() + std::strlen("\\2004-03-15\\12\\58");
+  const struct { std::size_t length; bool listed; } cases[] = {
+      {248, true}, {249, true}, {250, false}, {251, false}, {257, false}, {258, false}};
+  for (const auto& c : cases) {
+    const std::string minute = root + std::string(c.length - fixed, 'c') + "\\2004-03-15\\12\\58";
+    ASSERT_EQ(minute.size(), c.length);
+    MakeDirs(minute);
+    if (minute.size() + std::strlen("\\4307.jpg") < MAX_PATH) WriteFile(minute + "\\4307.jpg", "");
+  }
+  panel_.SetRoot(dir_.path().c_str());
+  for (const auto& c : cases) {
+    const std::string camera(c.length - fixed, 'c');
+    testing_support::TraceCapture trace;
+    g_opened.clear();
+    HTREEITEM item = Find({camera, "2004-03-15", "12", "58"});
+    EXPECT_EQ(item != nullptr, c.listed) << c.length;
+    if (item == nullptr) {
+      EXPECT_TRUE(trace.Contains("cannot be opened")) << c.length;
+      continue;
+    }
+    Click(item);
+    ASSERT_EQ(g_opened.size(), 1u) << c.length;
+    MinuteFrameList list;
+    char path[MAX_PATH];
+    EXPECT_EQ(list.Load(g_opened[0].folder.c_str(), nullptr), 0) << c.length;
+    EXPECT_TRUE(list.count() == 1 && list.FramePath(0, path, sizeof path)) << c.length;
+  }
 }
 
 TEST_F(TreePanelTest, MouseSelectionExpands) {

@@ -15,16 +15,16 @@ namespace {
 class OptionsEnvironment : public testing::Environment {
  public:
   void SetUp() override {
-    g_settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
-    g_settings.SetOverMinute(true);
-    g_settings.SetOverlapped(false);
-    g_settings.highQuality = true;
-    g_isWindowsNT = true;
+    App().settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
+    App().settings.SetOverMinute(true);
+    App().settings.SetOverlapped(false);
+    App().settings.highQuality = true;
+    App().isWindowsNT = true;
   }
 };
 const auto* const kOptions = testing::AddGlobalTestEnvironment(new OptionsEnvironment);
 
-PlaybackMode ModeOf(HWND h) { return g_childManager.Find(h)->mode(); }
+PlaybackMode ModeOf(HWND h) { return App().childManager.Find(h)->mode(); }
 
 void Click(HWND h, UINT message, bool ctrl) {
   SendMessageA(h, message, ctrl ? MK_CONTROL : 0, MAKELPARAM(20, 20));
@@ -41,11 +41,11 @@ void Key(HWND h, int vk, bool shift = false) {
   SetKeyboardState(keys);
 }
 
-std::string TimeText(HWND h) { return Text(g_childManager.FindView(h)->timeLabel()); }
+std::string TimeText(HWND h) { return Text(App().childManager.FindView(h)->timeLabel()); }
 
 void PauseAndSettle(HWND h) {
   SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
-  VideoChild* child = g_childManager.Find(h);
+  VideoChild* child = App().childManager.Find(h);
   ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
   Pump(50);  // the last picture's notification
 }
@@ -66,7 +66,7 @@ TEST(Selection, ClickCtrlClickRightClickAndSelectAll) {
   Three t;
   const auto selected = [&] {
     std::string s;
-    for (HWND h : t.w) s += g_childManager.IsSelected(h) ? '1' : '0';
+    for (HWND h : t.w) s += App().childManager.IsSelected(h) ? '1' : '0';
     return s;
   };
   EXPECT_EQ(selected(), "001");  // the newest alone
@@ -85,10 +85,10 @@ TEST(Selection, ClickCtrlClickRightClickAndSelectAll) {
     EXPECT_EQ(selected(), s.want) << "window " << s.window;
   }
   // A press on the trackbar is no click on the picture.
-  SendMessageA(g_childManager.FindView(t.w[2])->trackbar(), WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
-  SendMessageA(g_childManager.FindView(t.w[2])->trackbar(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  SendMessageA(App().childManager.FindView(t.w[2])->trackbar(), WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
+  SendMessageA(App().childManager.FindView(t.w[2])->trackbar(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(selected(), "110");
-  g_childManager.SelectAll();
+  App().childManager.SelectAll();
   EXPECT_EQ(selected(), "111");
 
   // The red border is on the frame of a selected window only.
@@ -106,7 +106,7 @@ TEST(Commands, ReachTheSelectedWindowsOrTheOwnWindowOnly) {
   Three t;
   Click(t.w[0], WM_LBUTTONDOWN, false);
   Click(t.w[2], WM_LBUTTONDOWN, true);
-  g_childManager.SetModeOfSelected(PlaybackMode::Pause);
+  App().childManager.SetModeOfSelected(PlaybackMode::Pause);
   EXPECT_EQ(ModeOf(t.w[0]), PlaybackMode::Pause);
   EXPECT_EQ(ModeOf(t.w[1]), PlaybackMode::Forward);
   EXPECT_EQ(ModeOf(t.w[2]), PlaybackMode::Pause);
@@ -144,8 +144,8 @@ TEST(Commands, ReachTheSelectedWindowsOrTheOwnWindowOnly) {
 
   // With no window open a command bar command does nothing.
   t.ws.CloseAll();
-  g_childManager.SetModeOfSelected(PlaybackMode::Forward);
-  EXPECT_EQ(g_childManager.count(), 0);
+  App().childManager.SetModeOfSelected(PlaybackMode::Forward);
+  EXPECT_EQ(App().childManager.count(), 0);
 }
 
 TEST(Keys, StepHomeAndEndWhilePausedMoveTextAndThumb) {
@@ -162,7 +162,7 @@ TEST(Keys, StepHomeAndEndWhilePausedMoveTextAndThumb) {
                {VK_LEFT, " 12 : 58 : 00 50", 1},  {VK_END, " 12 : 58 : 19 50", 39},
                {VK_RIGHT, " 12 : 58 : 19 50", 39}, {VK_HOME, " 12 : 58 : 00 00", 0},
                {VK_LEFT, " 12 : 58 : 00 00", 0}};
-  HWND bar = g_childManager.FindView(h)->trackbar();
+  HWND bar = App().childManager.FindView(h)->trackbar();
   for (const auto& s : steps) {
     Key(h, s.vk);
     EXPECT_TRUE(PumpUntil([&] { return TimeText(h) == s.text; }, 3000))
@@ -177,7 +177,7 @@ TEST(ContextMenu, ShowsTheModeChecksPlayContinuouslyAndSavePicture) {
   HWND h = t.w[0];
   PauseAndSettle(h);
   auto menuState = [&] {
-    ChildManager::ContextMenu m = g_childManager.MakeContextMenu(h);
+    ChildManager::ContextMenu m = App().childManager.MakeContextMenu(h);
     std::string s;
     if (m.popup == nullptr) return s;
     for (int i = 0; i < GetMenuItemCount(m.popup); ++i) {
@@ -195,7 +195,7 @@ TEST(ContextMenu, ShowsTheModeChecksPlayContinuouslyAndSavePicture) {
   SendMessageA(h, WM_COMMAND, ID_VIDEO_PLAY_CONTINUOUSLY, 0);
   SendMessageA(h, WM_COMMAND, ID_VIDEO_FAST_FORWARD, 0);
   EXPECT_EQ(menuState(), "oooxo-oooo-o-o Save Picture...");
-  EXPECT_EQ(g_childManager.MakeContextMenu(nullptr).popup, nullptr);
+  EXPECT_EQ(App().childManager.MakeContextMenu(nullptr).popup, nullptr);
 }
 
 TEST(OpenMinute, SameWindowForACameraUnlessOverlapped) {
@@ -208,19 +208,19 @@ TEST(OpenMinute, SameWindowForACameraUnlessOverlapped) {
   const char* camera = "Root - Camera 1";
   for (bool overlapped : {false, true}) {
     SCOPED_TRACE(overlapped ? "overlapped" : "same window");
-    g_settings.SetOverlapped(overlapped);
-    g_childManager.OpenMinute(first.c_str(), "2004-03-15", camera);
+    App().settings.SetOverlapped(overlapped);
+    App().childManager.OpenMinute(first.c_str(), "2004-03-15", camera);
     HWND h = GetWindow(ws.client(), GW_CHILD);
-    g_childManager.OpenMinute(second.c_str(), "2004-03-16", camera);
-    g_childManager.OpenMinute(first.c_str(), "2004-03-15", "Root - Camera 2");
-    EXPECT_EQ(g_childManager.count(), overlapped ? 3 : 2);
-    EXPECT_EQ(g_childManager.Find(h)->folder(), overlapped ? first : second);
+    App().childManager.OpenMinute(second.c_str(), "2004-03-16", camera);
+    App().childManager.OpenMinute(first.c_str(), "2004-03-15", "Root - Camera 2");
+    EXPECT_EQ(App().childManager.count(), overlapped ? 3 : 2);
+    EXPECT_EQ(App().childManager.Find(h)->folder(), overlapped ? first : second);
     Pump(300);
     // The window keeps the date it was opened with.
     EXPECT_EQ(Text(h), "Root - Camera 1   [ 2004-03-15 ]");
     ws.CloseAll();
   }
-  g_settings.SetOverlapped(false);
+  App().settings.SetOverlapped(false);
 }
 
 TEST(OpenMinute, TitleFollowsPlayingThroughMidnight) {
@@ -229,7 +229,7 @@ TEST(OpenMinute, TitleFollowsPlayingThroughMidnight) {
   const std::string evening =
       minutes.Make("Camera 1", "2004-03-15", 23, 59, Minutes::Names(3, 5900, 10), 64, 48);
   minutes.Make("Camera 1", "2004-03-16", 0, 0, Minutes::Names(40, 0, 50), 64, 48);
-  g_settings.SetOverMinute(true);
+  App().settings.SetOverMinute(true);
   HWND h = ws.Open(evening, "2004-03-15");
   ASSERT_NE(h, nullptr);
   EXPECT_TRUE(PumpUntil([&] { return Text(h) == "Root - Camera 1   [ 2004-03-16 ]"; }, 5000))

@@ -53,10 +53,10 @@ struct Recordings {
                                   PlaybackMode::Pause};
     for (int i = 0; i < 8; ++i) {
       const std::string& folder = folders[i % 4];
-      if (g_childManager.Load(client, folder.c_str(), "2004-03-15", "Root - Camera") != 0) break;
+      if (App().childManager.Load(client, folder.c_str(), "2004-03-15", "Root - Camera") != 0) break;
       HWND h = GetWindow(client, GW_CHILD);
       windows.push_back(h);
-      g_childManager.Find(h)->SetMode(modes[i % 5]);
+      App().childManager.Find(h)->SetMode(modes[i % 5]);
     }
     Pump(150);
     return windows;
@@ -64,7 +64,7 @@ struct Recordings {
 };
 
 TEST(Lifetime, ClosingPlayingWindowsNeverHangsNorLeavesThreads) {
-  g_settings.SetOverMinute(true);
+  App().settings.SetOverMinute(true);
   Recordings rec;
   std::mt19937 shuffle(20040315);
   int threadsBefore = 0;
@@ -74,7 +74,7 @@ TEST(Lifetime, ClosingPlayingWindowsNeverHangsNorLeavesThreads) {
       SCOPED_TRACE(testing::Message() << "round " << round);
       std::vector<HWND> windows = rec.OpenEight(ws.client());
       ASSERT_EQ(windows.size(), 8u);
-      ASSERT_EQ(g_childManager.count(), 8);
+      ASSERT_EQ(App().childManager.count(), 8);
       std::shuffle(windows.begin(), windows.end(), shuffle);
       for (size_t i = 0; i < windows.size(); ++i) {
         const DWORD t0 = GetTickCount();
@@ -89,8 +89,8 @@ TEST(Lifetime, ClosingPlayingWindowsNeverHangsNorLeavesThreads) {
         if (i % 2) Pump(10);
       }
       // Windows in a long gap or on a broken file end as promptly as any.
-      EXPECT_TRUE(PumpUntil([] { return g_childManager.count() == 0; }, 5000))
-          << g_childManager.count() << " left";
+      EXPECT_TRUE(PumpUntil([] { return App().childManager.count() == 0; }, 5000))
+          << App().childManager.count() << " left";
       if (round == 0) {
         // The first round starts threads of the system's own that stay;
         // later rounds must add none.
@@ -108,7 +108,7 @@ TEST(Lifetime, ClosingPlayingWindowsNeverHangsNorLeavesThreads) {
   // All at once: the program's main window closes with eight playing. (The
   // main window's first showing starts threads of its own, so threads are
   // counted from the end of its first round.)
-  g_settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
+  App().settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
   int threadsAfterFirst = 0;
   // The main window's own closing (no video window) is the yardstick.
   HWND empty = CreateMainWindow(SW_SHOWNORMAL);
@@ -119,15 +119,15 @@ TEST(Lifetime, ClosingPlayingWindowsNeverHangsNorLeavesThreads) {
   for (int round = 0; round < 3; ++round) {
     HWND main = CreateMainWindow(SW_SHOWNORMAL);
     ASSERT_NE(main, nullptr);
-    ASSERT_NE(g_mdiClient, nullptr);
-    ASSERT_EQ(rec.OpenEight(g_mdiClient).size(), 8u);
-    g_childManager.SelectAll();
-    g_childManager.SetModeOfSelected(PlaybackMode::FastForward);
+    ASSERT_NE(App().mdiClient, nullptr);
+    ASSERT_EQ(rec.OpenEight(App().mdiClient).size(), 8u);
+    App().childManager.SelectAll();
+    App().childManager.SetModeOfSelected(PlaybackMode::FastForward);
     const DWORD t0 = GetTickCount();
     DestroyWindow(main);
     EXPECT_LT(GetTickCount() - t0, emptyClose + 1000u) << "an empty one closes in " << emptyClose;
-    EXPECT_TRUE(PumpUntil([] { return g_childManager.count() == 0; }, 5000))
-        << g_childManager.count() << " left";
+    EXPECT_TRUE(PumpUntil([] { return App().childManager.count() == 0; }, 5000))
+        << App().childManager.count() << " left";
     MSG quit;
     PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // posted by the main window
     if (round == 0) {

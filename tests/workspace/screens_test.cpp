@@ -104,9 +104,9 @@ bool RedTopEdge(const Screen& s, HWND h) {
 TEST(Screens, GridWithOneSelectedAndTheContextMenu) {
   testing_support::TempDir dir;
   ASSERT_EQ(sample::GenerateSampleBackup(dir.path()), 0);
-  g_settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
-  g_settings.SetOverMinute(true);
-  g_settings.highQuality = true;
+  App().settings.SetKeyPath("Software\\VELMORA\\OrvanelWorkspaceTests");
+  App().settings.SetOverMinute(true);
+  App().settings.highQuality = true;
   // Restored and sized over the whole screen: maximised, a window under
   // Xvfb without a window manager keeps its first size on screen while
   // Windows takes it for the screen's size.
@@ -116,7 +116,7 @@ TEST(Screens, GridWithOneSelectedAndTheContextMenu) {
   SetWindowPos(main, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                SWP_NOZORDER);
   Pump(300);
-  g_settings.SetOverlapped(true);
+  App().settings.SetOverlapped(true);
   int opened = 0;
   int perCamera[sample::kSampleCameraCount] = {};
   for (const sample::SampleMinute& m : sample::SampleMinutes()) {
@@ -124,23 +124,23 @@ TEST(Screens, GridWithOneSelectedAndTheContextMenu) {
     if (m.frames < 60 || opened == 4 || perCamera[m.camera] == 2) continue;
     ++perCamera[m.camera];
     const std::string camera = std::string("Sample - ") + sample::kSampleCameras[m.camera].name;
-    g_childManager.OpenMinute(sample::SampleMinutePath(dir.path(), m).c_str(), m.date,
+    App().childManager.OpenMinute(sample::SampleMinutePath(dir.path(), m).c_str(), m.date,
                               camera.c_str());
     ++opened;
   }
-  ASSERT_EQ(g_childManager.count(), 4);
-  g_childManager.ArrangeGrid();
+  ASSERT_EQ(App().childManager.count(), 4);
+  App().childManager.ArrangeGrid();
   std::vector<HWND> windows;
-  for (HWND h = GetWindow(g_mdiClient, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
-    if (g_childManager.Find(h)) windows.push_back(h);
+  for (HWND h = GetWindow(App().mdiClient, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+    if (App().childManager.Find(h)) windows.push_back(h);
   ASSERT_EQ(windows.size(), 4u);
   HWND second = windows[1];
-  g_childManager.Select(second, true);
+  App().childManager.Select(second, true);
   Pump(3000);
   const Screen grid = Capture();
   EXPECT_TRUE(Save(grid, ScreensFolder() + "screen-grid.bmp"));
   for (HWND h : windows) {
-    EXPECT_EQ(g_childManager.Find(h)->mode(), PlaybackMode::Forward);
+    EXPECT_EQ(App().childManager.Find(h)->mode(), PlaybackMode::Forward);
     EXPECT_EQ(RedTopEdge(grid, h), h == second) << "border of " << Text(h);
   }
 
@@ -148,12 +148,12 @@ TEST(Screens, GridWithOneSelectedAndTheContextMenu) {
   GetWindowRect(second, &r);
   g_menuShown = false;
   SetTimer(nullptr, 0, 1200, ShootMenu);
-  g_childManager.ShowContextMenu(second, r.left + 60, r.top + 60);
+  App().childManager.ShowContextMenu(second, r.left + 60, r.top + 60);
   EXPECT_TRUE(g_menuShown);
   Pump(300);
   DestroyWindow(main);
-  PumpUntil([] { return g_childManager.count() == 0; });
-  g_settings.SetOverlapped(false);
+  PumpUntil([] { return App().childManager.count() == 0; });
+  App().settings.SetOverlapped(false);
 }
 
 }  // namespace

@@ -36,12 +36,12 @@ TEST(Sizes, OpeningAndSizeCommandsFollowThePicture) {
                        {SizeMode::Double, 2 * c.width, 2 * c.height + 24},
                        {SizeMode::Original, c.width, c.height + 24}};
     for (const auto& m : modes) {
-      EXPECT_EQ(g_childManager.SetSize(m.mode), 0);
+      EXPECT_EQ(App().childManager.SetSize(m.mode), 0);
       s = ClientSize(h);
       EXPECT_EQ(s.cx, m.width) << static_cast<int>(m.mode);
       EXPECT_EQ(s.cy, m.height) << static_cast<int>(m.mode);
     }
-    EXPECT_EQ(g_childManager.SetSize(static_cast<SizeMode>(4)), -1);
+    EXPECT_EQ(App().childManager.SetSize(static_cast<SizeMode>(4)), -1);
     ws.CloseAll();
   }
 }
@@ -64,7 +64,7 @@ TEST(Sizes, OpeningShowsTheFirstFrameAtOnce) {
     HWND h = ws.Open(c.folder);
     ASSERT_NE(h, nullptr);
     // Nothing pumped yet: what Load itself put on screen.
-    EXPECT_EQ(Text(g_childManager.FindView(h)->timeLabel()), c.text) << c.folder;
+    EXPECT_EQ(Text(App().childManager.FindView(h)->timeLabel()), c.text) << c.folder;
     EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << c.folder << ": not painted yet";
     const SIZE s = ClientSize(h);
     EXPECT_EQ(s.cx, c.width) << c.folder;
@@ -91,7 +91,7 @@ TEST(Sizes, FitAndGridShareTheWorkspaceInSquareCells) {
     // Fit acts on the selected (the newest) window only, without moving it.
     const RECT before = PlaceInParent(opened.back());
     const RECT other = PlaceInParent(opened.front());
-    g_childManager.SetSize(SizeMode::Fit);
+    App().childManager.SetSize(SizeMode::Fit);
     const SIZE s = ClientSize(opened.back());
     EXPECT_EQ(s.cx, area.cx / k - 2 * cx);
     EXPECT_EQ(s.cy, area.cy / k - 2 * cy - caption);
@@ -103,7 +103,7 @@ TEST(Sizes, FitAndGridShareTheWorkspaceInSquareCells) {
       EXPECT_TRUE(EqualRect(&other, &still));
     }
 
-    g_childManager.ArrangeGrid();
+    App().childManager.ArrangeGrid();
     for (int i = 0; i < n; ++i) {
       const RECT r = PlaceInParent(opened[i]);
       EXPECT_EQ(r.left, (i % k) * (area.cx / k)) << i;

@@ -10,7 +10,7 @@
 namespace workspace_test {
 namespace {
 
-std::string TimeText(HWND h) { return Text(g_childManager.FindView(h)->timeLabel()); }
+std::string TimeText(HWND h) { return Text(App().childManager.FindView(h)->timeLabel()); }
 
 void Home(HWND h) { SendMessageA(h, WM_KEYDOWN, VK_HOME, 1); }
 
@@ -33,7 +33,7 @@ TEST(View, TimeTextForEachNamingScheme) {
         minutes.Make("Camera " + c.names[0], "2004-03-15", 12, 58, c.names, 64, 48);
     HWND h = ws.Open(folder);
     ASSERT_NE(h, nullptr);
-    VideoChild* child = g_childManager.Find(h);
+    VideoChild* child = App().childManager.Find(h);
     ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));  // played to its end
     Home(h);
     EXPECT_TRUE(PumpUntil([&] { return TimeText(h) == c.first; }, 3000)) << TimeText(h);
@@ -47,11 +47,11 @@ TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
       minutes.Make("Camera 1", "2004-03-15", 12, 58, Minutes::Names(100, 0, 50), 64, 48);
   HWND h = ws.Open(folder);
   ASSERT_NE(h, nullptr);
-  g_childManager.SetSize(SizeMode::Double);  // a wider channel
-  VideoChild* child = g_childManager.Find(h);
+  App().childManager.SetSize(SizeMode::Double);  // a wider channel
+  VideoChild* child = App().childManager.Find(h);
   SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
   ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
-  HWND bar = g_childManager.FindView(h)->trackbar();
+  HWND bar = App().childManager.FindView(h)->trackbar();
   RECT channel{};
   SendMessageA(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
   for (int x : {channel.left + (channel.right - channel.left) / 2, channel.left + 1,
@@ -66,6 +66,32 @@ TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
     EXPECT_EQ(child->position(), want) << x;
     EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), want) << x;
   }
+  // A press that loses the mouse to another window ends there: the thumb
+  // follows the playing picture again, and a later bare release over another
+  // window's trackbar moves nothing (the press was not that trackbar's).
+  HWND second = ws.Open(folder);
+  ASSERT_NE(second, nullptr);
+  VideoChild* paused = App().childManager.Find(second);
+  SendMessageA(second, WM_COMMAND, ID_VIDEO_PAUSE, 0);
+  ASSERT_TRUE(PumpUntil([&] { return paused->parked(); }));
+  App().childManager.SetSize(SizeMode::Fit);  // the new window alone is selected
+  HWND pausedBar = App().childManager.FindView(second)->trackbar();
+  RECT pausedChannel{};
+  SendMessageA(pausedBar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&pausedChannel));
+  const LPARAM middle = MAKELPARAM((pausedChannel.left + pausedChannel.right) / 2, 10);
+  SendMessageA(pausedBar, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  SendMessageA(pausedBar, WM_LBUTTONUP, 0, middle);
+  const int pausedAt = paused->position();
+  ASSERT_GT(pausedAt, 0);
+  SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(channel.left, 10));  // frame 0
+  SetCapture(bar);
+  SetCapture(ws.frame());  // another window takes the mouse
+  ReleaseCapture();
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_FORWARD, 0);
+  EXPECT_TRUE(PumpUntil([&] { return SendMessageA(bar, TBM_GETPOS, 0, 0) > 0; }, 3000))
+      << "the thumb stays where the press left it";
+  SendMessageA(pausedBar, WM_LBUTTONUP, 0, middle);
+  EXPECT_EQ(paused->position(), pausedAt);
   // The arithmetic itself: truncation toward zero, clamped to the range.
   const int table[][5] = {{50, 0, 100, 99, 49}, {0, 10, 110, 99, 0},   {-30, 10, 110, 99, 0},
                           {500, 10, 110, 99, 99}, {60, 60, 60, 99, 0}, {35, 10, 110, 4, 1}};
@@ -80,7 +106,7 @@ TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
                                           Minutes::Names(5, 4300, 7), 353, 241);
   HWND h = ws.Open(folder);
   ASSERT_NE(h, nullptr);
-  VideoChild* child = g_childManager.Find(h);
+  VideoChild* child = App().childManager.Find(h);
   ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
   Home(h);
   SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
@@ -89,7 +115,7 @@ TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
 
   const std::string saved = minutes.root() + "\\saved.bmp";
   const std::string still = minutes.root() + "\\still.bmp";
-  ASSERT_EQ(g_childManager.FindView(h)->SavePicture(saved.c_str()), 0);
+  ASSERT_EQ(App().childManager.FindView(h)->SavePicture(saved.c_str()), 0);
   std::string args[] = {folder, "2", "-o", still};
   char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0]};
   ASSERT_EQ(CmdStill(4, argv, stdout, stderr), 0);
@@ -98,7 +124,7 @@ TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
   const std::string other = testing_support::ReadFile(still);
   EXPECT_EQ(bytes.substr(0, 54), other.substr(0, 54));
   // A folder that does not exist: no file, no crash, the picture kept.
-  EXPECT_EQ(g_childManager.FindView(h)->SavePicture((minutes.root() + "\\no\\x.bmp").c_str()), -1);
+  EXPECT_EQ(App().childManager.FindView(h)->SavePicture((minutes.root() + "\\no\\x.bmp").c_str()), -1);
 
   char name[MAX_PATH];
   PictureFileName("Camera 1", "2004-03-15", " 12 : 58 : 43 07", name, sizeof name);
@@ -117,7 +143,7 @@ TEST(View, SavedPictureEqualsStillAtEverySize) {
                                           Minutes::Names(5, 4300, 7), 353, 241);
   HWND h = ws.Open(folder);
   ASSERT_NE(h, nullptr);
-  VideoChild* child = g_childManager.Find(h);
+  VideoChild* child = App().childManager.Find(h);
   const std::string still = minutes.root() + "\\still.bmp";
   std::string args[] = {folder, "4", "-o", still};
   char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0]};
@@ -137,11 +163,11 @@ TEST(View, SavedPictureEqualsStillAtEverySize) {
   } cases[] = {{SizeMode::Original, 353}, {SizeMode::Half, 177}, {SizeMode::Double, 353}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.size));
-    g_childManager.SetSize(c.size);
+    App().childManager.SetSize(c.size);
     SendMessageA(h, WM_COMMAND, ID_VIDEO_FORWARD, 0);  // plays to the last frame at this size
     ASSERT_TRUE(PumpUntil([&] { return child->parked() && TimeText(h) == " 12 : 58 : 43 28"; }));
     const std::string saved = minutes.root() + "\\saved.bmp";
-    ASSERT_EQ(g_childManager.FindView(h)->SavePicture(saved.c_str()), 0);
+    ASSERT_EQ(App().childManager.FindView(h)->SavePicture(saved.c_str()), 0);
     EXPECT_TRUE(testing_support::ReadFile(saved) == want);
     Width drawn;
     child->Paint(drawn);

@@ -59,12 +59,12 @@ class Workspace {
     RECT r;
     GetClientRect(frame_, &r);
     MoveWindow(client_, 0, 0, r.right, r.bottom, TRUE);
-    g_childManager.SetWorkspace(client_);
+    App().childManager.SetWorkspace(client_);
   }
   ~Workspace() {
     CloseAll();
     if (IsWindow(frame_)) DestroyWindow(frame_);
-    PumpUntil([] { return g_childManager.count() == 0; });
+    PumpUntil([] { return App().childManager.count() == 0; });
   }
 
   HWND client() const { return client_; }
@@ -74,7 +74,7 @@ class Workspace {
   std::vector<HWND> Children() const {
     std::vector<HWND> all;
     for (HWND h = GetWindow(client_, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
-      if (g_childManager.Find(h) != nullptr) all.push_back(h);
+      if (App().childManager.Find(h) != nullptr) all.push_back(h);
     }
     std::reverse(all.begin(), all.end());  // newest first in z-order
     return all;
@@ -83,9 +83,9 @@ class Workspace {
   // Opens a minute and answers its window (null if it failed).
   HWND Open(const std::string& folder, const char* date = "2004-03-15",
             const char* camera = "Root - Camera 1") {
-    const int before = g_childManager.count();
-    if (g_childManager.Load(client_, folder.c_str(), date, camera) != 0) return nullptr;
-    if (g_childManager.count() != before + 1) return nullptr;
+    const int before = App().childManager.count();
+    if (App().childManager.Load(client_, folder.c_str(), date, camera) != 0) return nullptr;
+    if (App().childManager.count() != before + 1) return nullptr;
     return GetWindow(client_, GW_CHILD);  // the newest is on top
   }
 
@@ -95,7 +95,7 @@ class Workspace {
       if (!IsWindow(h)) break;
       SendMessageA(client_, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
     }
-    PumpUntil([] { return g_childManager.count() == 0; });
+    PumpUntil([] { return App().childManager.count() == 0; });
   }
 
  private:

@@ -1,4 +1,4 @@
-#include "export/save_as_dialog.h"
+#include "dialogs/save_as_dialog.h"
 
 #include <commdlg.h>
 #include <shlobj.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "export/dialog_proc.h"
+#include "dialogs/dialog_proc.h"
 #include "resources/resource.h"
 #include "platform/log.h"
 

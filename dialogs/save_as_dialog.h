@@ -1,21 +1,22 @@
 // The modeless Save As dialog (template 141) that composes an export: the
 // ordered list of minute folders, the output name, bit rate and format. Its
-// Save button runs the export in the modal progress dialog. One global
-// instance, which also owns the export job and its buffers.
+// Save button runs the export in the modal progress dialog. The shell makes
+// one, which also owns the export job and its buffers.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "dialogs/progress_dialog.h"
 #include "export/export_job.h"
-#include "export/progress_dialog.h"
+#include "store/layout.h"
 
-// Longest folder entry (with its final backslash): a frame name of up to 9
-// characters must still fit a 259-character path.
-constexpr int kMaxFolderEntry = 250;
+// Longest folder entry: the longest minute folder that can be opened, with
+// its final backslash.
+constexpr int kMaxFolderEntry = static_cast<int>(kMaxMinuteFolderLength) + 1;
 // Longest output name the fields and the export take.
-constexpr int kMaxOutputName = 259;
+constexpr int kMaxOutputName = static_cast<int>(kLongestPath);
 // Bit rates a typed entry may give, kbit/s.
 constexpr int kLowestBitRate = 50;
 constexpr int kHighestBitRate = 20000;
@@ -100,5 +101,3 @@ class SaveAsDialog {
   ProgressDialog progress_;
   ExportJob job_;
 };
-
-extern SaveAsDialog g_saveAsDialog;

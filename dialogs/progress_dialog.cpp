@@ -1,4 +1,4 @@
-#include "export/progress_dialog.h"
+#include "dialogs/progress_dialog.h"
 
 #include <commctrl.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "export/export_job.h"
-#include "export/dialog_proc.h"
+#include "dialogs/dialog_proc.h"
 #include "resources/resource.h"
 #include "platform/log.h"
 
