@@ -265,8 +265,8 @@ int MenuButtonBar::OnCommand(int id) {
       g_folderTree.Refresh();
       break;
     case ID_FILE_SAVE_AS:
-      LogWindow::Print("Command %d: SaveAsDialog::Show", id);
-      g_saveAsDialog.Show();
+      LogWindow::Print("Command %d: SaveAsDialog::ShowBeside", id);
+      g_saveAsDialog.ShowBeside(g_folderTree.window());
       break;
   }
   return 1;
