@@ -1,5 +1,4 @@
-// Choosing roots (selector, browser, registry), rebuilding, a disk that
-// changes under the tree, and the panel's layout.
+// The root list in the registry, and the panel's layout.
 #include <string>
 #include <vector>
 
@@ -8,20 +7,17 @@
 namespace tree_test {
 namespace {
 
-using testing_support::MakeDirs;
 using Names = std::vector<std::string>;
-
-std::string Multi(const Names& names) { return MultiString(names); }
 
 TEST_F(TreePanelTest, RootListLoadsFromTheRegistry) {
   const std::string a = dir_.Join("A\\"), b = dir_.Join("B\\"), c = dir_.Join("C\\");
-  const std::string huge = Multi(Names(20, std::string(250, 'x')));  // over 4096 bytes
+  const std::string huge = MultiString(Names(20, std::string(250, 'x')));  // over 4096 bytes
   const struct { const char* what; bool list; std::string multi; const char* select;
                  int result; Names items; int selected; } cases[] = {
-      {"ROOTSELECT names one", true, Multi({a, b, c}), b.c_str(), 1, {a, b, c}, 1},
-      {"no ROOTSELECT", true, Multi({a, b, c}), nullptr, 1, {a, b, c}, 0},
-      {"ROOTSELECT names none", true, Multi({a, b}), c.c_str(), 1, {a, b}, -1},
-      {"empty first string ends it", true, std::string(1, '\0') + Multi({a}), nullptr, 1, {}, -1},
+      {"ROOTSELECT names one", true, MultiString({a, b, c}), b.c_str(), 1, {a, b, c}, 1},
+      {"no ROOTSELECT", true, MultiString({a, b, c}), nullptr, 1, {a, b, c}, 0},
+      {"ROOTSELECT names none", true, MultiString({a, b}), c.c_str(), 1, {a, b}, -1},
+      {"empty first string ends it", true, MultiString({"", a}), nullptr, 1, {}, -1},
       {"no ROOTLIST", false, "", a.c_str(), 0, {}, -1},
       {"ROOTLIST over 4096 bytes", true, huge, nullptr, 0, {}, -1},
   };
@@ -42,10 +38,10 @@ TEST_F(TreePanelTest, RootListLoadsFromTheRegistry) {
 TEST_F(TreePanelTest, RootListSavesWhatLoadsBack) {
   std::string bytes;
   // An empty selector writes nothing.
-  RootListGuard::Write(Multi({"kept\\"}), "kept\\");
+  RootListGuard::Write(MultiString({"kept\\"}), "kept\\");
   EXPECT_EQ(panel_.SaveRootList(), 0);
   ASSERT_TRUE(RootListGuard::Read("ROOTLIST", &bytes));
-  EXPECT_EQ(bytes, Multi({"kept\\"}));
+  EXPECT_EQ(bytes, MultiString({"kept\\"}));
 
   // Forty roots of 200 characters do not fit 4096 bytes: the oldest go,
   // except the selected one.
@@ -65,7 +61,7 @@ TEST_F(TreePanelTest, RootListSavesWhatLoadsBack) {
   const int kept = static_cast<int>(bytes.size() - 1) / 201;
   Names expected = {roots[1]};
   expected.insert(expected.end(), roots.end() - (kept - 1), roots.end());
-  EXPECT_EQ(bytes, Multi(expected));
+  EXPECT_EQ(bytes, MultiString(expected));
   ASSERT_TRUE(RootListGuard::Read("ROOTSELECT", &bytes, &type));
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(bytes, roots[1] + '\0');
