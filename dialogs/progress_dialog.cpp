@@ -8,6 +8,7 @@
 
 #include "export/export_job.h"
 #include "dialogs/dialog_proc.h"
+#include "playback/frame_decoder.h"
 #include "resources/resource.h"
 #include "platform/log.h"
 
@@ -90,11 +91,106 @@ void ProgressDialog::OnInit(HWND window) {
     doorbell_ = window;
   }
   SetTimer(window, kPullTimer, kPullMs, nullptr);
-  joined_ = false;
-  if (!job_ || !job_->Start()) {
-    joined_ = true;
+  StartSizeCheck();
+}
+
+void ProgressDialog::StartSizeCheck() {
+  SetWindowTextA(status_, "Checking the picture sizes...");
+  checkStop_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    checkEnded_ = false;
+    checkMismatch_.clear();
+  }
+  checking_ = true;
+  checker_ = std::thread(&ProgressDialog::CheckSizes, this);
+}
+
+// Folders whose first picture cannot be read are left to the job, which
+// passes them over.
+void ProgressDialog::CheckSizes() {
+  std::vector<std::uint8_t> buffer;
+  std::string first, found;
+  int firstWidth = 0, firstHeight = 0;
+  for (std::string folder : request_.folders) {
+    if (checkStop_.load()) break;
+    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    int width = 0, height = 0;
+    if (GetImageSize(folder.c_str(), &width, &height, buffer) != 0) continue;
+    if (first.empty()) {
+      first = folder;
+      firstWidth = width;
+      firstHeight = height;
+    } else if (width != firstWidth || height != firstHeight) {
+      char text[700];
+      std::snprintf(text, sizeof text,
+                    "The pictures differ in size: %dx%d in %s, %dx%d in %s. One file takes one "
+                    "size: nothing was exported.",
+                    firstWidth, firstHeight, first.c_str(), width, height, folder.c_str());
+      found = text;
+      break;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    checkEnded_ = true;
+    checkMismatch_ = found;
+  }
+  Ring();
+}
+
+void ProgressDialog::PullSizeCheck(bool closing) {
+  std::string mismatch;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!checkEnded_) return;
+    mismatch = checkMismatch_;
+  }
+  checker_.join();  // its last act was the report just read
+  checking_ = false;
+  const char* status = nullptr;
+  if (checkStop_.load()) {
+    status = "Cancelled before the export started.";
+  } else if (!mismatch.empty()) {
+    status = "Not started: the listed folders hold pictures of different sizes.";
+    LogWindow::Print("%s", mismatch.c_str());
+  } else if (!job_ || !job_->Start()) {
+    status = "Failed: the export did not start.";
     LogWindow::Print("Progress dialog: the export did not start");
-    SetWindowTextA(button_, kCloseText);
+  } else {
+    joined_ = false;
+    return;
+  }
+  SetWindowTextA(status_, status);
+  SetWindowTextA(button_, kCloseText);
+  if (!mismatch.empty() && !closing)
+    MessageBoxA(IsWindow(targets_.owner) ? targets_.owner : nullptr, mismatch.c_str(), nullptr,
+                MB_OK | MB_ICONHAND);
+}
+
+std::string ProgressDialog::EndText(const Mailbox& box) const {
+  char text[400];
+  const int pictures = job_->picturesWritten();
+  const char* plural = pictures == 1 ? "" : "s";
+  switch (job_->outcome()) {
+    case ExportJob::Outcome::kCancelled:
+      if (!box.outputSerial) return "Cancelled before the file was made.";
+      std::snprintf(text, sizeof text, "Cancelled. The file holds %d picture%s.", pictures, plural);
+      return text;
+    case ExportJob::Outcome::kMismatch:
+      std::snprintf(text, sizeof text, "Stopped: %s. The file holds %d picture%s.", box.mismatch,
+                    pictures, plural);
+      return text;
+    case ExportJob::Outcome::kOutputFailed:
+      return "Failed: the output file could not be made.";
+    case ExportJob::Outcome::kNoFolder:
+      return "Failed: no listed folder holds pictures.";
+    case ExportJob::Outcome::kProbeFailed:
+      return "Failed: the first picture could not be read.";
+    case ExportJob::Outcome::kEncoderFailed:
+      return "Failed: the encoder could not be started.";
+    default:
+      return box.status;
   }
 }
 
@@ -103,6 +199,10 @@ void ProgressDialog::OnCancel() {
   // once the button reads "Close".
   if (job_ && job_->running.load()) {
     job_->stopRequested = 1;
+    return;
+  }
+  if (checking_) {
+    checkStop_ = true;
     return;
   }
   EndDialog(window_, IDCANCEL);
@@ -116,6 +216,7 @@ void ProgressDialog::OnDestroy() {
     std::lock_guard<std::mutex> lock(mutex_);
     doorbell_ = nullptr;
   }
+  StopSizeCheck();
   const bool stopped = exitStop_ || (job_ && job_->running.load());
   if (stopped) job_->stopRequested = 1;
   if (job_ && !joined_) job_->Join();
@@ -137,8 +238,16 @@ void ProgressDialog::OnDestroy() {
   window_ = status_ = bar_ = button_ = nullptr;
 }
 
+void ProgressDialog::StopSizeCheck() {
+  if (!checking_) return;
+  checkStop_ = true;
+  checker_.join();
+  checking_ = false;
+}
+
 void ProgressDialog::StopForExit() {
   if (!window_ || !job_) return;
+  StopSizeCheck();
   if (job_->running.load()) {
     job_->stopRequested = 1;
     exitStop_ = true;
@@ -148,6 +257,10 @@ void ProgressDialog::StopForExit() {
 }
 
 void ProgressDialog::Pull(bool closing) {
+  if (checking_) {
+    PullSizeCheck(closing);
+    return;
+  }
   Mailbox box;
   std::vector<int> removed;
   {
@@ -161,6 +274,7 @@ void ProgressDialog::Pull(bool closing) {
   if (box.position != shown_.position || box.rangeSerial != shown_.rangeSerial)
     SendMessageA(bar_, PBM_SETPOS, box.position, 0);
   if (box.buttonSerial != shown_.buttonSerial) SetWindowTextA(button_, box.button);
+  if (box.ended && !shown_.ended) SetWindowTextA(status_, EndText(box).c_str());
   if (box.outputSerial != shown_.outputSerial && IsWindow(targets_.output))
     SetWindowTextA(targets_.output, box.output);
   if (IsWindow(targets_.list))

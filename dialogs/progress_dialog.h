@@ -7,6 +7,11 @@
 // worker starts, and what it reports goes into a small mailbox under a
 // short lock. The dialog copies the mailbox out on a 100 ms timer, and at
 // once when the worker rings (the job's end, a picture-size mismatch).
+//
+// Before the job starts, a thread of the dialog's own reads the first
+// picture of every listed folder: folders whose pictures differ in size are
+// said before anything is written (a read may be slow, so not on the
+// user-interface thread). The status ends by saying how the export ended.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +19,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/export_ui.h"
@@ -91,6 +97,16 @@ class ProgressDialog : public ExportUi {
   void Pull(bool closing);
   // Gets the user-interface thread to pull soon; at most one post waits.
   void Ring();
+  // The size check before the job: started by OnInit; its thread's body;
+  // on the user-interface thread once it has ended: the job starts, or the
+  // dialog says why not.
+  void StartSizeCheck();
+  void CheckSizes();
+  void PullSizeCheck(bool closing);
+  // Ends the check at its next folder and waits for its thread.
+  void StopSizeCheck();
+  // The status text for how the job ended (after the job's own text).
+  std::string EndText(const Mailbox& box) const;
 
   ExportJob* job_ = nullptr;
   ExportRequest request_;  // the worker's copy while the job runs
@@ -105,6 +121,12 @@ class ProgressDialog : public ExportUi {
   std::vector<int> removed_;     // under mutex_: list indices, in order
   HWND doorbell_ = nullptr;      // under mutex_: where Ring posts
   std::atomic<bool> rung_{false};
+
+  std::thread checker_;             // the size check, while checking_
+  bool checking_ = false;           // user-interface thread
+  std::atomic<bool> checkStop_{false};
+  bool checkEnded_ = false;         // under mutex_
+  std::string checkMismatch_;       // under mutex_: what the check found
 
   Mailbox shown_;  // what the controls show (user-interface thread)
   bool joined_ = true;

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -165,6 +166,26 @@ void SaveAsDialog::Show() {
   visible_ = 1;
 }
 
+// Right of the column, level with its top, kept on the column's monitor;
+// only a screen too narrow for both lets the dialog overlap the column.
+void SaveAsDialog::ShowBeside(HWND column) {
+  if (!window_) return;
+  RECT beside{}, box{};
+  if (!IsWindowVisible(window_) && column && GetWindowRect(column, &beside) && GetWindowRect(window_, &box)) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(column, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    const int x = std::max<int>(work.left, std::min<int>(beside.right, work.right - width));
+    const int y = std::max<int>(work.top, std::min<int>(beside.top, work.bottom - height));
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  Show();
+  SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(window_);
+}
+
 void SaveAsDialog::Hide() {
   if (!window_) return;
   ShowWindow(window_, SW_HIDE);
@@ -233,8 +254,21 @@ int SaveAsDialog::FormatCode(HWND selecting) const {
 
 int SaveAsDialog::UpdateSaveButton() { return UpdateSave(nullptr); }
 
+void SaveAsDialog::ShowFormatInLabel(int formatCode) {
+  const char* extension = FormatExtension(formatCode);  // ".avi", or null
+  char label[32] = "File name";
+  if (extension) {
+    char format[8] = "";
+    for (int i = 0; extension[i + 1] && i < 7; ++i)
+      format[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(extension[i + 1])));
+    std::snprintf(label, sizeof label, "File name (%s)", format);
+  }
+  SetDlgItemTextA(window_, IDC_OUTPUT_LABEL, label);
+}
+
 int SaveAsDialog::UpdateSave(HWND selecting) {
   if (!window_) return 0;
+  ShowFormatInLabel(FormatCode(selecting));
   bool enable = Count(list_) > 0 && BitRate(selecting) > 0;
   const int format = enable ? FormatCode(selecting) : -1;
   enable = format >= 0;
@@ -321,16 +355,19 @@ void SaveAsDialog::OnBrowseSource() {
   BROWSEINFOA info = {};
   info.pszDisplayName = name;
   info.lpszTitle = "Select source folder";
+  // The browser asks the shell's folders for their items: COM must be up
+  // on this thread; each successful initialisation is balanced.
+  const HRESULT com = CoInitialize(nullptr);
   LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
   browsing_ = false;
-  if (!chosen) return;
   char path[MAX_PATH] = {};
-  if (SHGetPathFromIDListA(chosen, path) && window_) SetWindowTextA(source_, path);
+  if (chosen && SHGetPathFromIDListA(chosen, path) && window_) SetWindowTextA(source_, path);
   IMalloc* malloc = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&malloc))) {
+  if (chosen && SUCCEEDED(SHGetMalloc(&malloc))) {
     malloc->Free(chosen);
     malloc->Release();
   }
+  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void SaveAsDialog::OnBrowseOutput() {

@@ -34,6 +34,10 @@ class SaveAsDialog {
   // Shows it (the "&Save As..." command) and hides it (Close).
   void Show();
   void Hide();
+  // The "&Save As..." command: a hidden dialog opens beside `column` (the
+  // tree's panel, which it must not cover: items are dragged from there);
+  // either way it comes to the front.
+  void ShowBeside(HWND column);
   HWND window() const { return window_; }
   bool visible() const { return visible_ != 0; }
   bool exporting() const { return job_.running.load() != 0; }
@@ -76,6 +80,8 @@ class SaveAsDialog {
   // The format code of the chosen or typed entry; -1 when it names none.
   int FormatCode(HWND selecting = nullptr) const;
   int UpdateSave(HWND selecting);
+  // The output name's label names the chosen format: "File name (AVI)".
+  void ShowFormatInLabel(int formatCode);
   // Appends `entry` (backslash-terminated) unless it or `asGiven` is listed.
   bool Append(const char* asGiven, const std::string& entry);
   // Tells the user why a path was not taken: a beep and a log line.

@@ -277,8 +277,8 @@ int MenuButtonBar::OnCommand(int id) {
       if (targets_.folderTree) targets_.folderTree->Refresh();
       break;
     case ID_FILE_SAVE_AS:
-      LogWindow::Print("Command %d: SaveAsDialog::Show", id);
-      if (targets_.saveAs) targets_.saveAs->Show();
+      LogWindow::Print("Command %d: SaveAsDialog::ShowBeside", id);
+      if (targets_.saveAs) targets_.saveAs->ShowBeside(targets_.folderTree ? targets_.folderTree->window() : nullptr);
       break;
   }
   return 1;

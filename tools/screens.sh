@@ -20,11 +20,33 @@ if [ -z "${ORVANEL_SCREENS_INNER:-}" ]; then
   ORVANEL_SCREENS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
 
+# Footage for the Save As and progress shots: two minute folders of 704 x 576
+# frames every 0.04 s, made here. Their folder becomes the backup root unless
+# the prefix holds a root list already (a fixed place, so that the next run
+# finds it again), so the tree has items to show.
+frames=$repo/out/screens-backup
+rm -rf "$frames"
+trap 'rm -rf "$frames"' EXIT
+hour=$frames/Cam/2004-03-15/12
+mkdir -p "$hour/00" "$hour/01"
+mkdir "$frames/.made"  # hidden from the tree
+ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=704x576:rate=25" \
+  -frames:v 1490 -q:v 4 -start_number 1 "$frames/.made/%04d.jpg"
+for f in "$frames"/.made/*.jpg; do
+  n=$(basename "$f" .jpg)
+  name=$(printf '%04d.jpg' $(( 10#$n * 4 )))
+  ln "$f" "$hour/00/$name"
+  ln "$f" "$hour/01/$name"
+done
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+tour=$repo/build-win/tools/orvanel-tree-tour.exe
+"$repo/tools/wine-run.sh" "$tour" seed "$(winpath "$frames")" >/dev/null 2>&1 || true
+
 # In a Wine virtual desktop, so that the window has its frame and caption
 # although Xvfb runs no window manager.
 "$repo/tools/wine-run.sh" explorer /desktop=orvanel,1280x800 "$exe" >/dev/null 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
+trap 'kill $pid 2>/dev/null || true; rm -rf "$frames"' EXIT
 for _ in $(seq 1 100); do
   win=$(xdotool search --name '^Orvanel$' 2>/dev/null | head -n 1 || true)
   [ -n "$win" ] && break
@@ -46,29 +68,18 @@ keys F10 Left Return;           shot menu-help
 keys a;                         shot about;        keys Return
 keys F10 Return o;              shot options;      keys Escape
 
-# The Save As dialog filled in by keyboard, then the progress dialog while it
-# exports: two minute folders of 704 x 576 frames every 0.04 s, made here.
-frames=$(mktemp -d)
-trap 'kill $pid 2>/dev/null || true; rm -rf "$frames"' EXIT
-hour=$frames/Cam/2004-03-15/12
-mkdir -p "$hour/00" "$hour/01"
-ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=704x576:rate=25" \
-  -frames:v 1490 -q:v 4 -start_number 1 "$frames/%04d.jpg"
-for f in "$frames"/*.jpg; do
-  n=$(basename "$f" .jpg)
-  name=$(printf '%04d.jpg' $(( 10#$n * 4 )))
-  ln "$f" "$hour/00/$name"
-  ln "$f" "$hour/01/$name"
-done
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 typed() { xdotool type --delay 15 "$1"; sleep 0.2; }
-keys F10 Return s                       # File > Save As...
+# The Save As dialog filled in by keyboard beside the tree, opened to the
+# minute (playing), then the progress dialog while it exports.
+"$repo/tools/wine-run.sh" "$tour" --desktop orvanel play Cam 2004-03-15 12 00 >/dev/null 2>&1 || true
+# File > Save As... by mouse: after the click into the tree F10 stays there.
+xdotool mousemove 31 36 click 1; sleep 0.5; xdotool mousemove 61 91 click 1; sleep 0.5
 keys Tab Tab Tab Tab                    # the list, up, down, Remove, then Path
 typed "$(winpath "$hour/00")";  keys Tab Tab space
 keys shift+Tab shift+Tab Home shift+End
 typed "$(winpath "$hour/01")";  keys Tab Tab space
 keys Tab; typed "$(winpath "$frames/export.avi")"
-shot save-as
+sleep 1; shot save-as                   # the field repaints late under load
 keys Return                             # Save
 sleep 1.5; shot progress
 keys Escape; sleep 1; keys Escape       # Cancel, then Close

@@ -511,7 +511,9 @@ bool FolderTree::AddToExport(HTREEITEM item) {
     SendMessageA(tree_, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
   }
   HTREEITEM child = FirstChild(tree_, item);
-  if (child == nullptr) return false;
+  // An empty, vanished or unreadable folder holds nothing to add; the
+  // folders after it still count.
+  if (child == nullptr) LogWindow::Print("Nothing to export below %s.", record->path);
   for (; child != nullptr; child = reinterpret_cast<HTREEITEM>(SendMessageA(
                                tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)))) {
     if (!AddToExport(child)) return false;
@@ -695,6 +697,8 @@ void FolderTree::OnNotify(const NMHDR* header) {
       BeginDrag(reinterpret_cast<const NMTREEVIEWA*>(header));
       break;
     case TVN_DELETEITEMA: {
+      // F5 or another root while dragging: the handle would outlive its item.
+      if (reinterpret_cast<const NMTREEVIEWA*>(header)->itemOld.hItem == dragged_) StopDrag();
       auto* record = reinterpret_cast<FolderItem*>(
           reinterpret_cast<const NMTREEVIEWA*>(header)->itemOld.lParam);
       if (record != nullptr) {

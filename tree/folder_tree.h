@@ -70,14 +70,16 @@ class FolderTree {
 
   // Dragging items onto the Save As dialog: BeginDrag on TVN_BEGINDRAG,
   // then the panel's mouse moves and button release, at points in the
-  // panel's client coordinates. Escape or a lost capture cancels.
+  // panel's client coordinates. Escape, a lost capture or the
+  // dragged item's deletion (F5, another root) cancels.
   int BeginDrag(const NMTREEVIEWA* notify);
   int DragMove(int x, int y);
   int EndDrag(int x, int y);
   bool dragging() const { return dragImages_ != nullptr; }
-  // Hands every minute folder below `item` to the drop target, depth first
-  // in tree order, listing unexpanded items from the disk; stops when the
-  // target takes nothing more. True if all were handed over.
+  // Hands every minute folder below `item` to the drop target, depth
+  // first in tree order, listing unexpanded items from the disk; empty,
+  // vanished or unreadable folders are passed over with a trace text. False
+  // once the target takes nothing more (hidden, or exporting).
   bool AddToExport(HTREEITEM item);
 
   // Names in `folder` (ending with a backslash) accepted at `level`, in NTFS

@@ -27,18 +27,14 @@ class Every {
     current_ = this;
     id_ = SetTimer(nullptr, 0, ms, &Every::Fire);
   }
-  ~Every() {
-    KillTimer(nullptr, id_);
-    current_ = nullptr;
-  }
+  ~Every() { KillTimer(nullptr, id_), current_ = nullptr; }
 
  private:
   static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
-    if (current_ && !current_->busy_) {
-      current_->busy_ = true;
-      current_->tick_();
-      current_->busy_ = false;
-    }
+    if (!current_ || current_->busy_) return;
+    current_->busy_ = true;  // not again from a modal loop the tick starts
+    current_->tick_();
+    current_->busy_ = false;
   }
   static inline Every* current_ = nullptr;
   std::function<void()> tick_;
@@ -65,8 +61,8 @@ class SaveAsTest : public shell_test::MainWindowTest {
   bool SaveEnabled() const { return IsWindowEnabled(item(IDC_SAVE)) != 0; }
 
   std::vector<std::string> Entries() const;
-  std::vector<int> Selection() const;
   void Fill(const std::vector<std::string>& entries);
+  std::vector<int> Selection() const;
   void Select(const std::vector<int>& indices);
 
   testing_support::TempDir dir_;

@@ -16,15 +16,11 @@ using Names = std::vector<std::string>;
 
 TEST_F(TreePanelTest, EachLevelShowsOnlyItsNamesInOrder) {
   // Folders unless the name ends in ".f" (a file of that name without ".f").
+  // The names' own rules are the store's; here each level applies its own.
   const Names disk = {
-      "cam", ".sync", "cam/.thumbs", "cam/misc",
-      "cam/2004-03-15", "cam/2004-3-5", "cam/2004-02-31", "cam/2004-03-15x", "cam/8284-12-31",
-      "cam/2004-13-01", "cam/2004-00-10", "cam/0000-01-01", "cam/8285-01-01", "cam/index.txt.f",
-      "cam/2004-03-15/0", "cam/2004-03-15/00", "cam/2004-03-15/07", "cam/2004-03-15/7",
-      "cam/2004-03-15/23", "cam/2004-03-15/24", "cam/2004-03-15/000", "cam/2004-03-15/ab",
-      "cam/2004-03-15/-1", "cam/2004-03-15/.x", "cam/2004-03-15/05.f",
-      "cam/2004-03-15/07/00", "cam/2004-03-15/07/59", "cam/2004-03-15/07/60",
-      "cam/2004-03-15/07/5", "cam/2004-03-15/07/.5"};
+      "cam", ".sync", "cam/.thumbs", "cam/misc", "cam/2004-03-15", "cam/2004-3-5",
+      "cam/2004-13-01", "cam/index.txt.f", "cam/2004-03-15/07", "cam/2004-03-15/24",
+      "cam/2004-03-15/.x", "cam/2004-03-15/05.f", "cam/2004-03-15/07/00", "cam/2004-03-15/07/60"};
   for (const std::string& p : disk) {
     if (p.size() > 2 && p.compare(p.size() - 2, 2, ".f") == 0)
       WriteFile(dir_.Join(p.substr(0, p.size() - 2)), "x");
@@ -34,9 +30,9 @@ TEST_F(TreePanelTest, EachLevelShowsOnlyItsNamesInOrder) {
   ASSERT_EQ(panel_.SetRoot(dir_.path().c_str()), 1);
   const struct { Names path; Names shown; } cases[] = {
       {{}, {"cam"}},
-      {{"cam"}, {"2004-02-31", "2004-03-15", "2004-03-15x", "2004-3-5", "8284-12-31"}},
-      {{"cam", "2004-03-15"}, {"0", "00", "05", "07", "23", "7"}},
-      {{"cam", "2004-03-15", "07"}, {"00", "5", "59"}},
+      {{"cam"}, {"2004-03-15", "2004-3-5"}},
+      {{"cam", "2004-03-15"}, {"05", "07"}},
+      {{"cam", "2004-03-15", "07"}, {"00"}},
   };
   for (const auto& c : cases) {
     HTREEITEM item = Find(c.path);
@@ -47,36 +43,9 @@ TEST_F(TreePanelTest, EachLevelShowsOnlyItsNamesInOrder) {
   // Minutes have no expand button; the file "05" shows as a folder item.
   EXPECT_FALSE(HasButton(Find({"cam", "2004-03-15", "07", "00"})));
   EXPECT_TRUE(HasButton(Find({"cam", "2004-03-15", "05"})));
-}
-
-TEST_F(TreePanelTest, ListsOneLevelAtEachFirstExpansion) {
-  for (const char* p : {"A/2004-03-15/12/00", "A/2004-03-15/12/01", "B/2004-03-16/09/30"})
-    MakeDirs(dir_.Join(p));
-  for (int i = 0; i < 50; ++i) WriteFile(dir_.Join("A/2004-03-15/12/00/" + std::to_string(1000 + i) + ".jpg"), "");
-  panel_.SetRoot(dir_.path().c_str());
-  HTREEITEM top = TreeView_GetRoot(tree());
-  EXPECT_EQ(Text(top), dir_.path()) << "the root as given, without a backslash";
-  EXPECT_TRUE(HasButton(top));
-  EXPECT_EQ(TreeView_GetChild(tree(), top), nullptr) << "listed before expansion";
-  Expand(top);
-  HTREEITEM a = TreeView_GetChild(tree(), top);
-  ASSERT_EQ(Children(top), (Names{"A", "B"}));
-  EXPECT_TRUE(HasButton(a));
-  EXPECT_EQ(TreeView_GetChild(tree(), a), nullptr) << "camera listed before its expansion";
-}
-
-TEST_F(TreePanelTest, HundredsOfLongNamesAreAllShown) {
-  Names expected;
-  for (int i = 0; i < 400; ++i) {
-    char name[128];
-    std::snprintf(name, sizeof name, "%03d camera with a name well past sixty-four characters, in full", i);
-    MakeDirs(dir_.Join(name));
-    expected.push_back(name);
-  }
-  panel_.SetRoot(dir_.path().c_str());
-  HTREEITEM top = TreeView_GetRoot(tree());
-  Expand(top);
-  EXPECT_EQ(Children(top), expected);
+  // A root gone from the disk (a drive taken out) shows without children.
+  panel_.SetRoot(dir_.Join("gone").c_str());
+  EXPECT_FALSE(HasButton(TreeView_GetRoot(tree())));
 }
 
 // Clicks: which items open what, with the exact date text and camera name.
@@ -104,21 +73,13 @@ TEST_F(TreePanelTest, ClickOnMinuteOpensItWithDateAndCameraName) {
     Click(item, c.right);
     ASSERT_EQ(static_cast<int>(g_opened.size()), c.opened) << c.path.back();
     EXPECT_EQ(TreeView_GetSelection(tree()), item) << "a click selects";
+    EXPECT_EQ(trace.Contains("holds no frames"), c.path.back() == "02") << "empty minute";
     if (c.opened == 0) continue;
     std::string folder = root + c.path[0] + "\\" + c.path[1] + "\\" + c.path[2] + "\\" + c.path[3];
     EXPECT_EQ(g_opened[0].folder, folder);
     EXPECT_EQ(g_opened[0].date, c.path[1].substr(0, 11));
     EXPECT_EQ(g_opened[0].camera, camera);
   }
-}
-
-TEST_F(TreePanelTest, EmptyMinuteOpensNothingAndSaysSo) {
-  MakeDirs(dir_.Join("c/2004-03-15/12/02"));
-  panel_.SetRoot(dir_.path().c_str());
-  testing_support::TraceCapture trace;
-  Click(Find({"c", "2004-03-15", "12", "02"}));
-  EXPECT_TRUE(g_opened.empty());
-  EXPECT_TRUE(trace.Contains("holds no frames")) << "no trace text for an empty minute";
 }
 
 // Minute folders of 250 to 258 characters were listed, yet opened a window
@@ -153,16 +114,6 @@ TEST_F(TreePanelTest, MinuteIsListedExactlyWhenItsFramesCanBeOpened) {
     EXPECT_EQ(list.Load(g_opened[0].folder.c_str(), nullptr), 0) << c.length;
     EXPECT_TRUE(list.count() == 1 && list.FramePath(0, path, sizeof path)) << c.length;
   }
-}
-
-TEST_F(TreePanelTest, MouseSelectionExpands) {
-  MakeDirs(dir_.Join("c/2004-03-15/12/00"));
-  panel_.SetRoot(dir_.path().c_str());
-  Expand(TreeView_GetRoot(tree()));
-  HTREEITEM camera = TreeView_GetChild(tree(), TreeView_GetRoot(tree()));
-  Click(camera);
-  EXPECT_TRUE(TreeView_GetItemState(tree(), camera, TVIS_EXPANDED) & TVIS_EXPANDED);
-  EXPECT_EQ(Children(camera), (Names{"2004-03-15"}));
 }
 
 // The tree hides its painting while it changes; it must be back on screen,

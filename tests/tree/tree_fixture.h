@@ -1,6 +1,5 @@
-// The folder tree panel in a window of its own, driven the way a user drives
-// it: clicks at item positions, keys, selector choices. Registry values the
-// tests touch are put back afterwards.
+// The folder tree panel in a window of its own, driven as a user drives it;
+// registry values the tests touch are put back afterwards.
 #pragma once
 
 #include <windows.h>
@@ -34,14 +33,6 @@ class RootListGuard {
   Saved list_, select_;
 };
 
-// A tree control read and clicked as a user sees it.
-std::string ItemText(HWND tree, HTREEITEM item);
-std::vector<std::string> ChildTexts(HWND tree, HTREEITEM item);  // as listed so far
-// The item reached from the top item through child texts, expanding on the
-// way; null if absent.
-HTREEITEM FindItem(HWND tree, const std::vector<std::string>& path);
-// Moves the cursor onto the item's label and clicks there.
-void ClickItem(HWND tree, HTREEITEM item, bool right = false);
 std::string MultiString(const std::vector<std::string>& texts);  // REG_MULTI_SZ bytes
 
 // What the panel asked to open.
@@ -58,13 +49,14 @@ class TreePanelTest : public ::testing::Test {
   void TearDown() override;
 
   HWND tree() const { return panel_.tree(); }
-  // The item reached from the top item through child texts; null if absent.
+  // The item reached from the top item through child texts, expanding on the
+  // way; null if absent. Children: texts as listed so far, in the tree's order.
   HTREEITEM Find(const std::vector<std::string>& path);
-  // Child texts in the tree's order (the item's children as listed so far).
   std::vector<std::string> Children(HTREEITEM item);
   std::string Text(HTREEITEM item);
   bool HasButton(HTREEITEM item);  // children flag
   void Expand(HTREEITEM item);
+  POINT Centre(HTREEITEM item);  // of its label, in the tree's client area
   // Moves the cursor onto the item's label and clicks there.
   void Click(HTREEITEM item, bool right = false);
   std::vector<std::string> SelectorTexts();
