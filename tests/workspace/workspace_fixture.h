@@ -1,6 +1,5 @@
-// Shared pieces of the video window tests: a workspace (an MDI frame and
-// client of the test's own), small minute folders of real JPEG frames, and a
-// pump that serves the windows until a condition holds.
+// Shared pieces of the video window tests: a workspace of the test's own,
+// small minute folders of real JPEG frames, a pump, and small helpers.
 #pragma once
 
 #include <windows.h>
@@ -46,20 +45,17 @@ class Workspace {
     frame_ = CreateWindowExA(0, "WorkspaceTestFrame", "workspace test",
                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 1024,
                              768, nullptr, nullptr, instance, nullptr);
-    CLIENTCREATESTRUCT ccs{};
-    ccs.idFirstChild = 30000;
-    client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
-                              WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 0, 0, frame_,
-                              nullptr, instance, &ccs);
-    RECT r;
+    CLIENTCREATESTRUCT ccs{nullptr, 30000};
+    RECT r{};
     GetClientRect(frame_, &r);
-    MoveWindow(client_, 0, 0, r.right, r.bottom, TRUE);
+    client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                              WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, r.right, r.bottom,
+                              frame_, nullptr, instance, &ccs);
     App().childManager.SetWorkspace(client_);
   }
   ~Workspace() {
     CloseAll();
-    if (IsWindow(frame_)) DestroyWindow(frame_);
-    PumpUntil([] { return App().childManager.count() == 0; });
+    DestroyWindow(frame_);
   }
   HWND client() const { return client_; }
   // Opens a minute and answers its window (null if it failed).
