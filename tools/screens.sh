@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Screenshots of the viewer's main states into out/screens/: the main window,
 # each menu dropped, the Options and About dialogs, the Save As dialog filled
-# in and the progress dialog while it exports. Runs the built program
+# in and the progress dialog while it exports, then video windows of the
+# sample backup: one larger than the workspace (its scroll bars), four at
+# Half size (their titles) and in a grid (pictures in proportion). Runs the
+# built program
 # (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
 # X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 exe=$repo/build-win/shell/orvanel.exe
+tour=$repo/build-win/tools/orvanel-tree-tour.exe
+sampler=$repo/build-win/tools/orvanel-sample.exe
 out=$repo/out/screens
-[ -f "$exe" ] || { echo "screens: build the Windows program first ($exe)" >&2; exit 1; }
+for f in "$exe" "$tour" "$sampler"; do
+  [ -f "$f" ] || { echo "screens: build the Windows programs first ($f)" >&2; exit 1; }
+done
 for tool in xdotool import; do
   command -v $tool >/dev/null || { echo "screens: $tool missing (tools/setup.sh installs it)" >&2; exit 1; }
 done
@@ -19,6 +26,14 @@ if [ -z "${ORVANEL_SCREENS_INNER:-}" ]; then
   # Own display, fixed size, so the pictures are comparable between runs.
   ORVANEL_SCREENS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
+
+# The sample backup as the only root (the tree shows it from the start).
+wine=$repo/tools/wine-run.sh
+sample=$(mktemp -d)
+trap 'rm -rf "$sample"' EXIT
+"$wine" "$sampler" "$(printf 'Z:%s' "${sample//\//\\}")" >/dev/null
+"$wine" reg delete 'HKCU\Software\VELMORA\Orvanel' /v ROOTLIST /f >/dev/null 2>&1 || true
+"$wine" "$tour" seed "$(printf 'Z:%s' "${sample//\//\\}")" >/dev/null
 
 # In a Wine virtual desktop, so that the window has its frame and caption
 # although Xvfb runs no window manager.
@@ -46,10 +61,30 @@ keys F10 Left Return;           shot menu-help
 keys a;                         shot about;        keys Return
 keys F10 Return o;              shot options;      keys Escape
 
+# Video windows, opened from the tree as a click does (the keys then go to
+# the main window again). A 704 x 576 minute at Double size is larger than
+# the workspace: its scroll bars reach the rest.
+tour() {
+  "$wine" "$tour" --desktop orvanel play "$@" >/dev/null 2>&1 || true
+  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus "$win" || true
+}
+tour "Camera 1" 2004-03-15 12 00
+keys F10 Right Right Return d;         shot workspace-scroll
+keys F10 Right Right Return o
+# A window each (Options: "Use the same window for a camera" off), four
+# minutes, all selected, at Half size, then in a grid.
+keys F10 Return o Tab space Return
+tour "Camera 1" 2004-03-16 09 30
+tour "Camera 2" 2004-03-15 08 16
+tour "Camera 2" 2004-03-15 10 00
+keys ctrl+a F10 Right Right Return h;  shot titles-half
+keys F10 Right Right Return g;         shot grid
+keys F10 Return o Tab space Return     # the option as it was
+
 # The Save As dialog filled in by keyboard, then the progress dialog while it
 # exports: two minute folders of 704 x 576 frames every 0.04 s, made here.
 frames=$(mktemp -d)
-trap 'kill $pid 2>/dev/null || true; rm -rf "$frames"' EXIT
+trap 'kill $pid 2>/dev/null || true; rm -rf "$frames" "$sample"' EXIT
 hour=$frames/Cam/2004-03-15/12
 mkdir -p "$hour/00" "$hour/01"
 ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=704x576:rate=25" \
