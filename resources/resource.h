@@ -89,6 +89,7 @@
 #define IDC_OVER_MINUTE 1022
 #define IDC_SAME_WINDOW 1023
 #define IDC_HIGH_QUALITY 1025
+#define IDC_STRETCH 1032
 
 // Save As dialog.
 #define IDD_SAVE_AS 141

@@ -53,6 +53,7 @@ INT_PTR OptionsDialog::OnInitDialog(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_HIGH_QUALITY, "High Quality Image(only WinNT systems)");
     EnableWindow(GetDlgItem(dialog, IDC_HIGH_QUALITY), FALSE);
   }
+  CheckDlgButton(dialog, IDC_STRETCH, settings_.stretch ? BST_CHECKED : BST_UNCHECKED);
   return FALSE;  // no initial focus set by the system
 }
 
@@ -63,9 +64,12 @@ INT_PTR OptionsDialog::OnCommand(HWND dialog, int id) {
     ApplyCheck(dialog, IDC_OVER_MINUTE, &overMinute, false);
     ApplyCheck(dialog, IDC_SAME_WINDOW, &overlapped, true);
     ApplyCheck(dialog, IDC_HIGH_QUALITY, &settings_.highQuality, false);
+    ApplyCheck(dialog, IDC_STRETCH, &settings_.stretch, false);
     settings_.SetOverMinute(overMinute);
     settings_.SetOverlapped(overlapped);
     settings_.SaveAll(owner_ ? GetAncestor(owner_, GA_ROOT) : nullptr);
+    // Open windows draw their pictures by the options at once.
+    if (owner_) RedrawWindow(owner_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     EndDialog(dialog, id);
     return TRUE;
   }

@@ -28,6 +28,7 @@ class SettingsViewOptions final : public ViewOptions {
   bool OverMinute() const override { return settings_.GetOverMinute(); }
   bool Overlapped() const override { return settings_.GetOverlapped(); }
   bool Halftone() const override { return g_isWindowsNT && settings_.highQuality; }
+  bool Stretch() const override { return settings_.stretch; }
 
  private:
   const Settings& settings_;
@@ -207,8 +208,10 @@ LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       CLIENTCREATESTRUCT client = {};
       client.hWindowMenu = nullptr;  // the main window has no menu bar
       client.idFirstChild = ID_FIRST_MDI_CHILD;
+      // With scroll bars: windows larger than the workspace stay reachable.
       g_mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr,
-                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, window,
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_HSCROLL |
+                                        WS_VSCROLL, 0, 0, 0, 0, window,
                                     nullptr, GetAppInstance(), &client);
       if (g_mdiClient) {
         CreateWindowExA(0, "LOGWND", "", WS_CHILD | WS_HSCROLL, 50, 350, 550, 130, g_mdiClient,

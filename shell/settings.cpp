@@ -10,6 +10,7 @@ namespace {
 const char kOverMinute[] = "OVERMINUTE";
 const char kOverlapped[] = "OVERLAPPED";
 const char kHighQuality[] = "HIGHQUALITY";
+const char kStretch[] = "STRETCH";
 const char kXPos[] = "MAINWNDXPOS";
 const char kYPos[] = "MAINWNDYPOS";
 const char kXSize[] = "MAINWNDXSIZE";
@@ -81,6 +82,7 @@ int Settings::Load() {
     overlapped_ = ReadFlag(key, kOverlapped, false);
     highQuality = ReadFlag(key, kHighQuality, true);
   }
+  stretch = !created && ReadFlag(key, kStretch, false);
   RegCloseKey(key);
   return 0;
 }
@@ -181,6 +183,7 @@ int Settings::SaveAll(HWND mainWindow) {
   WriteDword(key, kOverMinute, overMinute_ ? 1 : 0);
   WriteDword(key, kOverlapped, overlapped_ ? 1 : 0);
   WriteDword(key, kHighQuality, highQuality ? 1 : 0);
+  WriteDword(key, kStretch, stretch ? 1 : 0);
   if (mainWindow) WritePlacement(key, mainWindow);
   RegCloseKey(key);
   return 0;

@@ -27,6 +27,8 @@ class Settings {
   void SetOverlapped(bool on) { overlapped_ = on; }
   // Read by the video view at every picture, written by the Options dialog.
   bool highQuality = false;
+  // Pictures fill their windows instead of keeping their proportions.
+  bool stretch = false;
 
   // The show command for the main window's first showing: maximised when it
   // was closed maximised and the caller asks for an ordinary showing.

@@ -1,6 +1,7 @@
 #include "store/layout.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -167,4 +168,19 @@ int CompareFrameNames(const char* a, const char* b) {
     if (ca != cb) return ca < cb ? -1 : 1;
     if (ca == 0) return 0;
   }
+}
+
+bool CameraName(const char* root, const char* camera, char* out, std::size_t size) {
+  if (out == nullptr || size == 0) return false;
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  const char* r = root != nullptr ? root : "";
+  std::size_t end = std::strlen(r);
+  while (end > 0 && separator(r[end - 1])) --end;
+  std::size_t begin = end;
+  while (begin > 0 && !separator(r[begin - 1])) --begin;
+  // "D:" (from "D:\" or "D:"): the drive as the user knows it.
+  const bool drive = end - begin == 2 && r[begin + 1] == ':';
+  const int n = std::snprintf(out, size, "%.*s%s - %s", static_cast<int>(end - begin), r + begin,
+                              drive ? "\\" : "", camera != nullptr ? camera : "");
+  return n >= 0 && static_cast<std::size_t>(n) < size;
 }

@@ -48,3 +48,11 @@ void SortKey(const char* name, char* key, std::size_t keySize);
 
 // Compares two names by their sort keys (<0, 0, >0).
 int CompareFrameNames(const char* a, const char* b);
+
+// The camera name that titles a camera's video windows and names its saved
+// pictures: the backup root's last folder name, " - ", the camera folder's
+// name ("bk - CamA"), however the root was written (full path or not, with
+// or without a final separator). A drive root keeps its drive text
+// ("D:\ - CamA"). False when the name had to be cut to fit `size`; always
+// terminated.
+bool CameraName(const char* root, const char* camera, char* out, std::size_t size);

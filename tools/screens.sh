@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Screenshots of the viewer's main states into out/screens/: the main window,
 # each menu dropped, the Options and About dialogs, the Save As dialog filled
-# in and the progress dialog while it exports. Runs the built program
+# in and the progress dialog while it exports, then video windows of the
+# sample backup: one larger than the workspace (its scroll bars), four at
+# Half size (their titles) and in a grid (pictures in proportion). Runs the
+# built program
 # (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
 # X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 exe=$repo/build-win/shell/orvanel.exe
+tour=$repo/build-win/tools/orvanel-tree-tour.exe
+sampler=$repo/build-win/tools/orvanel-sample.exe
 out=$repo/out/screens
-[ -f "$exe" ] || { echo "screens: build the Windows program first ($exe)" >&2; exit 1; }
+for f in "$exe" "$tour" "$sampler"; do
+  [ -f "$f" ] || { echo "screens: build the Windows programs first ($f)" >&2; exit 1; }
+done
 for tool in xdotool import; do
   command -v $tool >/dev/null || { echo "screens: $tool missing (tools/setup.sh installs it)" >&2; exit 1; }
 done
@@ -20,33 +27,31 @@ if [ -z "${ORVANEL_SCREENS_INNER:-}" ]; then
   ORVANEL_SCREENS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
 
-# Footage for the Save As and progress shots: two minute folders of 704 x 576
-# frames every 0.04 s, made here. Their folder becomes the backup root unless
-# the prefix holds a root list already (a fixed place, so that the next run
-# finds it again), so the tree has items to show.
-frames=$repo/out/screens-backup
-rm -rf "$frames"
-trap 'rm -rf "$frames"' EXIT
-hour=$frames/Cam/2004-03-15/12
-mkdir -p "$hour/00" "$hour/01"
-mkdir "$frames/.made"  # hidden from the tree
+# The sample backup as the only root (the tree shows it from the start).
+wine=$repo/tools/wine-run.sh
+sample=$(mktemp -d)
+trap 'rm -rf "$sample"' EXIT
+"$wine" "$sampler" "$(printf 'Z:%s' "${sample//\//\\}")" >/dev/null
+"$wine" reg delete 'HKCU\Software\VELMORA\Orvanel' /v ROOTLIST /f >/dev/null 2>&1 || true
+# Footage for the Save As and progress shots, a camera of the sample root:
+# two minute folders of 704 x 576 frames every 0.04 s, made here.
+hour=$sample/Cam/2004-03-15/12
+mkdir -p "$hour/00" "$hour/01" "$sample/.made"  # .made: hidden from the tree
 ffmpeg -hide_banner -nostdin -loglevel error -f lavfi -i "testsrc2=size=704x576:rate=25" \
-  -frames:v 1490 -q:v 4 -start_number 1 "$frames/.made/%04d.jpg"
-for f in "$frames"/.made/*.jpg; do
+  -frames:v 1490 -q:v 4 -start_number 1 "$sample/.made/%04d.jpg"
+for f in "$sample"/.made/*.jpg; do
   n=$(basename "$f" .jpg)
   name=$(printf '%04d.jpg' $(( 10#$n * 4 )))
   ln "$f" "$hour/00/$name"
   ln "$f" "$hour/01/$name"
 done
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-tour=$repo/build-win/tools/orvanel-tree-tour.exe
-"$repo/tools/wine-run.sh" "$tour" seed "$(winpath "$frames")" >/dev/null 2>&1 || true
+"$wine" "$tour" seed "$(printf 'Z:%s' "${sample//\//\\}")" >/dev/null
 
 # In a Wine virtual desktop, so that the window has its frame and caption
 # although Xvfb runs no window manager.
 "$repo/tools/wine-run.sh" explorer /desktop=orvanel,1280x800 "$exe" >/dev/null 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; rm -rf "$frames"' EXIT
+trap 'kill $pid 2>/dev/null || true; rm -rf "$sample"' EXIT
 for _ in $(seq 1 100); do
   win=$(xdotool search --name '^Orvanel$' 2>/dev/null | head -n 1 || true)
   [ -n "$win" ] && break
@@ -68,6 +73,27 @@ keys F10 Left Return;           shot menu-help
 keys a;                         shot about;        keys Return
 keys F10 Return o;              shot options;      keys Escape
 
+# Video windows, opened from the tree as a click does (the keys then go to
+# the main window again). A 704 x 576 minute at Double size is larger than
+# the workspace: its scroll bars reach the rest.
+tour() {
+  "$wine" "$tour" --desktop orvanel play "$@" >/dev/null 2>&1 || true
+  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus "$win" || true
+}
+tour "Camera 1" 2004-03-15 12 00
+keys F10 Right Right Return d;         shot workspace-scroll
+keys F10 Right Right Return o
+# A window each (Options: "Use the same window for a camera" off), four
+# minutes, all selected, at Half size, then in a grid.
+keys F10 Return o Tab space Return
+tour "Camera 1" 2004-03-16 09 30
+tour "Camera 2" 2004-03-15 08 16
+tour "Camera 2" 2004-03-15 10 00
+keys ctrl+a F10 Right Right Return h;  shot titles-half
+keys F10 Right Right Return g;         shot grid
+keys F10 Return o Tab space Return     # the option as it was
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 typed() { xdotool type --delay 15 "$1"; sleep 0.2; }
 # The Save As dialog filled in by keyboard beside the tree, opened to the
 # minute (playing), then the progress dialog while it exports.
@@ -78,7 +104,7 @@ keys Tab Tab Tab Tab                    # the list, up, down, Remove, then Path
 typed "$(winpath "$hour/00")";  keys Tab Tab space
 keys shift+Tab shift+Tab Home shift+End
 typed "$(winpath "$hour/01")";  keys Tab Tab space
-keys Tab; typed "$(winpath "$frames/export.avi")"
+keys Tab; typed "$(winpath "$sample/export.avi")"
 sleep 1; shot save-as                   # the field repaints late under load
 keys Return                             # Save
 sleep 1.5; shot progress

@@ -414,8 +414,7 @@ void FolderTree::OpenItemAtCursor() {
       !ItemText(top, rootText, sizeof rootText))
     return;
   char cameraName[MAX_PATH];
-  if (std::snprintf(cameraName, sizeof cameraName, "%s - %s", rootText, cameraText) >=
-      static_cast<int>(sizeof cameraName))
+  if (!CameraName(rootText, cameraText, cameraName, sizeof cameraName))
     LogWindow::Print("Camera name cut to %d characters: %s", MAX_PATH - 1, cameraName);
 
   std::string folder(record->path);

@@ -47,6 +47,25 @@ StripLayout LayoutStrip(int w, int h, int labelWidth) {
   return l;
 }
 
+Rect PictureRect(Rect area, int pictureWidth, int pictureHeight, bool stretch) {
+  if (stretch || pictureWidth <= 0 || pictureHeight <= 0 || area.width <= 0 || area.height <= 0)
+    return area;
+  // Compared across (w * H against W * h) so that no rounding picks the side.
+  const long long across = static_cast<long long>(pictureWidth) * area.height;
+  const long long down = static_cast<long long>(area.width) * pictureHeight;
+  Rect r = area;
+  if (across > down) {  // wider than the area: bars above and below
+    r.height = static_cast<int>((static_cast<long long>(area.width) * pictureHeight +
+                                 pictureWidth / 2) / pictureWidth);
+    r.y += (area.height - r.height) / 2;
+  } else if (across < down) {  // narrower: bars left and right
+    r.width = static_cast<int>((static_cast<long long>(area.height) * pictureWidth +
+                                pictureHeight / 2) / pictureHeight);
+    r.x += (area.width - r.width) / 2;
+  }
+  return r;
+}
+
 int TrackbarClickPosition(int x, int channelLeft, int channelRight, int maximum) {
   const int width = channelRight - channelLeft;
   if (width == 0 || maximum <= 0) return 0;
@@ -100,10 +119,15 @@ void PictureFileName(const char* camera, const char* date, const char* timeText,
     if (*p != ' ' && *p != ':') t[n++] = *p;
   }
   while (n < 8) t[n++] = '0';
-  std::snprintf(out, size, "%s %s %c%c-%c%c-%c%c.%c%c.bmp", camera ? camera : "",
-                date ? date : "", t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]);
-  // A camera name holds the root's text (" - " and a folder name, maybe a
-  // drive's "D:\"): keep the name a name.
+  char tail[96];
+  std::snprintf(tail, sizeof tail, " %.40s %c%c-%c%c-%c%c.%c%c.bmp", date ? date : "", t[0], t[1],
+                t[2], t[3], t[4], t[5], t[6], t[7]);
+  const std::size_t tailLength = std::strlen(tail);
+  // At most 255 characters: a file name's own limit.
+  const std::size_t longest = (size < 256 ? size : 256) - 1;
+  const std::size_t room = longest > tailLength ? longest - tailLength : 0;
+  std::snprintf(out, size, "%.*s%s", static_cast<int>(room), camera ? camera : "", tail);
+  // A camera name may hold a drive's "D:\": keep the name a name.
   for (char* p = out; *p != '\0'; ++p) {
     if (std::strchr("\\/:*?\"<>|", *p) != nullptr) *p = '_';
   }

@@ -56,6 +56,12 @@ struct StripLayout {
 // face for "tahoma" needs more for the text.
 StripLayout LayoutStrip(int w, int h, int labelWidth = kTimeLabelWidth);
 
+// Where a picture of w x h is drawn in an `area` (the view's picture part):
+// the whole area when stretched, else the largest rectangle of the picture's
+// proportions, centred, the rest left to black bars. A picture of no size
+// fills the area.
+Rect PictureRect(Rect area, int pictureWidth, int pictureHeight, bool stretch);
+
 // The frame under a click at x on a trackbar whose channel runs from
 // channelLeft to channelRight, range 0..maximum: truncated toward zero and
 // kept in range (a channel of no width gives 0).
@@ -71,6 +77,8 @@ void DateOfMinuteFolder(const char* folder, char* out, std::size_t size);
 
 // Default file name of a saved picture: camera, date and time text, e.g.
 // "Camera 1 2004-03-15 12-58-43.07.bmp" for " 12 : 58 : 43 07". Characters
-// that a file name cannot hold become '_'. Always terminated.
+// that a file name cannot hold become '_'. A name longer than `size` or a
+// file name's 255 characters loses the end of its camera name, never its
+// date, time or extension. Always terminated.
 void PictureFileName(const char* camera, const char* date, const char* timeText,
                      char* out, std::size_t size);

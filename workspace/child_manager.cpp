@@ -14,9 +14,13 @@ namespace {
 
 constexpr char kVideoClass[] = "MDIVideoChild";
 constexpr char kMailboxClass[] = "OrvanelVideoMailbox";
+// While windows are going: the sweep for ended threads whose post was lost.
+constexpr UINT_PTR kSweepTimer = 1;
+constexpr UINT kSweepMs = 1000;
 
 LRESULT CALLBACK MailboxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kMsgViewChanged || message == kMsgViewEnded) {
+  if (message == kMsgViewChanged || message == kMsgViewEnded ||
+      (message == WM_TIMER && wParam == kSweepTimer)) {
     try {
       auto* manager = reinterpret_cast<ChildManager*>(GetWindowLongPtrA(window, GWLP_USERDATA));
       return manager != nullptr ? manager->MailboxMessage(message, wParam, lParam) : 0;
@@ -51,6 +55,7 @@ void ChildManager::SetViewOptions(const ViewOptions* options) {
 }
 
 bool ChildManager::Halftone() const { return options_->Halftone(); }
+bool ChildManager::Stretch() const { return options_->Stretch(); }
 
 ChildManager::~ChildManager() {
   // At exit (File > Exit leaves the windows standing): threads never wait
@@ -88,15 +93,35 @@ HWND ChildManager::Mailbox() {
 }
 
 LRESULT ChildManager::MailboxMessage(UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_TIMER) {
+    Sweep();
+    return 0;
+  }
   auto* view = reinterpret_cast<VideoWindow*>(lParam);
   vlib_node* node = NodeOf(view);
   if (node == nullptr) return 0;  // already removed
   if (message == kMsgViewChanged) {
     view->Refresh();
-  } else if (message == kMsgViewEnded) {
+  } else if (message == kMsgViewEnded && view->ended()) {
     Remove(node);
   }
   return 0;
+}
+
+void ChildManager::Sweep() {
+  bool going = false;
+  for (vlib_node* node = children_; node != nullptr;) {
+    vlib_node* next = node->next;
+    if (ViewOf(node)->ended()) {
+      LogWindow::Write("(%d) swept up: the end of its playback was not delivered.",
+                       static_cast<int>(ViewOf(node)->windowId()));
+      Remove(node);
+    } else if (ViewOf(node)->window() == nullptr) {
+      going = true;
+    }
+    node = next;
+  }
+  if (!going && mailbox_ != nullptr) KillTimer(mailbox_, kSweepTimer);
 }
 
 vlib_node* ChildManager::NodeOf(const VideoWindow* view) const {
@@ -128,10 +153,8 @@ void ChildManager::OpenMinute(const char* folder, const char* dateText, const ch
   VideoChild* existing = FindByCamera(cameraName);
   if (!options_->Overlapped() && existing != nullptr) {
     for (VideoWindow* view : Views()) {
-      if (view->child() == existing) view->KeepTitleFor(folder);
+      if (view->child() == existing) view->OpenMinute(folder);
     }
-    existing->LoadFrameList(folder);
-    existing->SetPosition(0);
     return;
   }
   Load(workspace_, folder, dateText, cameraName);
@@ -230,6 +253,8 @@ int ChildManager::RequestUnload(HWND child) {
   VideoChild* found = Find(child);
   if (found == nullptr) return -1;
   found->RequestQuit();
+  // Its thread's last post may be lost (a full queue): swept up then.
+  SetTimer(Mailbox(), kSweepTimer, kSweepMs, nullptr);
   return 0;
 }
 

@@ -6,7 +6,9 @@
 // (RequestUnload); the thread's last act posts to the manager's mailbox, and
 // only then, on this thread, is the entry removed, the child destroyed and
 // the finished thread joined. So the table is only ever changed and walked
-// here, and no thread waits for another that may be waiting for it.
+// here, and no thread waits for another that may be waiting for it. A post
+// that never arrives (a full queue) is made up for by a sweep, once a second
+// while windows are going, for threads that have ended.
 #pragma once
 
 #include <windows.h>
@@ -62,6 +64,7 @@ class ChildManager final : public VideoWindowHost {
   void Tile();
   void ShowContextMenu(HWND child, int x, int y) override;
   bool Halftone() const override;
+  bool Stretch() const override;
 
   // The Control menu of a window as ShowContextMenu shows it, with the ten
   // check-mark bitmaps it uses; Release frees both.
@@ -96,6 +99,8 @@ class ChildManager final : public VideoWindowHost {
   std::vector<VideoWindow*> Views() const;
   vlib_node* NodeOf(const VideoWindow* view) const;
   void Remove(vlib_node* node, bool log = true);
+  // Removes the entries whose thread has ended (see the header's comment).
+  void Sweep();
   HWND Mailbox();
   void StepSelected(int delta, bool toEnd);
 

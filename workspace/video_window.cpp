@@ -200,8 +200,9 @@ void VideoWindow::Changed() {
 }
 
 void VideoWindow::ThreadEnded() {
+  ended_.store(true);
   if (!PostMessageA(mailbox_, kMsgViewEnded, 0, reinterpret_cast<LPARAM>(this))) {
-    // The manager then finds it at its next sweep or at exit.
+    // The manager's sweep of going windows finds it by the flag.
     LogWindow::Print("video window: end of playback not delivered (%lu)", GetLastError());
   }
 }
@@ -234,14 +235,23 @@ void VideoWindow::ForgetWindow() {
 
 void VideoWindow::SetTitleParts(const char* camera, const char* date, const char* folder) {
   camera_ = camera != nullptr ? camera : "";
-  KeepTitleFor(folder);
+  char folderDate[platform::kMaxPath];
+  DateOfMinuteFolder(folder, folderDate, sizeof folderDate);
+  folderDate_ = folderDate;
   UpdateTitle(date);
 }
 
-void VideoWindow::KeepTitleFor(const char* folder) {
+void VideoWindow::OpenMinute(const char* folder) {
+  if (!child_ || folder == nullptr) return;
+  child_->LoadFrameList(folder);
+  child_->SetPosition(0);
+  // A playing window's thread shows the frame; a paused one's is parked.
+  ShowIfPaused(0);
   char date[platform::kMaxPath];
   DateOfMinuteFolder(folder, date, sizeof date);
   folderDate_ = date;
+  UpdateTitle(date);
+  Refresh();
 }
 
 void VideoWindow::UpdateTitle(const char* date) {
@@ -432,20 +442,20 @@ void VideoWindow::Paint() {
       SetStretchBltMode(dc, HALFTONE);
       SetBrushOrgEx(dc, 0, 0, nullptr);
     }
+    const Rect area = LayoutStrip(clientWidth_, clientHeight_, labelWidth_).picture;
+    drawRect_ = PictureRect(area, pictureWidth(), pictureHeight(), host_.Stretch());
     paintDc_ = dc;
-    bool drawn = false;
-    if (child_) {
-      ViewState state{};
-      child_->GetViewState(&state);
-      drawn = state.pictureSerial != 0 && child_->Paint(*this) == 0;
-      if (drawn) ++paints_;
-    }
+    drew_ = false;
+    // Drawn only when the sink drew: a published picture may be empty (a
+    // 0-byte first frame), and its area is then painted black all the same.
+    if (child_ && child_->Paint(*this) == 0 && drew_) ++paints_;
     paintDc_ = nullptr;
-    if (!drawn) {
-      const StripLayout l = LayoutStrip(clientWidth_, clientHeight_, labelWidth_);
-      RECT picture{0, 0, l.picture.width, l.picture.height};
-      FillRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    }
+    // Black around the picture (the bars), or over the area where none is.
+    if (drew_)
+      ExcludeClipRect(dc, drawRect_.x, drawRect_.y, drawRect_.x + drawRect_.width,
+                      drawRect_.y + drawRect_.height);
+    RECT picture{area.x, area.y, area.x + area.width, area.y + area.height};
+    FillRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     RestoreDC(dc, saved);
   }
   EndPaint(window_, &ps);
@@ -457,14 +467,15 @@ int VideoWindow::DrawPicture(const BitmapHeader& header, const std::uint8_t* pix
     return -1;
   }
   const int sourceHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-  const int drawn = StretchDIBits(paintDc_, 0, 0, clientWidth_, clientHeight_ - kStripHeight, 0, 0,
-                                  header.biWidth, sourceHeight, pixels,
+  const int drawn = StretchDIBits(paintDc_, drawRect_.x, drawRect_.y, drawRect_.width,
+                                  drawRect_.height, 0, 0, header.biWidth, sourceHeight, pixels,
                                   reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
                                   SRCCOPY);
   if (drawn == static_cast<int>(GDI_ERROR)) {
     LogWindow::Print("StretchDIBits failed (errno): %lu", GetLastError());
     return -1;
   }
+  drew_ = true;
   return 0;
 }
 
@@ -592,6 +603,8 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       host_.Select(h, (wParam & MK_CONTROL) == 0);
+      // The keys (Space, arrows, Home, End) follow the click, not the tree.
+      SetFocus(h);
       break;
     case WM_KEYDOWN:
       if (host_.HandleKey(static_cast<int>(wParam))) return 0;

@@ -43,6 +43,9 @@ class VideoWindowHost {
   virtual int RequestUnload(HWND) { return -1; }
   // Whether pictures are stretched with halftone.
   virtual bool Halftone() const { return false; }
+  // Whether pictures fill the window whatever their proportions (else they
+  // keep them, with black bars).
+  virtual bool Stretch() const { return false; }
 };
 
 // Messages the views post to the manager's mailbox; lParam is the view.
@@ -61,6 +64,8 @@ class VideoWindow final : public VideoView, public PictureSink {
   // VideoView: any thread, never waits.
   void Changed() override;
   void ThreadEnded() override;
+  // Whether the playback thread has ended (its last act has begun).
+  bool ended() const { return ended_.load(); }
 
   // Takes ownership of the child (made after the window exists).
   void Attach(std::unique_ptr<VideoChild> child);
@@ -75,8 +80,10 @@ class VideoWindow final : public VideoView, public PictureSink {
   // Camera and date of the title ("%s   [ %s ]"); `folder` is the minute
   // first played, whose date the title follows when playing moves on.
   void SetTitleParts(const char* camera, const char* date, const char* folder);
-  // A minute opened into this window: the title keeps its date.
-  void KeepTitleFor(const char* folder);
+  // A minute opened into this window ("Same window for a camera"): it
+  // plays from its first frame, and a paused window shows that frame, its
+  // time text and its date in the title at once.
+  void OpenMinute(const char* folder);
   // Size probed from the folder, used until a picture is decoded.
   void SetProbedSize(int width, int height);
   int pictureWidth() const;
@@ -123,6 +130,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   VideoWindowHost& host_;
   HWND mailbox_;
   std::atomic<bool> pending_{false};
+  std::atomic<bool> ended_{false};
   std::unique_ptr<VideoChild> child_;
 
   HWND window_ = nullptr;
@@ -151,6 +159,8 @@ class VideoWindow final : public VideoView, public PictureSink {
   std::string folderDate_;  // date of the minute the title was made for
 
   long paints_ = 0;
-  // Set around Paint: where DrawPicture draws.
+  // Set around Paint: where DrawPicture draws, and whether it drew.
   HDC paintDc_ = nullptr;
+  Rect drawRect_{};
+  bool drew_ = false;
 };

@@ -13,4 +13,7 @@ class ViewOptions {
   virtual bool Overlapped() const { return false; }
   // Pictures are stretched with halftone (only where the system has it).
   virtual bool Halftone() const { return false; }
+  // Pictures fill their windows; otherwise they keep their proportions
+  // (black bars), as in a grid or a tiled workspace.
+  virtual bool Stretch() const { return false; }
 };

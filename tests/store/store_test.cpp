@@ -234,3 +234,19 @@ TEST(Navigation, FindsNeighbouringMinutesAcrossHoursAndDatesOfTheCamera) {
 }
 
 }  // namespace
+// The same root chosen with "?" (a full path) or read back from the registry
+// (as it was stored) titles its windows alike.
+TEST(CameraName, RootsLastFolderOrDriveAndTheCamera) {
+  const struct { const char* root; const char* want; } cases[] = {
+      {"Z:\\home\\user\\sample\\", "sample - Cam 1"}, {"sample\\", "sample - Cam 1"},
+      {"C:/bk", "bk - Cam 1"},  {"D:\\", "D:\\ - Cam 1"}, {"D:", "D:\\ - Cam 1"},
+      {"\\\\server\\share\\", "share - Cam 1"}, {"", " - Cam 1"},
+  };
+  char name[260];
+  for (const auto& c : cases) {
+    EXPECT_TRUE(CameraName(c.root, "Cam 1", name, sizeof name));
+    EXPECT_STREQ(name, c.want) << c.root;
+  }
+  EXPECT_FALSE(CameraName("C:\\bk", "Cam 1", name, 8));
+  EXPECT_STREQ(name, "bk - Ca");
+}

@@ -57,7 +57,9 @@ TEST_F(TreePanelTest, ClickOnMinuteOpensItWithDateAndCameraName) {
   WriteFile(dir_.Join("Cam 1/2004-03-15/12/02/index.dat"), "");
   const std::string root = dir_.path() + "\\";  // shown as given, backslash and all
   panel_.SetRoot(root.c_str());
-  const std::string camera = root + " - Cam 1";
+  // The root's last folder name, however the root was chosen.
+  const std::size_t last = root.rfind('\\', root.size() - 2) + 1;
+  const std::string camera = root.substr(last, root.size() - 1 - last) + " - Cam 1";
   const struct { Names path; bool right; int opened; } cases[] = {
       {{"Cam 1", "2004-03-15", "12", "00"}, false, 1},
       {{"Cam 1", "2004-03-15", "12", "01"}, true, 1},

@@ -1,5 +1,5 @@
-// What a window shows: the time text for every naming scheme, the trackbar
-// that jumps to the clicked frame, and the picture that Save Picture writes.
+// What a window shows and how large, and the arithmetic behind it; the
+// program's workspace scrolls to windows larger than itself.
 #include "tests/workspace/workspace_fixture.h"
 
 #include <commctrl.h>
@@ -11,34 +11,6 @@ namespace workspace_test {
 namespace {
 
 std::string TimeText(HWND h) { return Text(App().childManager.FindView(h)->timeLabel()); }
-
-void Home(HWND h) { SendMessageA(h, WM_KEYDOWN, VK_HOME, 1); }
-
-TEST(View, TimeTextForEachNamingScheme) {
-  Minutes minutes;
-  Workspace ws;
-  const struct {
-    std::vector<std::string> names;
-    const char* first;  // text of frame 0
-  } cases[] = {
-      {{"4307.jpg", "4350.jpg"}, " 12 : 58 : 43 07"},
-      {{"43-07.jpg", "43-50.jpg"}, " 12 : 58 : 43 07"},
-      {{"43075.jpg", "43500.jpg"}, " 12 : 58 : 43 07"},
-      {{"4375.jpg", "43100.jpg"}, " 12 : 58 : 43 75"},  // 43.075 s, short name
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.names[0]);
-    // Each its own camera: a minute of the same camera would reuse a window.
-    const std::string folder =
-        minutes.Make("Camera " + c.names[0], "2004-03-15", 12, 58, c.names, 64, 48);
-    HWND h = ws.Open(folder);
-    ASSERT_NE(h, nullptr);
-    VideoChild* child = App().childManager.Find(h);
-    ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));  // played to its end
-    Home(h);
-    EXPECT_TRUE(PumpUntil([&] { return TimeText(h) == c.first; }, 3000)) << TimeText(h);
-  }
-}
 
 TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
   Minutes minutes;
@@ -99,43 +71,10 @@ TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
     EXPECT_EQ(TrackbarClickPosition(t[0], t[1], t[2], t[3]), t[4]) << t[0];
 }
 
-TEST(View, SavePictureWritesA24BitBmpLikeStillAndNamesItByTime) {
-  Minutes minutes;
-  Workspace ws;
-  const std::string folder = minutes.Make("Camera 1", "2004-03-15", 12, 58,
-                                          Minutes::Names(5, 4300, 7), 353, 241);
-  HWND h = ws.Open(folder);
-  ASSERT_NE(h, nullptr);
-  VideoChild* child = App().childManager.Find(h);
-  ASSERT_TRUE(PumpUntil([&] { return child->parked(); }));
-  Home(h);
-  SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
-  SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
-  ASSERT_TRUE(PumpUntil([&] { return TimeText(h) == " 12 : 58 : 43 14"; }, 3000));
-
-  const std::string saved = minutes.root() + "\\saved.bmp";
-  const std::string still = minutes.root() + "\\still.bmp";
-  ASSERT_EQ(App().childManager.FindView(h)->SavePicture(saved.c_str()), 0);
-  std::string args[] = {folder, "2", "-o", still};
-  char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0]};
-  ASSERT_EQ(CmdStill(4, argv, stdout, stderr), 0);
-  const std::string bytes = testing_support::ReadFile(saved);
-  EXPECT_EQ(bytes.size(), 54u + 241u * ((353u * 3 + 3) & ~3u));
-  const std::string other = testing_support::ReadFile(still);
-  EXPECT_EQ(bytes.substr(0, 54), other.substr(0, 54));
-  // A folder that does not exist: no file, no crash, the picture kept.
-  EXPECT_EQ(App().childManager.FindView(h)->SavePicture((minutes.root() + "\\no\\x.bmp").c_str()), -1);
-
-  char name[MAX_PATH];
-  PictureFileName("Camera 1", "2004-03-15", " 12 : 58 : 43 07", name, sizeof name);
-  EXPECT_STREQ(name, "Camera 1 2004-03-15 12-58-43.07.bmp");
-  PictureFileName("D:\\ - Cam?", "2004-03-15", " 12 : 58 : 43 75", name, sizeof name);
-  EXPECT_STREQ(name, "D__ - Cam_ 2004-03-15 12-58-43.75.bmp");
-}
-
 // What Save Picture writes is what the command-line tool's still writes for
-// that frame, whatever size the window shows it at (a small window decodes
-// coarser pictures) and however many frames its decoder decoded before.
+// that frame (a bottom-up 24-bit BMP), whatever size the window shows it at
+// (a small window decodes coarser pictures) and however many frames its
+// decoder decoded before.
 TEST(View, SavedPictureEqualsStillAtEverySize) {
   Minutes minutes;
   Workspace ws;
@@ -149,18 +88,13 @@ TEST(View, SavedPictureEqualsStillAtEverySize) {
   char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0]};
   ASSERT_EQ(CmdStill(4, argv, stdout, stderr), 0);
   const std::string want = testing_support::ReadFile(still);
-  // The width of the picture the window draws from.
-  struct Width : PictureSink {
+  EXPECT_EQ(want.size(), 54u + 241u * ((353u * 3 + 3) & ~3u));
+  struct Width : PictureSink {  // of the picture the window draws from
     int width = 0;
-    int DrawPicture(const BitmapHeader& header, const std::uint8_t*) override {
-      width = header.biWidth;
-      return 0;
-    }
+    int DrawPicture(const BitmapHeader& h, const std::uint8_t*) override { width = h.biWidth; return 0; }
   };
-  const struct {
-    SizeMode size;
-    int drawnFrom;
-  } cases[] = {{SizeMode::Original, 353}, {SizeMode::Half, 177}, {SizeMode::Double, 353}};
+  const struct { SizeMode size; int drawnFrom; } cases[] = {
+      {SizeMode::Original, 353}, {SizeMode::Half, 177}, {SizeMode::Double, 353}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.size));
     App().childManager.SetSize(c.size);
@@ -173,6 +107,158 @@ TEST(View, SavedPictureEqualsStillAtEverySize) {
     child->Paint(drawn);
     EXPECT_EQ(drawn.width, c.drawnFrom);
   }
+  // A folder that does not exist: no file, no crash.
+  EXPECT_EQ(App().childManager.FindView(h)->SavePicture((minutes.root() + "\\no\\x.bmp").c_str()), -1);
+}
+
+COLORREF PixelAt(HWND h, int x, int y) {
+  HDC dc = GetDC(h);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(h, dc);
+  return c;
+}
+
+// The window opens on its first frame, at its size, not one frame gap
+// later. An empty first file leaves the default size and a black picture
+// area with its time text.
+TEST(Sizes, OpeningShowsTheFirstFrameAtOnce) {
+  Minutes minutes;
+  Workspace ws;
+  const std::string good =
+      minutes.Make("Camera 1", "2004-03-15", 12, 0, Minutes::Names(2, 0, 300), 704, 576);
+  const std::string empty =
+      minutes.Make("Camera 3", "2004-03-15", 12, 0, Minutes::Names(1, 300, 300), 704, 576);
+  testing_support::WriteFile(empty + "\\0000.jpg", "");
+  const struct { const std::string& folder; int width, height; const char* text; bool black; }
+      cases[] = {{good, 704, 576, " 12 : 00 : 00 00", false},
+                 {empty, 352, 240, " 12 : 00 : 00 00", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    HWND h = ws.Open(c.folder);
+    ASSERT_NE(h, nullptr);
+    // Nothing pumped yet: what Load itself put on screen.
+    EXPECT_EQ(Text(App().childManager.FindView(h)->timeLabel()), c.text);
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << "not painted yet";
+    EXPECT_EQ(ClientSize(h).cx, c.width);
+    EXPECT_EQ(ClientSize(h).cy, c.height + 24);
+    // Whatever was there before is painted over.
+    SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
+    HDC dc = GetDC(h);
+    RECT area{0, 0, c.width, c.height};
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(h, dc);
+    RedrawWindow(h, &area, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const COLORREF middle = PixelAt(h, c.width / 2, c.height / 2);
+    EXPECT_NE(middle, RGB(255, 255, 255));
+    EXPECT_EQ(middle == RGB(0, 0, 0), c.black) << std::hex << middle;
+    ws.CloseAll();
+  }
+}
+
+TEST(Sizes, FitAndGridShareTheWorkspaceKeepingProportions) {
+  Minutes minutes;
+  Workspace ws;
+  const std::string folder =
+      minutes.Make("Camera 2", "2004-03-15", 8, 16, Minutes::Names(2, 0, 50), 352, 240);
+  const SIZE area = ClientSize(ws.client());
+  std::vector<HWND> opened;
+  for (int n = 1; n <= 5; ++n) opened.push_back(ws.Open(folder));
+  ASSERT_EQ(App().childManager.count(), 5);
+  const FrameAllowance frame{GetSystemMetrics(SM_CXFRAME), GetSystemMetrics(SM_CYFRAME),
+                             GetSystemMetrics(SM_CYCAPTION)};
+  App().childManager.SetSize(SizeMode::Fit);  // the selected (newest) window
+  const Size fit = ClientSizeFor(SizeMode::Fit, 352, 240, {area.cx, area.cy}, 5, frame);
+  EXPECT_EQ(ClientSize(opened.back()).cx, fit.width);
+  EXPECT_EQ(ClientSize(opened.back()).cy, fit.height);
+  App().childManager.ArrangeGrid();
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Place(opened[i]), Str(GridCell(i, 5, {area.cx, area.cy})));
+  // A cell wider than the picture's proportions: black bars at the sides,
+  // unless the pictures are to be stretched (the picture's blue left edge).
+  HWND h = opened.back();
+  const auto leftEdge = [&] {
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    return PixelAt(h, 1, (ClientSize(h).cy - 24) / 2);
+  };
+  EXPECT_EQ(leftEdge(), RGB(0, 0, 0));
+  App().settings.stretch = true;
+  EXPECT_NE(leftEdge(), RGB(0, 0, 0));
+  App().settings.stretch = false;
+}
+
+TEST(Sizes, ArithmeticOnPlainNumbers) {
+  const FrameAllowance frame{4, 4, 19};
+  const struct { SizeMode mode; int w, h, loaded; Size want; } cases[] = {
+      {SizeMode::Half, 352, 240, 1, {176, 144}},  {SizeMode::Half, 353, 241, 1, {176, 144}},
+      {SizeMode::Double, 352, 240, 1, {704, 504}}, {SizeMode::Original, 704, 576, 1, {704, 600}},
+      {SizeMode::Fit, 0, 0, 1, {992, 741}},        {SizeMode::Fit, 0, 0, 4, {492, 357}},
+      {SizeMode::Fit, 0, 0, 5, {325, 229}},
+  };
+  for (const auto& c : cases) {
+    const Size got = ClientSizeFor(c.mode, c.w, c.h, {1000, 768}, c.loaded, frame);
+    EXPECT_EQ(Str({0, 0, got.width, got.height}), Str({0, 0, c.want.width, c.want.height}));
+  }
+  const int sides[][2] = {{0, 0}, {1, 1}, {2, 2}, {4, 2}, {5, 3}, {9, 3}, {10, 4}, {16, 4}, {17, 5}};
+  for (const auto& s : sides) EXPECT_EQ(GridSide(s[0]), s[1]) << s[0];
+  EXPECT_EQ(Str(GridCell(4, 5, {1000, 768})), "333,256 333x256");
+  EXPECT_EQ(Str(GridCell(3, 4, {1000, 768})), "500,384 500x384");
+  // Proportions kept: bars at the sides or above and below, centred.
+  const struct { Rect area; int w, h; bool stretch; Rect want; } pictures[] = {
+      {{0, 0, 400, 240}, 352, 240, false, {24, 0, 352, 240}},
+      {{0, 0, 352, 300}, 352, 240, false, {0, 30, 352, 240}},
+      {{0, 0, 325, 205}, 704, 576, false, {37, 0, 251, 205}},
+      {{0, 0, 400, 240}, 352, 240, true, {0, 0, 400, 240}},
+      {{0, 0, 352, 240}, 0, 0, false, {0, 0, 352, 240}},
+  };
+  for (const auto& p : pictures)
+    EXPECT_EQ(Str(PictureRect(p.area, p.w, p.h, p.stretch)), Str(p.want));
+  // Saved picture names: characters a name cannot hold become '_'; a long
+  // camera name is cut, never the date, time or extension.
+  char name[MAX_PATH];
+  PictureFileName("D:\\ - Cam?", "2004-03-15", " 12 : 58 : 43 75", name, sizeof name);
+  EXPECT_STREQ(name, "D__ - Cam_ 2004-03-15 12-58-43.75.bmp");
+  PictureFileName(std::string(300, 'c').c_str(), "2004-03-15", " 12 : 58 : 43 07", name,
+                  sizeof name);
+  EXPECT_EQ(std::string(name).size(), 255u);
+  EXPECT_EQ(std::string(name).substr(250), "7.bmp");
+  PictureFileName("bk - Cam", "2004-03-15", " 12 : 58 : 43 07", name, 30);
+  EXPECT_STREQ(name, "bk 2004-03-15 12-58-43.07.bmp");
+}
+
+// The program's own workspace: scroll bars reach a window larger than it,
+// and a click on a video window takes the keys from the tree.
+TEST(Workspace, ScrollsToLargeWindowsAndAClickTakesTheKeys) {
+  Minutes minutes;
+  const std::string folder =
+      minutes.Make("Camera 1", "2004-03-15", 12, 0, Minutes::Names(40, 0, 50), 704, 576);
+  HWND main = CreateMainWindow(SW_SHOWNORMAL);
+  ASSERT_NE(main, nullptr);
+  ASSERT_EQ(App().childManager.Load(App().mdiClient, folder.c_str(), "2004-03-15", "bk - Cam"), 0);
+  HWND h = GetWindow(App().mdiClient, GW_CHILD);
+  App().childManager.SetSize(SizeMode::Double);
+  Pump(300);  // the workspace works out its scroll range when posted to
+  SCROLLINFO v{};
+  v.cbSize = sizeof v;
+  v.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(App().mdiClient, SB_VERT, &v));
+  // The thumb's last position shows the window's bottom (the range may count
+  // the page or, as Wine's does, only what lies beyond it).
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(HWND_DESKTOP, App().mdiClient, reinterpret_cast<POINT*>(&r), 2);
+  const int reach = v.nMax - (v.nPage > 1 ? static_cast<int>(v.nPage) : 1) + 1 - v.nMin;
+  EXPECT_GE(reach, r.bottom - ClientSize(App().mdiClient).cy) << v.nMax << " " << v.nPage;
+  SetFocus(App().folderTree.tree());
+  SendMessageA(h, WM_LBUTTONDOWN, 0, MAKELPARAM(20, 20));
+  EXPECT_EQ(GetFocus(), h);
+  PostMessageA(GetFocus(), WM_KEYDOWN, VK_SPACE, 1);  // as the keyboard does
+  EXPECT_TRUE(PumpUntil([&] { return App().childManager.Find(h)->mode() == PlaybackMode::Pause; },
+                        3000));
+  HWND bar = App().childManager.FindView(h)->trackbar();
+  SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageA(bar, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(GetFocus(), bar);
+  DestroyWindow(main);
+  PumpUntil([] { return App().childManager.count() == 0; });
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
-// Shared pieces of the video window tests: a workspace (an MDI frame and
-// client of the test's own), small minute folders of real JPEG frames, and a
-// pump that serves the windows until a condition holds.
+// Shared pieces of the video window tests: a workspace of the test's own,
+// small minute folders of real JPEG frames, a pump, and small helpers.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -33,68 +32,41 @@ class Workspace {
  public:
   Workspace() {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    if (!GetClassInfoA(instance, "MDIVideoChild", &wc)) {
-      wc.lpfnWndProc = VideoWindowProc;
+    for (const auto& c : {std::make_pair("MDIVideoChild", &VideoWindowProc),
+                          std::make_pair("WorkspaceTestFrame", &FrameProc)}) {
+      WNDCLASSA wc{};
+      if (GetClassInfoA(instance, c.first, &wc)) continue;
+      wc.lpfnWndProc = c.second;
       wc.hInstance = instance;
       wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-      wc.lpszClassName = "MDIVideoChild";
-      RegisterClassA(&wc);
-    }
-    if (!GetClassInfoA(instance, "WorkspaceTestFrame", &wc)) {
-      wc = WNDCLASSA{};
-      wc.lpfnWndProc = FrameProc;
-      wc.hInstance = instance;
-      wc.lpszClassName = "WorkspaceTestFrame";
+      wc.lpszClassName = c.first;
       RegisterClassA(&wc);
     }
     frame_ = CreateWindowExA(0, "WorkspaceTestFrame", "workspace test",
                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 1024,
                              768, nullptr, nullptr, instance, nullptr);
-    CLIENTCREATESTRUCT ccs{};
-    ccs.idFirstChild = 30000;
-    client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
-                              WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 0, 0, frame_,
-                              nullptr, instance, &ccs);
-    RECT r;
+    CLIENTCREATESTRUCT ccs{nullptr, 30000};
+    RECT r{};
     GetClientRect(frame_, &r);
-    MoveWindow(client_, 0, 0, r.right, r.bottom, TRUE);
+    client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                              WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, r.right, r.bottom,
+                              frame_, nullptr, instance, &ccs);
     App().childManager.SetWorkspace(client_);
   }
   ~Workspace() {
     CloseAll();
-    if (IsWindow(frame_)) DestroyWindow(frame_);
-    PumpUntil([] { return App().childManager.count() == 0; });
+    DestroyWindow(frame_);
   }
-
   HWND client() const { return client_; }
-  HWND frame() const { return frame_; }
-
-  // The video windows of the workspace, in opening order.
-  std::vector<HWND> Children() const {
-    std::vector<HWND> all;
-    for (HWND h = GetWindow(client_, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
-      if (App().childManager.Find(h) != nullptr) all.push_back(h);
-    }
-    std::reverse(all.begin(), all.end());  // newest first in z-order
-    return all;
-  }
-
   // Opens a minute and answers its window (null if it failed).
   HWND Open(const std::string& folder, const char* date = "2004-03-15",
             const char* camera = "Root - Camera 1") {
-    const int before = App().childManager.count();
     if (App().childManager.Load(client_, folder.c_str(), date, camera) != 0) return nullptr;
-    if (App().childManager.count() != before + 1) return nullptr;
     return GetWindow(client_, GW_CHILD);  // the newest is on top
   }
-
   void CloseAll() {
-    if (!IsWindow(client_)) return;
-    while (HWND h = GetWindow(client_, GW_CHILD)) {
-      if (!IsWindow(h)) break;
+    while (HWND h = IsWindow(client_) ? GetWindow(client_, GW_CHILD) : nullptr)
       SendMessageA(client_, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
-    }
     PumpUntil([] { return App().childManager.count() == 0; });
   }
 
@@ -110,29 +82,21 @@ class Workspace {
 class Minutes {
  public:
   std::string Make(const std::string& camera, const std::string& date, int hour, int minute,
-                   const std::vector<std::string>& names, int width, int height,
-                   sample::Chroma chroma = sample::Chroma::k420) {
+                   const std::vector<std::string>& names, int width, int height) {
     char tail[64];
     std::snprintf(tail, sizeof tail, "/%s/%02d/%02d", date.c_str(), hour, minute);
     const std::string folder = dir_.Join(camera + tail);
     testing_support::MakeDirs(folder);
-    sample::FrameRecipe shot;
-    shot.width = width;
-    shot.height = height;
-    shot.hour = hour;
-    shot.minute = minute;
-    shot.chroma = chroma;
-    for (const std::string& name : names) {
+    const sample::FrameRecipe shot{width, height, hour, minute};
+    for (const std::string& name : names)
       if (!sample::WriteFrame(folder + "\\" + name, shot)) ADD_FAILURE() << "WriteFrame " << name;
-    }
     return folder;
   }
   // "SSCC.jpg" names: n frames from `first` hundredths, `step` apart.
   static std::vector<std::string> Names(int n, int first, int step) {
     std::vector<std::string> names;
-    for (int i = 0; i < n; ++i) {
-      const int code = first + i * step;
-      char name[16];
+    char name[16];
+    for (int code = first; code < first + n * step; code += step) {
       std::snprintf(name, sizeof name, "%02d%02d.jpg", (code / 100) % 100, code % 100);
       names.push_back(name);
     }
@@ -146,22 +110,26 @@ class Minutes {
 
 inline std::string Text(HWND h) {
   char buffer[300] = {};
-  GetWindowTextA(h, buffer, sizeof buffer);
-  return buffer;
+  return GetWindowTextA(h, buffer, sizeof buffer) >= 0 ? buffer : "";
 }
-
 inline SIZE ClientSize(HWND h) {
   RECT r{};
   GetClientRect(h, &r);
-  return {r.right - r.left, r.bottom - r.top};
+  return {r.right, r.bottom};
 }
 
+// A rectangle as "x,y wxh", for comparisons that print what they compare.
+inline std::string Str(const Rect& r) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d,%d %dx%d", r.x, r.y, r.width, r.height);
+  return text;
+}
 // Where a window lies in its parent's client coordinates.
-inline RECT PlaceInParent(HWND h) {
+inline std::string Place(HWND h) {
   RECT r{};
   GetWindowRect(h, &r);
   MapWindowPoints(HWND_DESKTOP, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
-  return r;
+  return Str({r.left, r.top, r.right - r.left, r.bottom - r.top});
 }
 
 }  // namespace workspace_test
