@@ -135,12 +135,29 @@ void LayoutMainWindow(int width, int height) {
   }
 }
 
+// Asks whether closing may stop the running export; the question is owned
+// by the progress dialog, which stays in front of it.
+bool ConfirmStopExport(HWND mainWindow) {
+  HWND owner = g_saveAsDialog.progress().window();
+  const int answer = MessageBoxA(
+      owner ? owner : mainWindow,
+      "An export is still running.\n\n"
+      "Yes: stop it and close Orvanel; the file keeps the pictures written so far.\n"
+      "No: go on exporting.",
+      "Orvanel", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  LogWindow::Print("Close during an export: %s", answer == IDYES ? "stop and close" : "go on");
+  return answer == IDYES;
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       OnMainCreate(window);
       return 0;
     case WM_CLOSE:
+      // A running export is only cut short when the user says so: it may be
+      // worth waiting for.
+      if (g_saveAsDialog.exporting() && !ConfirmStopExport(window)) return 0;
       // Now, not while the windows go: hiding them may take a while.
       g_saveAsDialog.StopExportForExit();
       break;

@@ -226,11 +226,24 @@ TEST_F(ExportDialogTest, ClosingTheProgramStopsTheExportAndKeepsTheFile) {
   SendMessageA(item(IDC_FORMAT), CB_SETCURSEL, 2, 0);
   Type(IDC_OUTPUT_NAME, output);
   HWND main = main_;
-  bool closed = false;
+  // The first close is answered "No" (the export goes on), the second "Yes".
+  bool closed = false, wentOn = false;
+  int asks = 0, boxes = 0;
+  HWND answered = nullptr;
   Every every(20, [&] {
+    if (answered && IsWindow(answered)) return;  // the answer is on its way
     HWND progress = App().saveAsDialog.progress().window();
-    if (!closed && progress && EncodeStarted(progress)) {
-      closed = true;
+    HWND box = progress ? FindWindowA("#32770", "Orvanel") : nullptr;
+    if (box && GetWindow(box, GW_OWNER) == progress) {
+      answered = box;
+      PostMessageA(box, WM_COMMAND, ++boxes == 1 ? IDNO : IDYES, 0);
+      closed = boxes == 2;
+    } else if (boxes == 1 && asks == 1 && App().saveAsDialog.exporting()) {
+      wentOn = true;
+      ++asks;
+      PostMessageA(main, WM_CLOSE, 0, 0);
+    } else if (asks == 0 && progress && EncodeStarted(progress)) {
+      ++asks;
       PostMessageA(main, WM_CLOSE, 0, 0);
     } else if (!closed && progress && ChildText(progress, IDC_PROGRESS_CANCEL) == "Close") {
       PostMessageA(GetDlgItem(progress, IDC_PROGRESS_CANCEL), BM_CLICK, 0, 0);  // too late
@@ -241,6 +254,7 @@ TEST_F(ExportDialogTest, ClosingTheProgramStopsTheExportAndKeepsTheFile) {
                                                          !App().saveAsDialog.progress().window()); },
                         60000));
   ASSERT_TRUE(closed) << "the export ended before the program could be closed";
+  EXPECT_TRUE(wentOn) << "answering No stopped the export";
   EXPECT_FALSE(App().saveAsDialog.exporting());
   EXPECT_EQ(App().saveAsDialog.window(), nullptr);
   EXPECT_TRUE(trace.Contains("Export cancelled: the program was closed; " + output + " holds the"))
