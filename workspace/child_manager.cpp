@@ -96,6 +96,7 @@ LRESULT ChildManager::MailboxMessage(UINT message, WPARAM, LPARAM lParam) {
   } else if (message == kMsgViewEnded) {
     Remove(node);
   }
+  TellListener();  // a mode changed, or a (selected) window went
   return 0;
 }
 
@@ -269,13 +270,15 @@ void ChildManager::Select(HWND child, bool exclusive) {
       view->SetSelected(view->window() == child);
     } else if (view->window() == child) {
       view->SetSelected(true);
-      return;
+      break;
     }
   }
+  TellListener();
 }
 
 void ChildManager::SelectAll() {
   for (VideoWindow* view : Views()) view->SetSelected(true);
+  TellListener();
 }
 
 bool ChildManager::IsSelected(HWND child) const {
@@ -288,6 +291,18 @@ void ChildManager::SetModeOfSelected(PlaybackMode mode) {
   for (VideoWindow* view : Views()) {
     if (view->selected()) view->child()->SetMode(mode);
   }
+}
+
+bool ChildManager::ModeOfSelected(PlaybackMode* mode) const {
+  bool any = false;
+  for (VideoWindow* view : Views()) {
+    if (!view->selected()) continue;
+    const PlaybackMode its = view->child()->mode();
+    if (any && its != *mode) return false;
+    *mode = its;
+    any = true;
+  }
+  return any;
 }
 
 int ChildManager::SetSize(SizeMode mode) {
