@@ -405,9 +405,13 @@ void ToolButtonBar::ShowModeOfSelected() {
   PlaybackMode mode = PlaybackMode::Pause;
   const bool one = targets_.windows != nullptr && targets_.windows->ModeOfSelected(&mode);
   const int checked = one ? kModeButtons[static_cast<int>(mode)] : -1;
-  // Every time: a click on a check button has just flipped its state.
-  for (int id : kModeButtons)
-    SendMessageA(toolbar, TB_CHECKBUTTON, id, id == checked ? TRUE : FALSE);
+  // Against the buttons' own state, which a click has just flipped; asked
+  // at every picture, so only a change is drawn.
+  for (int id : kModeButtons) {
+    const bool want = id == checked;
+    if ((SendMessageA(toolbar, TB_ISBUTTONCHECKED, id, 0) != 0) != want)
+      SendMessageA(toolbar, TB_CHECKBUTTON, id, want ? TRUE : FALSE);
+  }
 }
 
 int ToolButtonBar::OnCommand(int id) {
