@@ -45,6 +45,10 @@ const PictureButton kPictureButtons[20] = {
     {15, ID_VIEW_FIT_SIZE, BTNS_BUTTON, "Fit Size"},
 };
 
+// The mode buttons by PlaybackMode's value.
+const int kModeButtons[5] = {ID_CONTROL_FAST_REWIND, ID_CONTROL_REWIND, ID_CONTROL_FORWARD,
+                             ID_CONTROL_FAST_FORWARD, ID_CONTROL_PAUSE};
+
 const char* TooltipOf(int command) {
   for (const PictureButton& b : kPictureButtons)
     if (b.image >= 0 && b.command == command) return b.tooltip;
@@ -123,6 +127,7 @@ int MenuButtonBar::OpenMenu() {
   openIndex_ = hot;
   g_tracking = this;
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, TRUE);
+  keyboardMode_ = false;
   TrackPopupMenuEx(popup, 0, corner.x, corner.y, toolbar, nullptr);
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, FALSE);
   g_tracking = nullptr;
@@ -141,18 +146,20 @@ int MenuButtonBar::OnKeyDown(WPARAM key) {
   const int hot = HotIndex();
   switch (key) {
     case VK_RETURN:
-    case VK_DOWN: {
+    case VK_DOWN:
+    case VK_UP: {
       // The Enter already translated into a character would reach the menu
       // loop first and close the menu at once.
       MSG pending;
       if (key == VK_RETURN && PeekMessageA(&pending, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
           pending.wParam == '\r')
         PeekMessageA(&pending, pending.hwnd, WM_CHAR, WM_CHAR, PM_REMOVE);
+      keyboardMode_ = false;
       OpenMenu();
       return 1;
     }
     case VK_ESCAPE:
-      SetHotIndex(-1);
+      LeaveKeyboardMode();
       return 1;
     case VK_LEFT:
       SetHotIndex(-1);
@@ -166,16 +173,82 @@ int MenuButtonBar::OnKeyDown(WPARAM key) {
   return 0;
 }
 
-int MenuButtonBar::OnSysKeyDown(WPARAM key) {
-  if (key != VK_F10) return 0;
-  SetHotIndex(HotIndex() >= 0 ? -1 : 0);
-  return 1;
+int MenuButtonBar::MenuOfLetter(WPARAM key) {
+  for (int i = 0; i < 4; ++i)
+    if (static_cast<WPARAM>(kMenuTexts[i][0]) == key) return i;
+  return -1;
 }
 
-int MenuButtonBar::OnSysKeyUp(WPARAM key) {
-  if (key != VK_MENU) return 0;
-  SetHotIndex(HotIndex() >= 0 ? -1 : 0);
-  return 1;
+void MenuButtonBar::ToggleKeyboardMode() {
+  if (keyboardMode_) {
+    LeaveKeyboardMode();
+  } else {
+    keyboardMode_ = true;
+    SetHotIndex(-1);
+    SetHotIndex(0);
+  }
+}
+
+void MenuButtonBar::LeaveKeyboardMode() {
+  keyboardMode_ = false;
+  SetHotIndex(-1);
+}
+
+// As a menu bar takes the keyboard, whichever window has the focus: F10 or a
+// lone Alt enters (and leaves) the keyboard mode, Alt+letter drops that menu;
+// in the mode the arrows, Enter, Escape and the letters are the menus'.
+bool MenuButtonBar::PreTranslate(const MSG& message) {
+  if (!toolbar) return false;
+  const WPARAM key = message.wParam;
+  switch (message.message) {
+    case WM_SYSKEYDOWN:
+      if (key == VK_MENU) {
+        if ((message.lParam & (1 << 30)) == 0) altAlone_ = true;  // not a repeat
+        return true;
+      }
+      altAlone_ = false;
+      if (key == VK_F10 && (GetKeyState(VK_SHIFT) & 0x8000) == 0) {
+        ToggleKeyboardMode();
+        return true;
+      }
+      if (MenuOfLetter(key) >= 0) {
+        OpenByKeyboard(MenuOfLetter(key));
+        return true;
+      }
+      return false;
+    case WM_SYSKEYUP:
+      if (key == VK_MENU) {
+        if (altAlone_) ToggleKeyboardMode();
+        altAlone_ = false;
+        return true;
+      }
+      return key == VK_F10;
+    case WM_KEYDOWN:
+      altAlone_ = false;
+      if (!keyboardMode_) return false;
+      if (key == VK_SHIFT || key == VK_CONTROL) return true;
+      if (MenuOfLetter(key) >= 0) {
+        OpenByKeyboard(MenuOfLetter(key));
+        return true;
+      }
+      if (OnKeyDown(key)) return true;
+      LeaveKeyboardMode();  // any other key goes where it was going
+      return false;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+      if (keyboardMode_) LeaveKeyboardMode();
+      return false;
+  }
+  return false;
+}
+
+void MenuButtonBar::OpenByKeyboard(int index) {
+  keyboardMode_ = false;
+  SetHotIndex(-1);
+  SetHotIndex(index);
+  OpenMenu();
 }
 
 void MenuButtonBar::SwitchTo(int index) {
@@ -247,8 +320,10 @@ int MenuButtonBar::OnCommand(int id) {
       AboutDialog::Run(toolbar ? GetAncestor(toolbar, GA_ROOT) : nullptr);
       break;
     case ID_FILE_EXIT:
-      LogWindow::Print("Command %d: quit", id);
-      PostQuitMessage(0);
+      // As the close box does: the export is asked about, the placement and
+      // the splitter are saved, and the window's end posts the quit.
+      LogWindow::Print("Command %d: close the main window", id);
+      if (toolbar) PostMessageA(GetAncestor(toolbar, GA_ROOT), WM_CLOSE, 0, 0);
       break;
     case ID_FILE_SELECT_ROOT:
       LogWindow::Print("Command %d: FolderTree::BrowseForRoot", id);
@@ -325,9 +400,21 @@ int ToolButtonBar::GetToolTipText(NMTTDISPINFOA* request) {
   return 1;
 }
 
+void ToolButtonBar::ShowModeOfSelected() {
+  if (!toolbar) return;
+  PlaybackMode mode = PlaybackMode::Pause;
+  const bool one = targets_.windows != nullptr && targets_.windows->ModeOfSelected(&mode);
+  const int checked = one ? kModeButtons[static_cast<int>(mode)] : -1;
+  // Against the buttons' own state, which a click has just flipped; asked
+  // at every picture, so only a change is drawn.
+  for (int id : kModeButtons) {
+    const bool want = id == checked;
+    if ((SendMessageA(toolbar, TB_ISBUTTONCHECKED, id, 0) != 0) != want)
+      SendMessageA(toolbar, TB_CHECKBUTTON, id, want ? TRUE : FALSE);
+  }
+}
+
 int ToolButtonBar::OnCommand(int id) {
-  if (toolbar && lastCommand != -1) SendMessageA(toolbar, TB_CHECKBUTTON, lastCommand, FALSE);
-  if (id != ID_CONTROL_SELECT_ALL && id != ID_FILE_OPTIONS) lastCommand = id;
   ChildManager* windows = targets_.windows;
   switch (id) {
     case ID_CONTROL_FAST_REWIND:
@@ -377,6 +464,7 @@ int ToolButtonBar::OnCommand(int id) {
       if (windows) windows->SetSize(SizeMode::Fit);
       break;
   }
+  ShowModeOfSelected();
   return 1;
 }
 
@@ -482,13 +570,6 @@ LRESULT CommandBar::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_KEYDOWN:
       menuButtons.OnKeyDown(wParam);
       break;
-    case WM_SYSKEYDOWN:
-      // F10 and Alt belong to the menu buttons, not to a system menu.
-      if (menuButtons.OnSysKeyDown(wParam)) return 0;
-      break;
-    case WM_SYSKEYUP:
-      if (menuButtons.OnSysKeyUp(wParam)) return 0;
-      break;
     case WM_COMMAND:
       menuButtons.OnCommand(LOWORD(wParam));
       toolButtons.OnCommand(LOWORD(wParam));
@@ -503,7 +584,6 @@ LRESULT CommandBar::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       host = nullptr;
       rebar = nullptr;
       toolButtons.toolbar = nullptr;
-      toolButtons.lastCommand = -1;
       break;
   }
   return DefWindowProcA(window, message, wParam, lParam);

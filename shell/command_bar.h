@@ -28,9 +28,15 @@ class MenuButtonBar {
   virtual ~MenuButtonBar();
 
   int Create(HWND host);
+  // Left, Right, Down, Up, Enter and Escape for the hot button.
   int OnKeyDown(WPARAM key);
-  int OnSysKeyDown(WPARAM key);
-  int OnSysKeyUp(WPARAM key);
+  // Keys of the message loop, before they are translated: true when the
+  // menu buttons took the message (F10, Alt, Alt+letter, keyboard mode).
+  bool PreTranslate(const MSG& message);
+  // F10 or a lone Alt: the first button hot, or the mode left.
+  void ToggleKeyboardMode();
+  void LeaveKeyboardMode();
+  bool InKeyboardMode() const { return keyboardMode_; }
   int OpenMenu();
   int OnCommand(int id);
 
@@ -55,7 +61,11 @@ class MenuButtonBar {
   HWND host_ = nullptr;  // where chosen items and switches go
   int openIndex_ = -1;
   bool switching_ = false;  // the open menu closes to open a neighbour
+  bool keyboardMode_ = false;  // the buttons have the keys, the focus stays
+  bool altAlone_ = false;      // Alt is down and no other key came since
   void SwitchTo(int index);
+  void OpenByKeyboard(int index);
+  static int MenuOfLetter(WPARAM key);  // the menu a letter names, or -1
 };
 
 class ToolButtonBar {
@@ -66,8 +76,9 @@ class ToolButtonBar {
   int Create(HWND host);
   int OnCommand(int id);
   int GetToolTipText(NMTTDISPINFOA* request);
+  // Checks the button of the mode the selected windows share, else none.
+  void ShowModeOfSelected();
 
-  int lastCommand = -1;
   HWND toolbar = nullptr;
 
  private:

@@ -75,6 +75,7 @@ struct Program {
     targets.settings = &settings;
     targets.windowsNT = &g_isWindowsNT;
     commandBar.SetTargets(targets);
+    childManager.SetSelectionListener([this] { commandBar.toolButtons.ShowModeOfSelected(); });
   }
 };
 
@@ -98,6 +99,13 @@ bool QueryIsWindowsNT() {
 
 // ---- main window ----
 
+// The splitter where the user left it, if that still fits the desktop.
+void RestoreTreeWidth() {
+  int widest = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  if (widest <= 0) widest = GetSystemMetrics(SM_CXSCREEN);
+  g_folderTree.Resize(g_settings.LoadTreeWidth(kFolderTreeWidth, widest), 0);
+}
+
 void OnMainCreate(HWND window) {
   g_mainWindow = window;
   INITCOMMONCONTROLSEX controls = {};
@@ -111,6 +119,7 @@ void OnMainCreate(HWND window) {
   GetClientRect(window, &client);
   g_commandBar.Create(window, kCommandBarCreateWidth);
   g_folderTree.Create(GetAppInstance(), window, client.bottom, g_commandBar.GetHeight());
+  RestoreTreeWidth();
   if (g_saveAsDialog.Create(window) && g_saveAsDialog.window())
     ShowWindow(g_saveAsDialog.window(), SW_HIDE);
   g_settings.Load();
@@ -164,6 +173,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
       g_folderTree.SaveRootList();
       g_settings.SavePlacement(window);
+      g_settings.SaveTreeWidth(g_folderTree.width());
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
@@ -174,16 +184,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:
       LayoutMainWindow(LOWORD(lParam), HIWORD(lParam));
       break;
-    case WM_KEYDOWN:
-      g_commandBar.menuButtons.OnKeyDown(wParam);
-      break;
-    case WM_SYSKEYDOWN:
-      g_commandBar.menuButtons.OnSysKeyDown(wParam);
-      if (wParam == VK_F10) return 0;
-      break;
-    case WM_SYSKEYUP:
-      g_commandBar.menuButtons.OnSysKeyUp(wParam);
-      if (wParam == VK_MENU) return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) g_commandBar.menuButtons.LeaveKeyboardMode();
       break;
     case WM_DPICHANGED: {
       // Per-monitor aware (see the manifest): take the size Windows suggests
@@ -195,11 +197,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     }
     case WM_SYSCOMMAND:
-      // Alt or F10 released in a child (the tree, say): the menu buttons take
-      // it, as they do in the main window; Alt+Space still opens the system
-      // menu.
+      // Alt or F10 that did not pass the message loop: the menu buttons take
+      // it too; Alt+Space still opens the system menu.
       if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == 0 && g_commandBar.menuButtons.toolbar) {
-        g_commandBar.menuButtons.OnSysKeyUp(VK_MENU);
+        g_commandBar.menuButtons.ToggleKeyboardMode();
         return 0;
       }
       break;
@@ -287,6 +288,20 @@ void RegisterWindowClasses() {
   RegisterOne("LOGWND", LogWindowProc, logo, black, 4);
 }
 
+// Ctrl+A selects the text of the text field with the focus, else every
+// video window when the key came to the main window. True when used.
+bool CtrlA(HWND target, bool inMain) {
+  char name[16] = {};
+  if (target) GetClassNameA(target, name, sizeof name);
+  if (lstrcmpiA(name, "Edit") == 0) {
+    SendMessageA(target, EM_SETSEL, 0, -1);
+    return true;
+  }
+  if (!inMain) return false;
+  g_childManager.SelectAll();  // and no letter is typed
+  return true;
+}
+
 }  // namespace
 
 AppParts App() {
@@ -308,10 +323,11 @@ HWND CreateMainWindow(int show) {
 
 bool PreTranslateAppMessage(MSG& message) {
   const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-  if (message.message == WM_KEYDOWN && message.wParam == 'A' && ctrl) {
-    g_childManager.SelectAll();  // and no letter is typed
+  const bool inMain = g_mainWindow && message.hwnd &&
+                      GetAncestor(message.hwnd, GA_ROOT) == g_mainWindow;
+  if (message.message == WM_KEYDOWN && message.wParam == 'A' && ctrl && CtrlA(message.hwnd, inMain))
     return true;
-  }
+  if (inMain && g_commandBar.menuButtons.PreTranslate(message)) return true;
   // Tab and the like inside the modeless Save As dialog.
   HWND saveAs = g_saveAsDialog.window();
   if (saveAs && IsWindowVisible(saveAs) && IsDialogMessageA(saveAs, &message)) return true;

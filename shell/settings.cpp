@@ -1,9 +1,11 @@
 #include "shell/settings.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "platform/log.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -17,6 +19,8 @@ const char kXSize[] = "MAINWNDXSIZE";
 const char kYSize[] = "MAINWNDYSIZE";
 // Not one of the original four: whether the window was closed maximised.
 const char kMaximized[] = "MAINWNDMAXIMIZED";
+// The splitter's place: the folder tree column's width in pixels.
+const char kTreeWidth[] = "TREEWIDTH";
 
 // Opens (creating if need be) the key; `created` tells whether it was new.
 HKEY OpenKey(const char* path, REGSAM access, bool* created = nullptr) {
@@ -29,26 +33,15 @@ HKEY OpenKey(const char* path, REGSAM access, bool* created = nullptr) {
   return key;
 }
 
-// A 4-byte value of any stored type; false when missing or larger.
-bool ReadDword(HKEY key, const char* name, DWORD* value) {
-  DWORD data = 0, size = sizeof data;
-  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
-                       &size) != ERROR_SUCCESS)
-    return false;
-  if (size != sizeof data) return false;  // a shorter value is not a number either
-  *value = data;
-  return true;
-}
-
 void WriteDword(HKEY key, const char* name, DWORD value) {
   // A failed single write is ignored: the program carries on in memory.
   RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                  sizeof value);
 }
 
-bool ReadFlag(HKEY key, const char* name, bool fallback) {
-  DWORD value = 0;
-  return ReadDword(key, name, &value) ? value != 0 : fallback;
+bool ReadFlag(const char* path, const char* name, bool fallback) {
+  std::uint32_t value = 0;
+  return registry::ReadNumber(path, name, &value) ? value != 0 : fallback;
 }
 
 BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) {
@@ -73,45 +66,41 @@ int Settings::Load() {
     LogWindow::Print("Settings: cannot open HKCU\\%s", keyPath_);
     return -1;
   }
+  RegCloseKey(key);
   if (created) {
     overMinute_ = true;
     overlapped_ = false;
     highQuality = true;
   } else {
-    overMinute_ = ReadFlag(key, kOverMinute, true);
-    overlapped_ = ReadFlag(key, kOverlapped, false);
-    highQuality = ReadFlag(key, kHighQuality, true);
+    overMinute_ = ReadFlag(keyPath_, kOverMinute, true);
+    overlapped_ = ReadFlag(keyPath_, kOverlapped, false);
+    highQuality = ReadFlag(keyPath_, kHighQuality, true);
   }
-  stretch = !created && ReadFlag(key, kStretch, false);
-  RegCloseKey(key);
+  stretch = !created && ReadFlag(keyPath_, kStretch, false);
   return 0;
 }
 
 int Settings::RestorePlacement(HWND mainWindow) {
   closedMaximized_ = false;  // only a valid stored placement can say otherwise
-  HKEY key = OpenKey(keyPath_, KEY_READ);
-  if (!key) return -1;
   // Read in order; the first missing or out-of-range value voids them all.
-  DWORD x = 0, y = 0, w = 0, h = 0;
-  const bool valid = ReadDword(key, kXPos, &x) && static_cast<LONG>(x) >= 0 && x <= 1600 &&
-                     ReadDword(key, kYPos, &y) && static_cast<LONG>(y) >= 0 && y <= 1200 &&
-                     ReadDword(key, kXSize, &w) && static_cast<LONG>(w) >= 0 &&
-                     ReadDword(key, kYSize, &h) && static_cast<LONG>(h) >= 0;
-  if (!valid) {
-    RegCloseKey(key);
-    return -1;
-  }
+  std::uint32_t x = 0, y = 0, w = 0, h = 0;
+  const char* path = keyPath_;
+  const bool valid =
+      registry::ReadNumber(path, kXPos, &x) && static_cast<LONG>(x) >= 0 && x <= 1600 &&
+      registry::ReadNumber(path, kYPos, &y) && static_cast<LONG>(y) >= 0 && y <= 1200 &&
+      registry::ReadNumber(path, kXSize, &w) && static_cast<LONG>(w) >= 0 &&
+      registry::ReadNumber(path, kYSize, &h) && static_cast<LONG>(h) >= 0;
+  if (!valid) return -1;
   RECT rect = {static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + w),
                static_cast<LONG>(y + h)};
-  ApplyDesktopRules(key, &rect);
-  RegCloseKey(key);
+  ApplyDesktopRules(&rect);
   SetWindowPos(mainWindow, nullptr, rect.left, rect.top, rect.right - rect.left,
                rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
   return 0;
 }
 
-void Settings::ApplyDesktopRules(HKEY key, RECT* rect) {
-  closedMaximized_ = ReadFlag(key, kMaximized, false);
+void Settings::ApplyDesktopRules(RECT* rect) {
+  closedMaximized_ = ReadFlag(keyPath_, kMaximized, false);
   std::vector<RECT> monitors;
   EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
   RECT work = {0, 0, 0, 0};
@@ -185,6 +174,25 @@ int Settings::SaveAll(HWND mainWindow) {
   WriteDword(key, kHighQuality, highQuality ? 1 : 0);
   WriteDword(key, kStretch, stretch ? 1 : 0);
   if (mainWindow) WritePlacement(key, mainWindow);
+  RegCloseKey(key);
+  return 0;
+}
+
+int Settings::LoadTreeWidth(int fallback, int widest) const {
+  std::uint32_t width = 0;
+  if (!registry::ReadNumber(keyPath_, kTreeWidth, &width)) return fallback;
+  if (width < 1 || static_cast<std::int64_t>(width) > widest) {
+    LogWindow::Print("TREEWIDTH %lu is outside 1 to %d: the tree is %d wide.",
+                     static_cast<unsigned long>(width), widest, fallback);
+    return fallback;
+  }
+  return static_cast<int>(width);
+}
+
+int Settings::SaveTreeWidth(int width) {
+  HKEY key = OpenKey(keyPath_, KEY_WRITE);
+  if (!key) return -1;
+  WriteDword(key, kTreeWidth, static_cast<DWORD>(width));
   RegCloseKey(key);
   return 0;
 }

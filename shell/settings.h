@@ -20,6 +20,11 @@ class Settings {
   int SavePlacement(HWND mainWindow);
   // The three options and, when there is one, the main window's placement.
   int SaveAll(HWND mainWindow);
+  // The folder tree column's stored width, or `fallback` when it is missing
+  // or outside 1 to `widest` pixels.
+  int LoadTreeWidth(int fallback, int widest) const;
+  // 0, or -1 when the key cannot be opened for writing.
+  int SaveTreeWidth(int width);
 
   bool GetOverMinute() const { return overMinute_; }
   void SetOverMinute(bool on) { overMinute_ = on; }
@@ -47,7 +52,7 @@ class Settings {
   int WritePlacement(HKEY key, HWND mainWindow);
   // What a current desktop adds to the stored placement: the window opens
   // maximised when it was closed so, and never off every screen.
-  void ApplyDesktopRules(HKEY key, RECT* rect);
+  void ApplyDesktopRules(RECT* rect);
 };
 
 // A stored rectangle that no monitor shows is moved onto the primary

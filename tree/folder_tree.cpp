@@ -7,6 +7,7 @@
 
 #include "platform/log.h"
 #include "platform/platform.h"
+#include "platform/registry.h"
 #include "resources/resource.h"
 #include "store/layout.h"
 #include "tree/browse_folder.h"
@@ -538,29 +539,12 @@ int FolderTree::BrowseForRoot() {
 }
 
 int FolderTree::LoadRootList() {
-  HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_READ, nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return 0;
-  std::vector<char> list(kRootListBytes);
-  DWORD size = kRootListBytes;
-  const LONG read = RegQueryValueExA(key, kRootListValue, nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(list.data()), &size);
-  if (read != ERROR_SUCCESS) {
-    if (read == ERROR_MORE_DATA)
-      LogWindow::Print("ROOTLIST holds more than %lu bytes; no roots loaded.", kRootListBytes);
-    RegCloseKey(key);
-    return 0;
-  }
+  // A value of the wrong type or size counts as missing (the reader says so).
+  std::vector<char> list;
+  if (!registry::ReadTextList(kRegistryKey, kRootListValue, kRootListBytes, &list)) return 0;
   char selected[MAX_PATH];
-  DWORD selectedSize = sizeof selected;
-  const LONG readSelected = RegQueryValueExA(key, kRootSelectValue, nullptr, nullptr,
-                                             reinterpret_cast<BYTE*>(selected), &selectedSize);
-  RegCloseKey(key);
-  // A value without its terminator counts as missing when it fills the buffer.
-  bool haveSelected = readSelected == ERROR_SUCCESS &&
-                      (selectedSize < sizeof selected || selected[sizeof selected - 1] == '\0');
-  if (haveSelected) selected[std::min<DWORD>(selectedSize, sizeof selected - 1)] = '\0';
+  bool haveSelected = registry::ReadText(kRegistryKey, kRootSelectValue, selected, sizeof selected);
+  const DWORD size = static_cast<DWORD>(list.size());
 
   if (selector_ != nullptr) SendMessageA(selector_, CB_RESETCONTENT, 0, 0);
   const char* p = list.data();

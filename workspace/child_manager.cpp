@@ -58,9 +58,9 @@ bool ChildManager::Halftone() const { return options_->Halftone(); }
 bool ChildManager::Stretch() const { return options_->Stretch(); }
 
 ChildManager::~ChildManager() {
-  // At exit (File > Exit leaves the windows standing): threads never wait
-  // for this one, so each join returns after a frame. The log window and
-  // the windows themselves are left to the process's end.
+  // At exit with windows still standing (a quit that came before the
+  // windows went): threads never wait for this one, so each join returns
+  // after a frame. The log window and the windows are left to the process.
   while (children_ != nullptr) {
     ViewOf(children_)->ForgetWindow();
     Remove(children_, false);
@@ -105,6 +105,7 @@ LRESULT ChildManager::MailboxMessage(UINT message, WPARAM, LPARAM lParam) {
   } else if (message == kMsgViewEnded && view->ended()) {
     Remove(node);
   }
+  TellListener();  // a mode changed, or a (selected) window went
   return 0;
 }
 
@@ -294,13 +295,15 @@ void ChildManager::Select(HWND child, bool exclusive) {
       view->SetSelected(view->window() == child);
     } else if (view->window() == child) {
       view->SetSelected(true);
-      return;
+      break;
     }
   }
+  TellListener();
 }
 
 void ChildManager::SelectAll() {
   for (VideoWindow* view : Views()) view->SetSelected(true);
+  TellListener();
 }
 
 bool ChildManager::IsSelected(HWND child) const {
@@ -313,6 +316,18 @@ void ChildManager::SetModeOfSelected(PlaybackMode mode) {
   for (VideoWindow* view : Views()) {
     if (view->selected()) view->child()->SetMode(mode);
   }
+}
+
+bool ChildManager::ModeOfSelected(PlaybackMode* mode) const {
+  bool any = false;
+  for (VideoWindow* view : Views()) {
+    if (!view->selected()) continue;
+    const PlaybackMode its = view->child()->mode();
+    if (any && its != *mode) return false;
+    *mode = its;
+    any = true;
+  }
+  return any;
 }
 
 int ChildManager::SetSize(SizeMode mode) {

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "playback/video_child.h"
@@ -58,6 +59,12 @@ class ChildManager final : public VideoWindowHost {
   void SelectAll();
   bool IsSelected(HWND child) const;
   void SetModeOfSelected(PlaybackMode mode);
+  // The mode every selected window is in; false when none is selected or
+  // their modes differ.
+  bool ModeOfSelected(PlaybackMode* mode) const;
+  // Called on this thread after the selection or a window's mode may have
+  // changed, by whatever path (the command bar shows the selected mode).
+  void SetSelectionListener(std::function<void()> listener) { listener_ = std::move(listener); }
   int SetSize(SizeMode mode) override;  // on the selected windows
   void ArrangeGrid();
   void Cascade();
@@ -103,6 +110,9 @@ class ChildManager final : public VideoWindowHost {
   void Sweep();
   HWND Mailbox();
   void StepSelected(int delta, bool toEnd);
+  void TellListener() const {
+    if (listener_) listener_();
+  }
 
   vlib_node* children_ = nullptr;
   int loadCount_ = 0;
@@ -111,4 +121,5 @@ class ChildManager final : public VideoWindowHost {
   const ViewOptions* options_;
   VideoChild::FrameHook frameHook_ = nullptr;
   void* frameHookContext_ = nullptr;
+  std::function<void()> listener_;
 };

@@ -1,47 +1,14 @@
-#include <set>
+#include <cstdio>
 #include <vector>
 
 #include "resources/resource.h"
-#include "platform/log.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
+#include "tools/sample_backup.h"
 
 using namespace shell_test;
 
 namespace {
-
-struct Item {
-  int id;  // 0: separator
-  const char* text;
-};
-
-std::vector<Item> ItemsOf(HMENU popup) {
-  std::vector<Item> items;
-  static char texts[32][64];
-  const int n = GetMenuItemCount(popup);
-  for (int i = 0; i < n && i < 32; ++i) {
-    MENUITEMINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
-    info.dwTypeData = texts[i];
-    info.cch = sizeof texts[i];
-    texts[i][0] = '\0';
-    GetMenuItemInfoA(popup, i, TRUE, &info);
-    items.push_back({(info.fType & MFT_SEPARATOR) ? 0 : static_cast<int>(info.wID), texts[i]});
-  }
-  return items;
-}
-
-void ExpectItems(HMENU popup, const std::vector<Item>& expected) {
-  const std::vector<Item> items = ItemsOf(popup);
-  ASSERT_EQ(items.size(), expected.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    EXPECT_EQ(items[i].id, expected[i].id) << "item " << i;
-    if (expected[i].id) {
-      EXPECT_STREQ(items[i].text, expected[i].text) << "item " << i;
-    }
-  }
-}
 
 HWND PictureToolbar() { return App().commandBar.toolButtons.toolbar; }
 
@@ -56,280 +23,160 @@ void ClickButton(int command) {
   Pump(30);
 }
 
-bool Checked(int command) {
-  return SendMessageA(PictureToolbar(), TB_ISBUTTONCHECKED, command, 0) != 0;
-}
-
-void PostCommand(int id) {
-  PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, id, 0);
+// The checked mode button, 0 when none is.
+int CheckedMode() {
+  int checked = 0;
+  for (int id = ID_CONTROL_FAST_REWIND; id <= ID_CONTROL_FAST_FORWARD; ++id)
+    if (SendMessageA(PictureToolbar(), TB_ISBUTTONCHECKED, id, 0)) checked = checked ? -1 : id;
+  return checked;
 }
 
 }  // namespace
-
-TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
-  MenuButtonBar& bar = App().commandBar.menuButtons;
-  const char* labels[4] = {"File", "Control", "View", "Help"};
-  for (int i = 0; i < 4; ++i) {
-    char text[16] = {};
-    SendMessageA(bar.toolbar, TB_GETBUTTONTEXTA, ID_MENUBUTTON_FILE + i, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, labels[i]);
-  }
-  ExpectItems(bar.PopupOf(0), {{32799, "&Refresh Tree"}, {32771, "Select &Root Folder..."},
-                               {32800, "&Save As..."}, {32778, "&Options..."}, {0, ""},
-                               {105, "E&xit"}});
-  ExpectItems(bar.PopupOf(1), {{32773, "Fast Rewind"}, {32774, "Rewind"}, {32776, "Forward"},
-                               {32777, "Fast Forward"}, {32775, "Pause"}, {0, ""},
-                               {32786, "Select All Windows"}});
-  ExpectItems(bar.PopupOf(2), {{32793, "&Cascade"}, {32784, "Tile &Horizontally"},
-                               {32785, "&Tile Vertically"}, {32797, "&Grid"}, {0, ""},
-                               {32794, "&Half Size"}, {32795, "&Original Size"},
-                               {32796, "&Double Size"}, {32805, "&Fit Size"}});
-  ExpectItems(bar.PopupOf(3), {{104, "&About..."}});
-  // The video window's own menu comes from the same resources.
-  HMENU video = LoadMenuA(GetAppInstance(), MAKEINTRESOURCEA(IDM_VIDEO_CONTROL));
-  ExpectItems(GetSubMenu(video, 0),
-              {{32787, "Fast Rewind"}, {32788, "Rewind"}, {32789, "Forward"},
-               {32790, "Fast Forward"}, {32791, "Pause"}, {0, ""}, {32801, "Half Size"},
-               {32802, "Original Size"}, {32803, "Double Size"}, {32804, "Fit Size"}, {0, ""},
-               {32792, "Play Continuously"}});
-  DestroyMenu(video);
-}
-
-TEST_F(MainWindowTest, KeyboardModeMovesWrapsAndOpensTheHotButtonsMenu) {
-  MenuButtonBar& bar = App().commandBar.menuButtons;
-  SetFocus(main_);
-  // key sequence from no hot button -> hot button after it
-  const struct { std::vector<WPARAM> keys; int hot; } moves[] = {
-      {{VK_LEFT}, 3},                      // no hot button: Left makes Help hot
-      {{VK_RIGHT}, 0},                     // Help -> File
-      {{VK_LEFT, VK_LEFT}, 2},
-      {{VK_RIGHT, VK_RIGHT, VK_RIGHT}, 2},
-      {{VK_RIGHT, VK_ESCAPE}, -1},
-  };
-  for (const auto& m : moves) {
-    bar.SetHotIndex(-1);
-    for (WPARAM key : m.keys) SendMessageA(main_, WM_KEYDOWN, key, 0);
-    EXPECT_EQ(bar.HotIndex(), m.hot);
-  }
-  // With no hot button, Enter opens nothing.
-  bar.SetHotIndex(-1);
-  int opened = -2;
-  {
-    InModalLoop probe([&] { opened = bar.OpenIndex(); EndMenu(); }, 150);
-    SendMessageA(main_, WM_KEYDOWN, VK_RETURN, 0);
-    Pump(250);
-  }
-  EXPECT_EQ(opened, -1);
-  // F10, Right, Right, Enter drops "View" under the "View" button, with the
-  // hook in place while it is open.
-  bool hooked = false;
-  {
-    InModalLoop probe([&] {
-      opened = bar.OpenIndex();
-      hooked = bar.hook != nullptr;
-      EndMenu();
-    }, 150);
-    PostMessageA(main_, WM_SYSKEYDOWN, VK_F10, 0);
-    PostMessageA(main_, WM_KEYDOWN, VK_RIGHT, 0);
-    PostMessageA(main_, WM_KEYDOWN, VK_RIGHT, 0);
-    PostMessageA(main_, WM_KEYDOWN, VK_RETURN, 0);
-    PumpUntil([&] { return probe.fired(); }, 3000);
-  }
-  EXPECT_EQ(opened, 2);
-  EXPECT_TRUE(hooked);
-  EXPECT_EQ(bar.hook, nullptr);  // removed when the menu closed
-  EXPECT_EQ(bar.OpenIndex(), -1);
-  EXPECT_EQ(bar.HotIndex(), -1);  // and the keyboard mode ended with it
-}
-
-namespace {
 
 // The centre of menu button `index`, in screen coordinates.
 POINT MenuButtonCentre(int index) {
+  HWND bar = App().commandBar.menuButtons.toolbar;
   RECT r;
-  SendMessageA(App().commandBar.menuButtons.toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + index,
-               reinterpret_cast<LPARAM>(&r));
+  SendMessageA(bar, TB_GETRECT, ID_MENUBUTTON_FILE + index, reinterpret_cast<LPARAM>(&r));
   POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-  ClientToScreen(App().commandBar.menuButtons.toolbar, &p);
+  ClientToScreen(bar, &p);
   return p;
 }
 
-MSG g_injected;                  // handed to the hook from inside the open menu
-std::vector<int>* g_opened;      // the menus seen open, in order
-
-void CALLBACK WatchMenus(HWND, UINT, UINT_PTR, DWORD) {
-  const int open = App().commandBar.menuButtons.OpenIndex();
-  if (open < 0) return;
-  g_opened->push_back(open);
-  if (g_opened->size() == 1) {
-    MSG m = g_injected;  // what the menu loop shows the hook
-    CallMsgFilterA(&m, MSGF_MENU);
-  } else {
-    EndMenu();
-  }
-}
-
-}  // namespace
-
-TEST_F(MainWindowTest, InAnOpenMenuArrowsAndPointingSwitchToAnotherMenu) {
+TEST_F(MainWindowTest, MenuButtonsWorkAsAMenuBarWhereverTheFocusIs) {
   MenuButtonBar& bar = App().commandBar.menuButtons;
-  // With "Control" open: the message, then the menu that is open next.
-  const struct { const char* what; UINT message; WPARAM key; int pointAt; int next; } cases[] = {
-      {"Left", WM_KEYDOWN, VK_LEFT, -1, 0},
-      {"Right", WM_KEYDOWN, VK_RIGHT, -1, 2},
-      {"mouse onto Help", WM_MOUSEMOVE, 0, 3, 3},
-      {"mouse within Control", WM_MOUSEMOVE, 0, 1, 1},  // stays open, nothing changes
+  HWND tree = App().folderTree.tree();
+  const UINT kDown = WM_KEYDOWN, kSys = WM_SYSKEYDOWN, kSysUp = WM_SYSKEYUP;
+  struct Key { UINT message; WPARAM key; };
+  using Keys = std::vector<Key>;
+  const Keys f10 = {{kSys, VK_F10}, {kSysUp, VK_F10}}, alt = {{kSys, VK_MENU}, {kSysUp, VK_MENU}};
+  const auto then = [](Keys keys, const Keys& more) {
+    keys.insert(keys.end(), more.begin(), more.end());
+    return keys;
+  };
+  const Keys control = then(f10, {{kDown, VK_RIGHT}, {kDown, VK_DOWN}});
+  // Keys posted to the focused tree: the menu then open (-1: none) and the
+  // hot button; then a message the open menu sees, and the menu open next.
+  const struct { const char* what; Keys keys; int open, hot; Key inject; int pointAt, next; } cases[] = {
+      {"F10", f10, -1, 0, {}, -1, -1},
+      {"lone Alt", alt, -1, 0, {}, -1, -1},
+      {"F10 twice", then(f10, f10), -1, -1, {}, -1, -1},
+      {"F10 Escape", then(f10, {{kDown, VK_ESCAPE}}), -1, -1, {}, -1, -1},
+      {"F10 Enter", then(f10, {{kDown, VK_RETURN}}), 0, -1, {}, -1, -1},
+      {"Alt Right Down", then(alt, {{kDown, VK_RIGHT}, {kDown, VK_DOWN}}), 1, -1, {}, -1, -1},
+      {"F10 Left Left Enter", then(f10, {{kDown, VK_LEFT}, {kDown, VK_LEFT}, {kDown, VK_RETURN}}),
+       2, -1, {}, -1, -1},
+      {"Alt+V", {{kSys, VK_MENU}, {kSys, 'V'}, {kSysUp, 'V'}, {kSysUp, VK_MENU}}, 2, -1, {}, -1, -1},
+      {"F10 H", then(f10, {{kDown, 'H'}}), 3, -1, {}, -1, -1},
+      {"Control, Left", control, 1, -1, {kDown, VK_LEFT}, -1, 0},
+      {"Control, Right", control, 1, -1, {kDown, VK_RIGHT}, -1, 2},
+      {"Control, the mouse onto Help", control, 1, -1, {WM_MOUSEMOVE, 0}, 3, 3},
+      {"Control, the mouse within it", control, 1, -1, {WM_MOUSEMOVE, 0}, 1, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<int> opened;
-    g_opened = &opened;
-    g_injected = MSG{};
-    g_injected.message = c.message;
-    g_injected.wParam = c.key;
-    if (c.pointAt >= 0) g_injected.pt = MenuButtonCentre(c.pointAt);
-    const UINT_PTR timer = SetTimer(nullptr, 0, 150, WatchMenus);
-    bar.SetHotIndex(1);
-    PostMessageA(App().commandBar.GetHostWindow(), WM_KEYDOWN, VK_DOWN, 0);
-    PumpUntil([&] { return opened.size() >= 2 && bar.OpenIndex() < 0; }, 3000);
-    KillTimer(nullptr, timer);
-    Pump(50);
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], 1);
-    EXPECT_EQ(opened[1], c.next);
-    EXPECT_EQ(bar.OpenIndex(), -1);
-  }
-}
-
-TEST_F(MainWindowTest, PlaybackButtonsShowTheLastClickedModeOnly) {
-  ClickButton(ID_CONTROL_FORWARD);
-  EXPECT_TRUE(Checked(ID_CONTROL_FORWARD));
-  ClickButton(ID_CONTROL_REWIND);
-  EXPECT_TRUE(Checked(ID_CONTROL_REWIND));
-  EXPECT_FALSE(Checked(ID_CONTROL_FORWARD));
-  // A second click on the checked button leaves it unchecked.
-  ClickButton(ID_CONTROL_REWIND);
-  EXPECT_FALSE(Checked(ID_CONTROL_REWIND));
-  ClickButton(ID_CONTROL_PAUSE);
-  EXPECT_TRUE(Checked(ID_CONTROL_PAUSE));
-  // Any later command unchecks it, also one from a menu.
-  PostCommand(ID_VIEW_GRID);
-  Pump(30);
-  for (int id = ID_CONTROL_FAST_REWIND; id <= ID_CONTROL_FAST_FORWARD; ++id)
-    EXPECT_FALSE(Checked(id)) << id;
-}
-
-TEST_F(MainWindowTest, PictureButtonsInOrderWithTooltipsAndStyles) {
-  const struct { int id; const char* tip; bool check; } expected[] = {
-      {32799, "Refresh Folder Tree", false}, {32786, "Select All Windows", false},
-      {32778, "Options...", false},          {32800, "Save As...", false},
-      {0, nullptr, false},
-      {32773, "Fast Rewind", true},          {32774, "Rewind", true},
-      {32775, "Pause", true},                {32776, "Forward", true},
-      {32777, "Fast Forward", true},
-      {0, nullptr, false},
-      {32793, "Cascade", false},             {32785, "Tile Vertical", false},
-      {32784, "Tile Horizontal", false},     {32797, "Grid", false},
-      {0, nullptr, false},
-      {32794, "Half Size", false},           {32795, "Original Size", false},
-      {32796, "Double Size", false},         {32805, "Fit Size", false},
-  };
-  HWND bar = PictureToolbar();
-  ASSERT_EQ(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0), 20);
-  for (int i = 0; i < 20; ++i) {
-    TBBUTTON b = {};
-    SendMessageA(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
-    const auto& e = expected[i];
-    SCOPED_TRACE(i);
-    if (!e.id) {
-      EXPECT_TRUE(b.fsStyle & BTNS_SEP);
-      continue;
+    bar.LeaveKeyboardMode();
+    SetFocus(tree);
+    const LRESULT selected = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    int open = -2, hot = -2, next = -2;
+    {
+      // Fires inside the menu if one opened, else after the keys.
+      InModalLoop probe([&] {
+        open = bar.OpenIndex();
+        hot = bar.HotIndex();
+        MSG m = {};
+        m.message = c.inject.message;
+        m.wParam = c.inject.key;
+        if (c.pointAt >= 0) m.pt = MenuButtonCentre(c.pointAt);
+        if (m.message) CallMsgFilterA(&m, MSGF_MENU);  // as the menu loop shows it the hook
+        EndMenu();
+      }, 400);
+      for (const Key& key : c.keys)
+        PostMessageA(tree, key.message, key.key, key.message == kSysUp ? 0xC0000001 : 0x20000001);
+      PumpUntil([&] { return probe.fired(); }, 3000);
     }
-    EXPECT_EQ(b.idCommand, e.id);
-    EXPECT_EQ((b.fsStyle & BTNS_CHECK) != 0, e.check);
-    // What the host answers the tooltip's question with.
-    NMTTDISPINFOA request = {};
-    request.hdr.hwndFrom = bar;
-    request.hdr.idFrom = e.id;
-    request.hdr.code = TTN_NEEDTEXTA;
-    SendMessageA(App().commandBar.GetHostWindow(), WM_NOTIFY, e.id, reinterpret_cast<LPARAM>(&request));
-    ASSERT_NE(request.lpszText, nullptr);
-    EXPECT_STREQ(request.lpszText, e.tip);
+    {
+      InModalLoop probe([&] { next = bar.OpenIndex(); EndMenu(); }, 300);
+      PumpUntil([&] { return probe.fired(); }, 3000);
+      Pump(50);
+    }
+    EXPECT_EQ(open, c.open);
+    if (c.open < 0) {
+      EXPECT_EQ(hot, c.hot);
+    }
+    EXPECT_EQ(next, c.next);
+    EXPECT_EQ(GetFocus(), tree);
+    EXPECT_EQ(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0), selected);  // no key reached it
   }
+  bar.LeaveKeyboardMode();
 }
 
-TEST_F(MainWindowTest, EveryCommandReachesItsHandlerOnce) {
-  const struct { int id; const char* handler; } routes[] = {
-      {32773, "SetModeOfSelected(FastRewind)"}, {32774, "SetModeOfSelected(Rewind)"},
-      {32775, "SetModeOfSelected(Pause)"},      {32776, "SetModeOfSelected(Forward)"},
-      {32777, "SetModeOfSelected(FastForward)"}, {32786, "ChildManager::SelectAll"},
-      {32794, "SetSize(Half)"},                 {32795, "SetSize(Original)"},
-      {32796, "SetSize(Double)"},               {32805, "SetSize(Fit)"},
-      {32797, "ChildManager::ArrangeGrid"},     {32784, "tile horizontally"},
-      {32785, "tile vertically"},               {32793, "cascade"},
-      {32799, "FolderTree::Refresh"},           {32800, "SaveAsDialog::Show"},
-      {32771, "FolderTree::BrowseForRoot"},     {32778, "Options"},
-      {104, "About"},
+TEST_F(MainWindowTest, ModeButtonShowsTheSelectedWindowsModeAndCtrlASelectsText) {
+  // Two minutes of twenty pictures 0.25 s apart; no play over the minute's end.
+  testing_support::TempDir root;
+  std::string folders[2];
+  sample::FrameRecipe shot;
+  shot.width = 64;
+  shot.height = 48;
+  for (int i = 0; i < 40; ++i) {
+    std::string& folder = folders[i / 20];
+    if (i % 20 == 0)
+      testing_support::MakeDirs(folder = root.Join("Cam" + std::to_string(i / 20) + "/2004-03-15/12/00"));
+    char name[16];
+    std::snprintf(name, sizeof name, "\\%02d%02d.jpg", i % 20 / 4, i % 4 * 25);
+    ASSERT_TRUE(sample::WriteFrame(folder + name, shot));
+  }
+  App().settings.SetOverMinute(false);
+  ChildManager& windows = App().childManager;
+  HWND w[2];
+  for (int m = 0; m < 2; ++m) {
+    ASSERT_EQ(windows.Load(App().mdiClient, folders[m].c_str(), "2004-03-15",
+                           ("Cam" + std::to_string(m)).c_str()), 0);
+    w[m] = GetWindow(App().mdiClient, GW_CHILD);
+    windows.Find(w[m])->SetMode(PlaybackMode::Pause);
+  }
+  Pump(50);
+  const auto expectChecked = [](int id, const char* what) {
+    EXPECT_TRUE(PumpUntil([&] { return CheckedMode() == id; }, 3000)) << what << ": " << CheckedMode();
   };
-  testing_support::TraceCapture trace;
-  for (const auto& r : routes) {
-    trace.Clear();
-    // Commands that open a modal window get it closed from inside its loop.
-    InModalLoop closer([] {
-      HWND active = GetActiveWindow();
-      if (active && active != App().mainWindow) PostMessageA(active, WM_COMMAND, IDCANCEL, 0);
-    }, 300);
-    PostCommand(r.id);
-    PumpUntil([&] { return !trace.Lines().empty(); }, 2000);
-    Pump(20);
-    const std::vector<std::string> lines = trace.Lines();
-    int hits = 0;
-    for (const std::string& line : lines)
-      if (line.find("Command " + std::to_string(r.id) + ":") == 0) {
-        ++hits;
-        EXPECT_NE(line.find(r.handler), std::string::npos) << line;
-      }
-    EXPECT_EQ(hits, 1) << "command " << r.id;
+  windows.Select(w[0], true);
+  expectChecked(ID_CONTROL_PAUSE, "one selected, paused");
+  windows.Find(w[0])->SetMode(PlaybackMode::Forward);  // as the context menu and keys do
+  expectChecked(ID_CONTROL_FORWARD, "its mode changed elsewhere");
+  // Ctrl+A in a text field selects its text, not the windows.
+  HWND edit = CreateWindowExA(0, "EDIT", "some text", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, main_,
+                              nullptr, GetAppInstance(), nullptr);
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageA(edit, EM_SETSEL, 0, 0);
+  for (HWND focus : {edit, App().folderTree.tree()}) {
+    SetFocus(focus);
+    PostMessageA(focus, WM_KEYDOWN, 'A', 0x001E0001);
+    Pump(60);
   }
-  // Save As leaves its dialog shown; it is hidden again for the next tests.
-  if (HWND dialog = FindDialog("Save As...")) ShowWindow(dialog, SW_HIDE);
-}
-
-TEST_F(MainWindowTest, ArrangementCommandsArrangeTheWorkspace) {
-  // Two plain MDI children stand in for video windows.
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefMDIChildProcA;
-  wc.hInstance = GetAppInstance();
-  wc.lpszClassName = "ShellTestChild";
-  RegisterClassA(&wc);
-  HWND children[2];
-  for (HWND& child : children) {
-    MDICREATESTRUCTA create = {"ShellTestChild", "child", GetAppInstance(), 0, 0, 100, 80,
-                               WS_OVERLAPPEDWINDOW, 0};
-    child = reinterpret_cast<HWND>(SendMessageA(App().mdiClient, WM_MDICREATE, 0,
-                                                reinterpret_cast<LPARAM>(&create)));
-    ASSERT_NE(child, nullptr);
-  }
-  RECT client;
-  GetClientRect(App().mdiClient, &client);
-  PostCommand(ID_VIEW_TILE_VERTICAL);  // side by side
-  Pump(50);
-  RECT a = ChildRect(children[0]), b = ChildRect(children[1]);
-  EXPECT_EQ(a.top, b.top);
-  EXPECT_NE(a.left, b.left);
-  EXPECT_EQ(a.bottom - a.top, client.bottom);
-  PostCommand(ID_VIEW_TILE_HORIZONTAL);  // one above the other
-  Pump(50);
-  a = ChildRect(children[0]);
-  b = ChildRect(children[1]);
-  EXPECT_EQ(a.left, b.left);
-  EXPECT_NE(a.top, b.top);
-  EXPECT_EQ(a.right - a.left, client.right);
-  PostCommand(ID_VIEW_CASCADE);  // offset diagonally
-  Pump(50);
-  a = ChildRect(children[0]);
-  b = ChildRect(children[1]);
-  EXPECT_NE(a.left, b.left);
-  EXPECT_NE(a.top, b.top);
-  for (HWND child : children) SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(child), 0);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  DWORD from = 1, to = 0;
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  DestroyWindow(edit);
+  EXPECT_EQ(from, 0u);  // selected by the first Ctrl+A, kept by the second
+  EXPECT_EQ(to, 9u);
+  ASSERT_TRUE(windows.IsSelected(w[1]));  // the tree's Ctrl+A selected both
+  expectChecked(0, "two selected, modes differ");
+  ClickButton(ID_CONTROL_PAUSE);
+  expectChecked(ID_CONTROL_PAUSE, "both paused from the button");
+  ClickButton(ID_CONTROL_PAUSE);  // a second click must not uncheck it
+  expectChecked(ID_CONTROL_PAUSE, "clicked again");
+  // Playing on to the minute's end pauses by itself, and the button follows.
+  windows.Select(w[1], true);
+  windows.Find(w[1])->SetPosition(17);
+  ClickButton(ID_CONTROL_FORWARD);
+  EXPECT_EQ(CheckedMode(), ID_CONTROL_FORWARD);
+  expectChecked(ID_CONTROL_PAUSE, "paused at the end");
+  for (HWND h : w) SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
+  EXPECT_TRUE(PumpUntil([&] { return windows.count() == 0; }, 5000));
+  expectChecked(0, "none left");
+  App().settings.SetOverMinute(true);
 }

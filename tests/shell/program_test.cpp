@@ -1,5 +1,4 @@
-// The built program itself, as a user starts it: its real registry key,
-// read back from outside by reg.exe.
+// The built program itself, as a user starts it, and its real registry key.
 #include "tests/shell/shell_fixture.h"
 
 using namespace shell_test;
@@ -14,36 +13,15 @@ std::string ProgramPath() {
   return dir + "..\\shell\\orvanel.exe";
 }
 
-BOOL CALLBACK FindMain(HWND window, LPARAM search) {
-  auto* s = reinterpret_cast<std::pair<DWORD, HWND>*>(search);
-  DWORD owner = 0;
-  char cls[16] = {};
-  GetWindowThreadProcessId(window, &owner);
-  GetClassNameA(window, cls, sizeof cls);
-  if (owner == s->first && std::string(cls) == "ORVANEL") {
-    s->second = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// The value's number as reg.exe prints it ("0x6f"), or "" when absent.
-std::string RegQuery(const char* name) {
-  const std::string out =
-      RunAndCapture(std::string("reg.exe query HKCU\\" SETTINGS_KEY " /v ") + name);
-  const size_t at = out.find("0x");
-  if (out.find(name) == std::string::npos || at == std::string::npos) return "";
-  return out.substr(at, out.find_first_of("\r\n ", at) - at);
-}
-
 }  // namespace
 
-TEST(Program, CloseBoxStoresThePlacementThatRegExeReadsFromOutside) {
+TEST(Program, CloseBoxStoresThePlacementAndTheSplitter) {
   // Only this program's values go: the folder tree's roots stay.
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
     for (const char* name : {"OVERMINUTE", "OVERLAPPED", "HIGHQUALITY", "MAINWNDXPOS",
-                             "MAINWNDYPOS", "MAINWNDXSIZE", "MAINWNDYSIZE", "MAINWNDMAXIMIZED"})
+                             "MAINWNDYPOS", "MAINWNDXSIZE", "MAINWNDYSIZE", "MAINWNDMAXIMIZED",
+                             "TREEWIDTH"})
       RegDeleteValueA(key, name);
     RegCloseKey(key);
   }
@@ -54,14 +32,11 @@ TEST(Program, CloseBoxStoresThePlacementThatRegExeReadsFromOutside) {
   ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &si, &pi))
       << command;
-  std::pair<DWORD, HWND> search(pi.dwProcessId, nullptr);
-  for (int i = 0; i < 500 && !search.second; ++i) {
-    EnumWindows(FindMain, reinterpret_cast<LPARAM>(&search));
-    Sleep(20);
-  }
-  ASSERT_NE(search.second, nullptr);
-  SetWindowPos(search.second, nullptr, 111, 77, 720, 540, SWP_NOZORDER | SWP_NOACTIVATE);
-  PostMessageA(search.second, WM_SYSCOMMAND, SC_CLOSE, 0);
+  HWND main = nullptr;  // the tests' own main window is gone by now
+  for (int i = 0; i < 500 && !main; ++i, Sleep(20)) main = FindWindowA("ORVANEL", nullptr);
+  ASSERT_NE(main, nullptr);
+  SetWindowPos(main, nullptr, 111, 77, 720, 540, SWP_NOZORDER | SWP_NOACTIVATE);
+  PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   // What it saved is read once the process has ended.
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
   DWORD code = 1;
@@ -69,10 +44,11 @@ TEST(Program, CloseBoxStoresThePlacementThatRegExeReadsFromOutside) {
   EXPECT_EQ(code, 0u);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  EXPECT_EQ(RegQuery("MAINWNDXPOS"), "0x6f");
-  EXPECT_EQ(RegQuery("MAINWNDYPOS"), "0x4d");
-  EXPECT_EQ(RegQuery("MAINWNDXSIZE"), "0x2d0");
-  EXPECT_EQ(RegQuery("MAINWNDYSIZE"), "0x21c");
+  EXPECT_EQ(GetDword("MAINWNDXPOS", SETTINGS_KEY), 111);
+  EXPECT_EQ(GetDword("MAINWNDYPOS", SETTINGS_KEY), 77);
+  EXPECT_EQ(GetDword("MAINWNDXSIZE", SETTINGS_KEY), 720);
+  EXPECT_EQ(GetDword("MAINWNDYSIZE", SETTINGS_KEY), 540);
+  EXPECT_EQ(GetDword("TREEWIDTH", SETTINGS_KEY), kFolderTreeWidth);
   // Options are written by the Options dialog only, never at start or close.
-  EXPECT_EQ(RegQuery("OVERMINUTE"), "");
+  EXPECT_EQ(GetDword("OVERMINUTE", SETTINGS_KEY), -1);
 }

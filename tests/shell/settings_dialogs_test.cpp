@@ -1,36 +1,12 @@
+#include <vector>
+
 #include "resources/resource.h"
 #include "tests/shell/shell_fixture.h"
+#include "tests/support/test_support.h"
 
 using namespace shell_test;
 
-namespace {
-
-class SettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    DeleteKey(kScratchKey);
-    App().settings.SetKeyPath(kScratchKey);
-  }
-  void TearDown() override { DeleteKey(kScratchKey); }
-};
-
-void PutRaw(const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY key;
-  RegCreateKeyExA(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
-}
-
-// A plain window to restore placements onto.
-HWND PlainWindow() {
-  // A pop-up: no minimum size of its own, so a stored width 0 stays 0.
-  return CreateWindowExA(0, "STATIC", "p", WS_POPUP, 10, 20, 300, 200, nullptr,
-                         nullptr, nullptr, nullptr);
-}
-
-}  // namespace
-
-TEST_F(SettingsTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
+TEST_F(MainWindowTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
   const struct {
     const char* name;
     bool createKey;
@@ -42,15 +18,15 @@ TEST_F(SettingsTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
       {"HIGHQUALITY 7, OVERMINUTE 0", true,
        [] { PutDword("HIGHQUALITY", 7); PutDword("OVERMINUTE", 0); }, false, false, true},
       {"OVERLAPPED 1", true, [] { PutDword("OVERLAPPED", 1); }, true, true, true},
-      {"string and oversize values are unreadable", true,
+      // Wrong types and sizes count as missing: the defaults.
+      {"a 4-byte REG_SZ, a 4-byte REG_BINARY, an 8-byte REG_DWORD", true,
        [] {
-         PutRaw("OVERMINUTE", REG_SZ, "0", 2);  // two bytes: not a 4-byte number
-         const unsigned char big[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-         PutRaw("HIGHQUALITY", REG_BINARY, big, sizeof big);
+         PutValue("OVERLAPPED", REG_SZ, "abc", 4);
+         const DWORD zero[2] = {0, 0};
+         PutValue("HIGHQUALITY", REG_BINARY, zero, 4);
+         PutValue("OVERMINUTE", REG_DWORD, zero, 8);
        },
        true, false, true},
-      {"a 4-byte binary is read whatever its type", true,
-       [] { const DWORD one = 1; PutRaw("OVERLAPPED", REG_BINARY, &one, sizeof one); }, true, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -67,9 +43,10 @@ TEST_F(SettingsTest, OptionsComeFromDefaultsStoredValuesOrFallbacks) {
   }
 }
 
-TEST_F(SettingsTest, PlacementIsRestoredOnlyWhenAllFourValuesAreInRange) {
-  const struct { long long x, y, w, h; bool restored; } cases[] = {
+TEST_F(MainWindowTest, PlacementIsRestoredOnlyWhenAllFourValuesAreInRange) {
+  const struct { long long x, y, w, h; bool restored; DWORD xType = REG_DWORD; } cases[] = {
       {100, 50, 640, 480, true},
+      {100, 50, 640, 480, false, REG_BINARY},  // the right bytes, the wrong type
       {1600, 1200, 300, 200, true},   // the upper ends are accepted...
       {1601, 50, 640, 480, false},    // ...one beyond voids the lot
       {-1, 50, 640, 480, false},
@@ -82,11 +59,14 @@ TEST_F(SettingsTest, PlacementIsRestoredOnlyWhenAllFourValuesAreInRange) {
     SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + " " + std::to_string(c.w) +
                  "x" + std::to_string(c.h));
     DeleteKey(kScratchKey);
-    PutDword("MAINWNDXPOS", static_cast<DWORD>(c.x));
+    const DWORD x = static_cast<DWORD>(c.x);
+    PutValue("MAINWNDXPOS", c.xType, &x, sizeof x);
     PutDword("MAINWNDYPOS", static_cast<DWORD>(c.y));
     PutDword("MAINWNDXSIZE", static_cast<DWORD>(c.w));
     if (c.h >= 0) PutDword("MAINWNDYSIZE", static_cast<DWORD>(c.h));
-    HWND w = PlainWindow();
+    // A pop-up: no minimum size of its own, so a stored width 0 stays 0.
+    HWND w = CreateWindowExA(0, "STATIC", "p", WS_POPUP, 10, 20, 300, 200, nullptr, nullptr,
+                             nullptr, nullptr);
     RECT before, after;
     GetWindowRect(w, &before);
     EXPECT_EQ(App().settings.RestorePlacement(w), c.restored ? 0 : -1);
@@ -142,102 +122,48 @@ TEST_F(MainWindowTest, MaximisedCloseStoresTheNormalRectangleAndReopensMaximised
 
 TEST_F(MainWindowTest, OptionsOkStoresTheBoxesAndCancelChangesNothing) {
   ASSERT_EQ(App().settings.Load(), 0);  // new key: on, off, on
-  HWND dialog = nullptr;
-  RECT dialogRect = {};
-  // Cancel after changing every box: nothing in memory or registry.
-  {
+  // In turn: Windows NT or not, the boxes clicked and the button; then the
+  // boxes as shown, and OVERLAPPED and HIGHQUALITY after it (-1: unwritten).
+  const struct { const char* what; bool nt; std::vector<int> clicks; int button; bool shown[3];
+                 bool qualityEnabled; long long overlapped, highQuality; } runs[] = {
+      {"Cancel", true, {IDC_OVER_MINUTE, IDC_SAME_WINDOW, IDC_HIGH_QUALITY}, IDCANCEL,
+       {true, true, true}, true, -1, -1},
+      {"OK", true, {IDC_SAME_WINDOW}, IDOK, {true, true, true}, true, 1, 1},
+      {"OK outside NT: quality greyed, stored off", false, {}, IDOK, {true, false, false}, false, 1, 0},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.what);
+    App().isWindowsNT = run.nt;
+    HWND dialog = nullptr;
+    RECT dialogRect = {};
+    bool shown[3] = {}, qualityEnabled = false;
     InModalLoop user([&] {
-      dialog = FindDialog("Options");
-      if (!dialog) return;
+      if (!(dialog = FindDialog("Options"))) return;
       GetWindowRect(dialog, &dialogRect);
-      for (int id : {IDC_OVER_MINUTE, IDC_SAME_WINDOW, IDC_HIGH_QUALITY})
-        SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
-      SendDlgItemMessageA(dialog, IDCANCEL, BM_CLICK, 0, 0);
+      const int boxes[3] = {IDC_OVER_MINUTE, IDC_SAME_WINDOW, IDC_HIGH_QUALITY};
+      for (int i = 0; i < 3; ++i) shown[i] = IsDlgButtonChecked(dialog, boxes[i]) == BST_CHECKED;
+      qualityEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_HIGH_QUALITY));
+      for (int id : run.clicks) SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
+      SendDlgItemMessageA(dialog, run.button, BM_CLICK, 0, 0);
     });
     PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
     PumpUntil([&] { return user.fired() && !FindDialog("Options"); });
+    App().isWindowsNT = true;
+    ASSERT_NE(dialog, nullptr);
+    RECT workspace;
+    GetWindowRect(App().mdiClient, &workspace);
+    EXPECT_EQ(dialogRect.left, workspace.left);
+    EXPECT_EQ(dialogRect.top, workspace.top);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(shown[i], run.shown[i]) << i;
+    EXPECT_EQ(qualityEnabled, run.qualityEnabled);
+    EXPECT_EQ(GetDword("OVERLAPPED"), run.overlapped);
+    EXPECT_EQ(GetDword("HIGHQUALITY"), run.highQuality);
+    EXPECT_EQ(App().settings.GetOverlapped(), run.overlapped == 1);
+    EXPECT_EQ(App().settings.highQuality, run.highQuality != 0);
   }
-  ASSERT_NE(dialog, nullptr);
-  RECT workspace;
-  GetWindowRect(App().mdiClient, &workspace);
-  EXPECT_EQ(dialogRect.left, workspace.left);
-  EXPECT_EQ(dialogRect.top, workspace.top);
-  EXPECT_TRUE(App().settings.GetOverMinute());
-  EXPECT_FALSE(App().settings.GetOverlapped());
-  EXPECT_EQ(GetDword("OVERMINUTE"), -1);
-  // OK after reading the boxes and unticking "same window": all written.
-  bool boxes[3] = {};
-  {
-    InModalLoop user([&] {
-      HWND d = FindDialog("Options");
-      if (!d) return;
-      boxes[0] = IsDlgButtonChecked(d, IDC_OVER_MINUTE) == BST_CHECKED;
-      boxes[1] = IsDlgButtonChecked(d, IDC_SAME_WINDOW) == BST_CHECKED;
-      boxes[2] = IsDlgButtonChecked(d, IDC_HIGH_QUALITY) == BST_CHECKED;
-      SendDlgItemMessageA(d, IDC_SAME_WINDOW, BM_CLICK, 0, 0);
-      SendDlgItemMessageA(d, IDOK, BM_CLICK, 0, 0);
-    });
-    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
-    PumpUntil([&] { return user.fired() && !FindDialog("Options"); });
-  }
-  EXPECT_TRUE(boxes[0]);
-  EXPECT_TRUE(boxes[1]);  // overlapped false shows as "same window" ticked
-  EXPECT_TRUE(boxes[2]);
-  EXPECT_TRUE(App().settings.GetOverlapped());
-  EXPECT_EQ(GetDword("OVERMINUTE"), 1);
-  EXPECT_EQ(GetDword("OVERLAPPED"), 1);
-  EXPECT_EQ(GetDword("HIGHQUALITY"), 1);
   RECT mainRect;
   GetWindowRect(main_, &mainRect);
-  EXPECT_EQ(GetDword("MAINWNDXPOS"), mainRect.left);
-  // And what another process reads from the same registry.
-  const std::string out = RunAndCapture(
-      std::string("reg.exe query HKCU\\") + kScratchKey + " /v OVERLAPPED");
-  EXPECT_NE(out.find("OVERLAPPED"), std::string::npos) << out;
-  EXPECT_NE(out.find("0x1"), std::string::npos) << out;
-}
-
-TEST_F(MainWindowTest, OptionsOutsideWindowsNtGreyTheQualityBoxAndStoreItOff) {
-  App().settings.highQuality = true;
-  App().isWindowsNT = false;
-  char text[64] = {};
-  bool enabled = true, checked = true;
-  {
-    InModalLoop user([&] {
-      HWND d = FindDialog("Options");
-      if (!d) return;
-      GetDlgItemTextA(d, IDC_HIGH_QUALITY, text, sizeof text);
-      enabled = IsWindowEnabled(GetDlgItem(d, IDC_HIGH_QUALITY));
-      checked = IsDlgButtonChecked(d, IDC_HIGH_QUALITY) == BST_CHECKED;
-      SendDlgItemMessageA(d, IDOK, BM_CLICK, 0, 0);
-    });
-    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_FILE_OPTIONS, 0);
-    PumpUntil([&] { return user.fired() && !FindDialog("Options"); });
-  }
-  App().isWindowsNT = true;
-  EXPECT_STREQ(text, "High Quality Image(only WinNT systems)");
-  EXPECT_FALSE(enabled);
-  EXPECT_FALSE(checked);
-  EXPECT_FALSE(App().settings.highQuality);
-  EXPECT_EQ(GetDword("HIGHQUALITY"), 0);
-}
-
-TEST_F(MainWindowTest, AboutShowsTitleAndVersionOwnedByTheMainWindow) {
-  char text[64] = {};
-  HWND owner = nullptr;
-  {
-    InModalLoop user([&] {
-      HWND d = FindDialog("About");
-      if (!d) return;
-      GetDlgItemTextA(d, IDC_ABOUT_TEXT, text, sizeof text);
-      owner = GetWindow(d, GW_OWNER);
-      SendDlgItemMessageA(d, IDOK, BM_CLICK, 0, 0);
-    });
-    PostMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_HELP_ABOUT, 0);
-    PumpUntil([&] { return user.fired() && !FindDialog("About"); });
-  }
-  EXPECT_STREQ(text, "Orvanel 1.2");
-  EXPECT_EQ(owner, main_);
+  EXPECT_EQ(GetDword("MAINWNDXPOS"), mainRect.left);  // OK stores the placement too
 }
 
 TEST(DialogTemplates, EveryTemplateCreates) {
@@ -247,4 +173,56 @@ TEST(DialogTemplates, EveryTemplateCreates) {
     EXPECT_NE(d, nullptr) << id;
     if (d) DestroyWindow(d);
   }
+}
+
+TEST_F(MainWindowTest, TreeWidthIsReadWithItsTypeSizeAndRange) {
+  const struct { DWORD type, value, size; int width; } cases[] = {
+      {REG_DWORD, 300, 4, 300},        {REG_DWORD, 4096, 4, 4096}, {REG_DWORD, 0, 4, 210},
+      {REG_DWORD, 4097, 4, 210},       {REG_DWORD, 0xFFFFFFFF, 4, 210},
+      {REG_BINARY, 300, 4, 210},       {REG_DWORD, 300, 2, 210},   {REG_NONE, 0, 0, 210},
+  };
+  for (const auto& c : cases) {
+    DeleteKey(kScratchKey);
+    if (c.type != REG_NONE) PutValue("TREEWIDTH", c.type, &c.value, c.size);
+    EXPECT_EQ(App().settings.LoadTreeWidth(210, 4096), c.width) << c.type << " " << c.value;
+  }
+}
+
+TEST_F(MainWindowTest, RootValuesOfTheWrongTypeFallBackToTheirDefaults) {
+  testing_support::TempDir dir;
+  const std::string a = dir.Join("A\\"), b = dir.Join("B\\");
+  testing_support::MakeDirs(a);
+  testing_support::MakeDirs(b);
+  const std::string list = a + '\0' + b + '\0' + '\0';
+  const DWORD one = 1;
+  // Then LoadRootList's answer and the root shown ("": the one shown before).
+  const struct { const char* what; DWORD listType, selectType; const void* select; size_t size;
+                 int loaded; std::string shown; } cases[] = {
+      {"ROOTSELECT a DWORD: the first root", REG_MULTI_SZ, REG_DWORD, &one, 4, 1, a},
+      {"ROOTSELECT as bytes: the first root", REG_MULTI_SZ, REG_BINARY, b.c_str(), b.size() + 1, 1, a},
+      {"ROOTLIST a REG_SZ: no roots", REG_SZ, REG_SZ, b.c_str(), b.size() + 1, 0, dir.path()},
+  };
+  // The program's own key: its values wait under the scratch key meanwhile.
+  HKEY real, saved;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &real, nullptr), ERROR_SUCCESS);
+  RegCreateKeyExA(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &saved, nullptr);
+  RegCopyTreeA(real, nullptr, saved);
+  HWND tree = App().folderTree.tree();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    App().folderTree.SetRoot(dir.path().c_str());
+    PutValue("ROOTLIST", c.listType, list.data(), static_cast<DWORD>(list.size()), SETTINGS_KEY);
+    PutValue("ROOTSELECT", c.selectType, c.select, static_cast<DWORD>(c.size), SETTINGS_KEY);
+    EXPECT_EQ(App().folderTree.LoadRootList(), c.loaded);
+    char text[MAX_PATH] = {};
+    TVITEMA item = {TVIF_TEXT, TreeView_GetRoot(tree), 0, 0, text, sizeof text};
+    TreeView_GetItem(tree, &item);
+    EXPECT_EQ(text, c.shown);
+  }
+  RegDeleteValueA(real, "ROOTLIST");
+  RegDeleteValueA(real, "ROOTSELECT");
+  RegCopyTreeA(saved, nullptr, real);
+  RegCloseKey(saved);
+  RegCloseKey(real);
 }

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "shell/app.h"
@@ -32,14 +33,15 @@ inline RECT ChildRect(HWND child) {  // in its parent's client coordinates
 
 inline void DeleteKey(const char* path) { RegDeleteTreeA(HKEY_CURRENT_USER, path); }
 
-inline void PutDword(const char* name, DWORD value, const char* path = kScratchKey) {
+inline void PutValue(const char* name, DWORD type, const void* data, DWORD size,
+                     const char* path = kScratchKey) {
   HKEY key;
   ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+                            nullptr), ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(key);
 }
+inline void PutDword(const char* name, DWORD value) { PutValue(name, REG_DWORD, &value, 4); }
 
 // -1 when missing.
 inline long long GetDword(const char* name, const char* path = kScratchKey) {
@@ -50,98 +52,39 @@ inline long long GetDword(const char* name, const char* path = kScratchKey) {
   return value;
 }
 
-// Runs a program to its end; its standard output.
-inline std::string RunAndCapture(std::string commandLine, DWORD timeoutMs = 30000) {
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return "";
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi = {};
-  std::string out;
-  if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                     nullptr, &si, &pi)) {
-    CloseHandle(writeEnd);
-    char buffer[512];
-    DWORD got;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
-    WaitForSingleObject(pi.hProcess, timeoutMs);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  } else {
-    CloseHandle(writeEnd);
-  }
-  CloseHandle(readEnd);
-  return out;
-}
-
 // A modal loop's helper: runs `action` once from a thread timer, that is
 // from inside whatever modal loop (menu, dialog) is running by then.
 class InModalLoop {
  public:
-  template <class Action>
-  explicit InModalLoop(Action action, UINT delayMs = 200) {
-    action_ = new Holder<Action>(action);
+  explicit InModalLoop(std::function<void()> action, UINT delayMs = 200)
+      : action_(std::move(action)) {
     current_ = this;
     id_ = SetTimer(nullptr, 0, delayMs, &InModalLoop::Fire);
   }
   ~InModalLoop() {
     KillTimer(nullptr, id_);
     current_ = nullptr;
-    delete action_;
   }
   bool fired() const { return fired_; }
 
  private:
-  struct Base {
-    virtual ~Base() = default;
-    virtual void Run() = 0;
-  };
-  template <class A>
-  struct Holder : Base {
-    explicit Holder(A a) : a_(a) {}
-    void Run() override { a_(); }
-    A a_;
-  };
   static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (current_ && !current_->fired_) {
       current_->fired_ = true;
-      current_->action_->Run();
+      current_->action_();
     }
   }
   static inline InModalLoop* current_ = nullptr;
-  Base* action_ = nullptr;
+  std::function<void()> action_;
   UINT_PTR id_ = 0;
   bool fired_ = false;
 };
 
-// The visible dialog of this thread with the given caption, if any.
+// The visible dialog with the given caption, if any.
 inline HWND FindDialog(const char* caption) {
-  struct Search {
-    const char* caption;
-    HWND found;
-  } search = {caption, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM l) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(l);
-        char cls[32] = {}, text[64] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        GetWindowTextA(w, text, sizeof text);
-        if (std::string(cls) == "#32770" && std::string(text) == s->caption && IsWindowVisible(w)) {
-          s->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = FindWindowA("#32770", caption);
+  return found && IsWindowVisible(found) ? found : nullptr;
 }
 
 // One main window serves the tests in turn: under Wine without a window
