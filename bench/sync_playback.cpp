@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "bench/playback_bench.h"
-#include "playback/sync_clock.h"
+#include "playback/video_child.h"
 
 using namespace playback_bench;
 

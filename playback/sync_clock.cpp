@@ -30,8 +30,8 @@ SyncClock::SyncClock(WallTime moment, PlaybackMode mode) {
 
 SyncClock::~SyncClock() = default;
 
-std::shared_ptr<SyncClock> SyncClock::StartFrom(const VideoChild& leader) {
-  return std::make_shared<SyncClock>(leader.shownMoment(), leader.mode());
+std::shared_ptr<SyncClock> SyncClock::StartFrom(WallTime moment, PlaybackMode mode) {
+  return std::make_shared<SyncClock>(moment, mode);
 }
 
 SyncClock::Reading SyncClock::Read() const {
@@ -89,13 +89,13 @@ void SyncClock::StepFrame(bool forward) {
   WakeLocked();
 }
 
-void SyncClock::Add(VideoChild* child) {
+void SyncClock::Add(ClockMember* child) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (std::find(members_.begin(), members_.end(), child) == members_.end())
     members_.push_back(child);
 }
 
-void SyncClock::Remove(VideoChild* child) {
+void SyncClock::Remove(ClockMember* child) {
   std::lock_guard<std::mutex> lock(mutex_);
   members_.erase(std::remove(members_.begin(), members_.end(), child), members_.end());
   const auto waiting = std::find(unanswered_.begin(), unanswered_.end(), child);
@@ -104,7 +104,7 @@ void SyncClock::Remove(VideoChild* child) {
   if (unanswered_.empty()) FinishStepLocked();
 }
 
-void SyncClock::Answer(std::uint64_t step, VideoChild* child, bool found, WallTime time) {
+void SyncClock::Answer(std::uint64_t step, ClockMember* child, bool found, WallTime time) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto waiting = std::find(unanswered_.begin(), unanswered_.end(), child);
   if (step != reading_.step || waiting == unanswered_.end()) return;
@@ -126,5 +126,5 @@ void SyncClock::FinishStepLocked() {
 }
 
 void SyncClock::WakeLocked() {
-  for (VideoChild* child : members_) child->ClockChanged();
+  for (ClockMember* child : members_) child->ClockChanged();
 }

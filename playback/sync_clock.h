@@ -7,7 +7,7 @@
 //
 // How the window side uses it (all calls from the user-interface thread,
 // none waits for a disc read):
-//   Synchronize:  clock = SyncClock::StartFrom(focused child); then
+//   Synchronize:  clock = SyncClock::StartFrom(focused->shownMoment(), focused->mode()); then
 //                 child->Synchronize(clock) for every selected child. Once
 //                 more on a child that left: child->Synchronize(group's clock)
 //                 (any member's child->clock()).
@@ -27,8 +27,16 @@
 #include <mutex>
 #include <vector>
 
-#include "playback/video_child.h"
+#include "playback/playback_mode.h"
 #include "store/wall_clock.h"
+
+// What the clock wakes when it changes: each member's own thread then reads
+// the clock again (called under the clock's lock; must not take it).
+class ClockMember {
+ public:
+  virtual ~ClockMember() = default;
+  virtual void ClockChanged() {}
+};
 
 class SyncClock {
  public:
@@ -55,8 +63,9 @@ class SyncClock {
   SyncClock(const SyncClock&) = delete;
   SyncClock& operator=(const SyncClock&) = delete;
 
-  // A clock at the moment `leader` shows, in its mode.
-  static std::shared_ptr<SyncClock> StartFrom(const VideoChild& leader);
+  // A clock at the moment a leader shows, in its mode (a paused clock for
+  // a mode that does not play).
+  static std::shared_ptr<SyncClock> StartFrom(WallTime moment, PlaybackMode mode);
 
   Reading Read() const;
   WallTime moment() const;  // now
@@ -72,19 +81,21 @@ class SyncClock {
   // the minutes it needs. No frame beyond: the moment stays.
   void StepFrame(bool forward);
 
+  // For the members themselves (VideoChild): joining, leaving, and the
+  // answer to a frame step from a member's own thread.
+  void Add(ClockMember* member);
+  void Remove(ClockMember* member);
+  void Answer(std::uint64_t step, ClockMember* member, bool found, WallTime time);
+
  private:
-  friend class VideoChild;
-  void Add(VideoChild* child);
-  void Remove(VideoChild* child);
-  void Answer(std::uint64_t step, VideoChild* child, bool found, WallTime time);
   void ReanchorLocked(Clock::time_point now);
   void FinishStepLocked();
   void WakeLocked();  // each member's state lock: clock lock first, never the reverse
 
   mutable std::mutex mutex_;
   Reading reading_;
-  std::vector<VideoChild*> members_;
-  std::vector<VideoChild*> unanswered_;
+  std::vector<ClockMember*> members_;
+  std::vector<ClockMember*> unanswered_;
   bool stepFound_ = false;
   WallTime stepBest_ = 0;
   std::uint64_t steps_ = 0;

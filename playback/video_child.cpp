@@ -59,17 +59,6 @@ void FormatMomentText(WallTime moment, char* out, std::size_t size) {
 
 VideoView::~VideoView() = default;
 
-ModeSpeed SpeedOf(PlaybackMode mode) {
-  switch (mode) {
-    case PlaybackMode::FastRewind: return {3, 3, true};
-    case PlaybackMode::Rewind: return {1, 10, true};
-    case PlaybackMode::Forward: return {1, 10, false};
-    case PlaybackMode::FastForward: return {3, 3, false};
-    case PlaybackMode::Pause: break;
-  }
-  return {0, 0, false};
-}
-
 void FormatTimeText(const char* folder, const char* name, char* out,
                     std::size_t size) {
   if (out == nullptr || size == 0) return;

@@ -79,19 +79,13 @@
 #include "platform/platform.h"
 #include "playback/frame_decoder.h"
 #include "playback/frame_track.h"
+#include "playback/playback_mode.h"
+#include "playback/sync_clock.h"
 #include "playback/video_view.h"
 #include "store/minute_frame_list.h"
 #include "store/wall_clock.h"
 
-class SyncClock;
 
-enum class PlaybackMode : std::int32_t {
-  FastRewind = 0,
-  Rewind = 1,
-  Forward = 2,
-  FastForward = 3,
-  Pause = 4,
-};
 
 // What the window shows of a child, pulled by the view after Changed.
 struct ViewState {
@@ -120,22 +114,13 @@ struct PictureSink {
   ~PictureSink() = default;
 };
 
-// Frame step and delay factor (milliseconds per hundredth of a second of
-// time code) of a playing mode; Pause has neither.
-struct ModeSpeed {
-  int frameStep;
-  int delayFactor;
-  bool backwards;
-};
-ModeSpeed SpeedOf(PlaybackMode mode);
-
 // The time text " HH : MM : SS CC" from a minute folder path (hour and minute
 // are its last two components) and a frame name (dashed names skip the '-').
 // Characters that the path or name lacks show as '?'. Always terminated.
 void FormatTimeText(const char* folder, const char* name, char* out,
                     std::size_t size);
 
-class VideoChild {
+class VideoChild : public ClockMember {
  public:
   using Clock = std::chrono::steady_clock;
   // Measurement point for benchmarks: called on the playback thread after
@@ -256,9 +241,8 @@ class VideoChild {
   friend int FindPreviousMinute(VideoChild& child);
 
  private:
-  friend class SyncClock;
   // The clock changed (under the clock's lock: takes the state lock only).
-  void ClockChanged();
+  void ClockChanged() override;
   // Out of the group, going on in its mode; the view told when `notify`.
   void Leave(bool notify);
   // The black picture of a moment with nothing recorded.

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "playback/sync_clock.h"
+#include "playback/video_child.h"
 #include "tests/support/test_support.h"
 #include "tools/sample_backup.h"
 
