@@ -13,6 +13,7 @@ const char kUsage[] =
     "  frames [--continue] [--reverse] MINUTE      frames in play order: <time code> <path>\n"
     "  still MINUTE INDEX -o OUT.bmp               one frame as a 24-bit BMP\n"
     "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] FOLDER...\n"
+    "  timeline CAMERA|DATE                        recorded spans as CSV: start,end,frames\n"
     "options: --trace  print the trace texts on standard error\n";
 
 struct Command {
@@ -25,6 +26,7 @@ const Command kCommands[] = {
     {"frames", CmdFrames},
     {"still", CmdStill},
     {"export", CmdExport},
+    {"timeline", CmdTimeline},
 };
 
 // Trace texts go to the debug channel (standard error on POSIX) and, on
