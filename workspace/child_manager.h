@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "playback/video_child.h"
@@ -55,7 +57,14 @@ class ChildManager final : public VideoWindowHost {
   void Select(HWND child, bool exclusive) override;
   void SelectAll();
   bool IsSelected(HWND child) const;
+  // Grouped windows take the mode through their clock.
   void SetModeOfSelected(PlaybackMode mode);
+  // Synchronize on the selected windows (key S, the window's menu): what
+  // the shell hands over (SynchronizeSelected of workspace/sync_commands.h).
+  void SetSynchronizer(std::function<void()> synchronize) {
+    synchronize_ = std::move(synchronize);
+  }
+  void Synchronize() override;
   int SetSize(SizeMode mode) override;  // on the selected windows
   void ArrangeGrid();
   void Cascade();
@@ -74,7 +83,8 @@ class ChildManager final : public VideoWindowHost {
   ContextMenu MakeContextMenu(HWND child);
 
   // Keys for the selected windows: Space, Left/Right (a frame while
-  // paused), Shift+Left/Right (fast), Home/End. True when the key was used.
+  // paused), Shift+Left/Right (fast), Home/End, S (Synchronize). True
+  // when the key was used.
   bool HandleKey(int virtualKey) override;
 
   // Number of video windows loaded (windows whose thread has not yet ended
@@ -106,4 +116,5 @@ class ChildManager final : public VideoWindowHost {
   const ViewOptions* options_;
   VideoChild::FrameHook frameHook_ = nullptr;
   void* frameHookContext_ = nullptr;
+  std::function<void()> synchronize_;
 };

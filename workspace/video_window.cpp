@@ -18,6 +18,7 @@ constexpr int kTrackbarId = 30000;
 constexpr int kSpacerId = 30000;
 constexpr int kTimeLabelId = 30001;
 constexpr UINT_PTR kTrackbarSubclassId = 1;
+constexpr COLORREF kGroupedColour = RGB(150, 220, 160);
 
 // The frame under the last press on a trackbar, until its release. Only one
 // trackbar can be pressed at a time; user-interface thread only.
@@ -348,6 +349,11 @@ void VideoWindow::Refresh() {
       shownPosition_ = state.sliderPosition;
     }
   }
+  if (state.grouped != grouped_) {
+    grouped_ = state.grouped;
+    if (timeLabel_ != nullptr) InvalidateRect(timeLabel_, nullptr, TRUE);
+    if (spacer_ != nullptr) InvalidateRect(spacer_, nullptr, TRUE);
+  }
   state.timeText[sizeof state.timeText - 1] = '\0';
   if (timeLabel_ != nullptr && std::strcmp(state.timeText, shownText_) != 0) {
     SetWindowTextA(timeLabel_, state.timeText);
@@ -434,6 +440,7 @@ void VideoWindow::Paint() {
       child_->GetViewState(&state);
       drawn = state.pictureSerial != 0 && child_->Paint(*this) == 0;
       if (drawn) ++paints_;
+      if (drawn && state.noRecording) DrawNoRecording(dc, state.timeText);
     }
     paintDc_ = nullptr;
     if (!drawn) {
@@ -444,6 +451,20 @@ void VideoWindow::Paint() {
     RestoreDC(dc, saved);
   }
   EndPaint(window_, &ps);
+}
+
+// The black picture of a moment with nothing recorded says so, with the
+// moment's time text (the strip's label shows it too).
+void VideoWindow::DrawNoRecording(HDC dc, const char* timeText) {
+  const StripLayout l = LayoutStrip(clientWidth_, clientHeight_, labelWidth_);
+  RECT upper{0, 0, l.picture.width, l.picture.height / 2};
+  RECT lower{0, l.picture.height / 2, l.picture.width, l.picture.height};
+  HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  DrawTextA(dc, "No recording", -1, &upper, DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOPREFIX);
+  DrawTextA(dc, timeText, -1, &lower, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
 }
 
 int VideoWindow::DrawPicture(const BitmapHeader& header, const std::uint8_t* pixels) {
@@ -559,6 +580,16 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCACTIVATE:
       return 0;
+    case WM_CTLCOLORSTATIC:
+      // The strip's mark of a window that plays on a group's clock.
+      if (grouped_ && (reinterpret_cast<HWND>(lParam) == timeLabel_ ||
+                       reinterpret_cast<HWND>(lParam) == spacer_)) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, kGroupedColour);
+        SetDCBrushColor(dc, kGroupedColour);
+        return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+      }
+      break;
     case WM_COMMAND:
       if (!child_) return 0;
       switch (LOWORD(wParam)) {
@@ -573,6 +604,7 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ID_VIDEO_DOUBLE_SIZE: host_.SetSize(SizeMode::Double); break;
         case ID_VIDEO_FIT_SIZE: host_.SetSize(SizeMode::Fit); break;
         case kCmdSavePicture: SavePictureWithDialog(); return 0;
+        case ID_CONTROL_SYNCHRONIZE: host_.Synchronize(); return 0;
         default: break;
       }
       break;

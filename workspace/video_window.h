@@ -41,6 +41,8 @@ class VideoWindowHost {
   virtual int SetSize(SizeMode) { return -1; }
   // The window is going: its playback is to end.
   virtual int RequestUnload(HWND) { return -1; }
+  // Synchronize on the selected windows (the context menu's item).
+  virtual void Synchronize() {}
   // Whether pictures are stretched with halftone.
   virtual bool Halftone() const { return false; }
 };
@@ -115,6 +117,7 @@ class VideoWindow final : public VideoView, public PictureSink {
  private:
   void Paint();
   void DrawSelectionBorder();
+  void DrawNoRecording(HDC dc, const char* timeText);
   void UpdateTitle(const char* date);
 
   VideoWindowHost& host_;
@@ -139,6 +142,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   int shownPosition_ = -1;
   std::uint32_t shownSerial_ = 0;
   char shownText_[32] = {};
+  bool grouped_ = false;  // the strip's label marks the group
   std::string camera_;
   std::string folderDate_;  // date of the minute the title was made for
 

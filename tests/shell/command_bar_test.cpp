@@ -79,11 +79,12 @@ TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
                                {105, "E&xit"}});
   ExpectItems(bar.PopupOf(1), {{32773, "Fast Rewind"}, {32774, "Rewind"}, {32776, "Forward"},
                                {32777, "Fast Forward"}, {32775, "Pause"}, {0, ""},
-                               {32786, "Select All Windows"}});
+                               {32786, "Select All Windows"}, {32830, "&Synchronize\tS"}});
   ExpectItems(bar.PopupOf(2), {{32793, "&Cascade"}, {32784, "Tile &Horizontally"},
                                {32785, "&Tile Vertically"}, {32797, "&Grid"}, {0, ""},
                                {32794, "&Half Size"}, {32795, "&Original Size"},
-                               {32796, "&Double Size"}, {32805, "&Fit Size"}});
+                               {32796, "&Double Size"}, {32805, "&Fit Size"}, {0, ""},
+                               {32831, "Time&line"}});
   ExpectItems(bar.PopupOf(3), {{104, "&About..."}});
   // The video window's own menu comes from the same resources.
   HMENU video = LoadMenuA(GetAppInstance(), MAKEINTRESOURCEA(IDM_VIDEO_CONTROL));
@@ -91,7 +92,7 @@ TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
               {{32787, "Fast Rewind"}, {32788, "Rewind"}, {32789, "Forward"},
                {32790, "Fast Forward"}, {32791, "Pause"}, {0, ""}, {32801, "Half Size"},
                {32802, "Original Size"}, {32803, "Double Size"}, {32804, "Fit Size"}, {0, ""},
-               {32792, "Play Continuously"}});
+               {32792, "Play Continuously"}, {32830, "Synchronize\tS"}});
   DestroyMenu(video);
 }
 
@@ -233,10 +234,12 @@ TEST_F(MainWindowTest, PictureButtonsInOrderWithTooltipsAndStyles) {
       {0, nullptr, false},
       {32794, "Half Size", false},           {32795, "Original Size", false},
       {32796, "Double Size", false},         {32805, "Fit Size", false},
+      {0, nullptr, false},
+      {32830, "Synchronize", false},
   };
   HWND bar = PictureToolbar();
-  ASSERT_EQ(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0), 20);
-  for (int i = 0; i < 20; ++i) {
+  ASSERT_EQ(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0), 22);
+  for (int i = 0; i < 22; ++i) {
     TBBUTTON b = {};
     SendMessageA(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
     const auto& e = expected[i];
