@@ -29,7 +29,9 @@ bool ReadChecked(HKEY key, const char* name, DWORD low, DWORD high, DWORD* out) 
   return true;
 }
 
-bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+bool SamePath(const std::string& a, const std::string& b) {
+  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
 
 std::string LastComponent(const std::string& path) {
   const std::size_t cut = path.find_last_of("\\/");
@@ -74,7 +76,8 @@ void TimelineDock::Place(int left, int width, int clientHeight) {
 void TimelineDock::Save() const {
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, settings_.GetKeyPath(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                      REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     LogWindow::Print("Settings: cannot write the timeline's choice");
     return;
   }

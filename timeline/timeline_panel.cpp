@@ -29,7 +29,9 @@ constexpr WallTime kFrameLevelSpan = 3 * kHundredthsPerHour;
 constexpr int kFoldersPerStep = 8;
 constexpr auto kPublishEvery = std::chrono::milliseconds(50);
 
-WallTime DayOf(WallTime t) { return t - ((t % kHundredthsPerDay) + kHundredthsPerDay) % kHundredthsPerDay; }
+WallTime DayOf(WallTime t) {
+  return t - ((t % kHundredthsPerDay) + kHundredthsPerDay) % kHundredthsPerDay;
+}
 
 void FormatClock(WallTime t, bool seconds, char* out, std::size_t size) {
   const CivilTime c = SplitWallTime(t);
@@ -83,6 +85,7 @@ TimelinePanel::~TimelinePanel() {
   if (worker_.joinable()) worker_.join();
   if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);  // it points here
   if (font_ != nullptr) DeleteObject(font_);
+  if (buffer_ != nullptr) DeleteObject(buffer_);
 }
 
 HWND TimelinePanel::Create(HWND parent, TimelineHost* host) {
@@ -294,16 +297,27 @@ void TimelinePanel::DrawRow(HDC dc, const TimelineRow& row, int top, int height)
   const int y0 = top + 2;
   const int y1 = top + height - 1;
   Fill(dc, x0, y0, x1, y1, RGB(255, 255, 255));
+  // Spans that meet within a column are filled as one run: a day of
+  // scattered minutes is a few hundred fills, not thousands.
   auto spans = [&](const std::vector<CoverageSpan>& list, COLORREF colour, int a, int b) {
+    int runFrom = 0, runTo = -1;
     for (const CoverageSpan& s : list) {
       if (s.end < scale_.start || s.start >= scale_.start + scale_.span) continue;
       const int from = std::max(x0, PixelAtTime(scale_, s.start));
       const int to = std::min(x1, std::max(from + 1, PixelAtTime(scale_, s.end) + 1));
-      Fill(dc, from, a, to, b, colour);
+      if (from <= runTo) {
+        runTo = std::max(runTo, to);
+        continue;
+      }
+      if (runTo > runFrom) Fill(dc, runFrom, a, runTo, b, colour);
+      runFrom = from;
+      runTo = to;
     }
+    if (runTo > runFrom) Fill(dc, runFrom, a, runTo, b, colour);
   };
   if (day_ >= 0) {
-    auto minute = coverage_.find({row.camera, day_, day_ + kHundredthsPerDay, CoverageLevel::kMinute});
+    auto minute =
+        coverage_.find({row.camera, day_, day_ + kHundredthsPerDay, CoverageLevel::kMinute});
     if (minute != coverage_.end()) {
       spans(minute->second.pending, RGB(170, 200, 235), y0, y1);
       spans(minute->second.spans, RGB(60, 120, 200), y0, y1);
@@ -353,7 +367,8 @@ void TimelinePanel::Paint(HDC dc, const RECT& client) {
     // spacing that keeps labels apart.
     const WallTime step = TickStep(scale_, 64);
     const WallTime first = scale_.start - (scale_.start - day_) % step;
-    const bool hourTicks = static_cast<WallTime>(scale_.width) * kHundredthsPerHour >= 4 * scale_.span;
+    const bool hourTicks =
+        static_cast<WallTime>(scale_.width) * kHundredthsPerHour >= 4 * scale_.span;
     if (hourTicks && step > kHundredthsPerHour) {
       for (WallTime t = scale_.start - (scale_.start - day_) % kHundredthsPerHour;
            t <= scale_.start + scale_.span; t += kHundredthsPerHour) {
@@ -389,7 +404,6 @@ void TimelinePanel::Paint(HDC dc, const RECT& client) {
     DrawTextA(dc, rows_[i].name.c_str(), -1, &name,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     DrawRow(dc, rows_[i], top, h);
-    for (int x = x0; x < x1; x += 2) SetPixel(dc, x, top + h - 1, face);
   }
   if (rows_.empty()) {
     RECT hint{x0, rowsTop, x1, client.bottom};
@@ -407,7 +421,8 @@ void TimelinePanel::Paint(HDC dc, const RECT& client) {
     SIZE size{};
     GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
     const int boxWidth = static_cast<int>(size.cx) + 6;
-    const int left = std::max(0, std::min(hoverX_ - boxWidth / 2, static_cast<int>(client.right) - boxWidth));
+    const int left =
+        std::max(0, std::min(hoverX_ - boxWidth / 2, static_cast<int>(client.right) - boxWidth));
     Fill(dc, left, headerTop + 1, left + boxWidth, headerBottom - 1, RGB(255, 255, 225));
     RECT box{left, headerTop + 1, left + boxWidth, headerBottom - 1};
     DrawTextA(dc, text, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -431,15 +446,20 @@ LRESULT TimelinePanel::HandleMessage(HWND h, UINT message, WPARAM wParam, LPARAM
       HDC dc = BeginPaint(h, &ps);
       RECT client{};
       GetClientRect(h, &client);
-      // Drawn off screen and copied whole: no flicker while playing.
+      // Drawn off screen and copied whole: no flicker while playing. The
+      // bitmap is kept while the size stays.
+      if (buffer_ == nullptr || bufferSize_.cx != client.right ||
+          bufferSize_.cy != client.bottom) {
+        if (buffer_ != nullptr) DeleteObject(buffer_);
+        buffer_ = CreateCompatibleBitmap(dc, std::max<LONG>(1, client.right),
+                                         std::max<LONG>(1, client.bottom));
+        bufferSize_ = {client.right, client.bottom};
+      }
       HDC memory = CreateCompatibleDC(dc);
-      HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max<LONG>(1, client.right),
-                                              std::max<LONG>(1, client.bottom));
-      HGDIOBJ old = SelectObject(memory, bitmap);
+      HGDIOBJ old = SelectObject(memory, buffer_);
       Paint(memory, client);
       BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
       SelectObject(memory, old);
-      DeleteObject(bitmap);
       DeleteDC(memory);
       EndPaint(h, &ps);
       return 0;
@@ -448,7 +468,7 @@ LRESULT TimelinePanel::HandleMessage(HWND h, UINT message, WPARAM wParam, LPARAM
       PullResults();
       return 0;
     case WM_TIMER:
-      if (wParam == kTimerId) Update();
+      if (wParam == kTimerId && IsWindowVisible(h)) Update();  // hidden: nothing is read
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == kPreviousId || LOWORD(wParam) == kNextId) {
@@ -496,8 +516,8 @@ LRESULT TimelinePanel::HandleMessage(HWND h, UINT message, WPARAM wParam, LPARAM
       if (sizing_) {
         POINT p{x, GET_Y_LPARAM(lParam)};
         ClientToScreen(h, &p);
-        const int height = std::min(kTimelineMaxHeight,
-                                    std::max(kTimelineMinHeight, sizingHeight_ + sizingY_ - static_cast<int>(p.y)));
+        const int asked = sizingHeight_ + sizingY_ - static_cast<int>(p.y);
+        const int height = std::min(kTimelineMaxHeight, std::max(kTimelineMinHeight, asked));
         if (host_ != nullptr && height != clientHeight_) host_->HeightDragged(height);
         return 0;
       }

@@ -117,6 +117,8 @@ class TimelinePanel {
   HWND previous_ = nullptr;
   HWND next_ = nullptr;
   HFONT font_ = nullptr;
+  HBITMAP buffer_ = nullptr;  // the off-screen picture
+  SIZE bufferSize_{0, 0};
   TimelineHost* host_ = nullptr;
   std::vector<TimelineRow> rows_;
   WallTime day_ = -1;

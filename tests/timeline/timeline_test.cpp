@@ -15,7 +15,9 @@ namespace {
 using namespace workspace_test;
 
 const WallTime kDay = MakeWallTime({2004, 3, 15, 0, 0, 0, 0});
-WallTime At(int h, int m, int s = 0, int cs = 0) { return MakeWallTime({2004, 3, 15, h, m, s, cs}); }
+WallTime At(int h, int m, int s = 0, int cs = 0) {
+  return MakeWallTime({2004, 3, 15, h, m, s, cs});
+}
 
 TEST(TimelineScale, TimeUnderAPixelAtEachZoom) {
   const struct { WallTime start, span; int x; WallTime expected; } cases[] = {
@@ -101,7 +103,8 @@ class TimelinePanelTest : public ::testing::Test {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     SelectObject(memory, old);
-    GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
