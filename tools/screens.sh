@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the viewer's main states into out/screens/: the main window,
-# each menu dropped, the Options and About dialogs, the Save As dialog filled
-# in and the progress dialog while it exports. Runs the built program
+# each menu dropped, the Options and About dialogs, the timeline panel, the
+# Save As dialog filled in and the progress dialog while it exports. Runs the built program
 # (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
 # X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
@@ -45,6 +45,8 @@ keys F10 Right Right Return;    shot menu-view;    keys Escape Escape
 keys F10 Left Return;           shot menu-help
 keys a;                         shot about;        keys Return
 keys F10 Return o;              shot options;      keys Escape
+# View > Timeline shown under the workspace, then hidden again (the choice is kept).
+keys F10 Right Right Return l;  shot timeline;     keys F10 Right Right Return l
 
 # The Save As dialog filled in by keyboard, then the progress dialog while it
 # exports: two minute folders of 704 x 576 frames every 0.04 s, made here.
