@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the viewer's main states into out/screens/: the main window,
 # each menu dropped, the Options and About dialogs, the timeline panel, the
-# Save As dialog filled in and the progress dialog while it exports. Runs the built program
-# (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
-# X key events, as a user at the keyboard would.
+# Save As dialog filled in and the progress dialog while it exports. Runs the
+# built program (build-win/shell/orvanel.exe) under its own Xvfb display and
+# drives it with X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
