@@ -13,7 +13,7 @@
 
 // Bitmaps.
 #define IDB_TREE_IMAGES 129        // 7 x (16 x 16), 4 bits: folder tree icons
-#define IDB_TOOLBAR 144            // 17 x (32 x 30), 8 bits: picture buttons
+#define IDB_TOOLBAR 144            // 18 x (32 x 30), 8 bits: picture buttons
 #define IDB_MODE_CHECKED 147       // 147..151: playback mode checked, by mode
 #define IDB_MODE_UNCHECKED 152     // 152..156: playback mode unchecked, by mode
 
@@ -45,6 +45,9 @@
 #define ID_FILE_REFRESH_TREE 32799
 #define ID_FILE_SAVE_AS 32800
 #define ID_VIEW_FIT_SIZE 32805
+// The selected windows on one clock (also the video window's menu and key S).
+#define ID_CONTROL_SYNCHRONIZE 32830
+#define ID_VIEW_TIMELINE 32831
 
 // Menu buttons of the command bar: ids that find the buttons, never commands.
 #define ID_MENUBUTTON_FILE 32780

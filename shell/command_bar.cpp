@@ -9,6 +9,7 @@
 #include "shell/instance.h"
 #include "tree/folder_tree.h"
 #include "workspace/child_manager.h"
+#include "workspace/sync_commands.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ struct PictureButton {
   const char* tooltip;
 };
 
-const PictureButton kPictureButtons[20] = {
+const PictureButton kPictureButtons[] = {
     {12, ID_FILE_REFRESH_TREE, BTNS_BUTTON, "Refresh Folder Tree"},
     {13, ID_CONTROL_SELECT_ALL, BTNS_BUTTON, "Select All Windows"},
     {14, ID_FILE_OPTIONS, BTNS_BUTTON, "Options..."},
@@ -43,7 +44,10 @@ const PictureButton kPictureButtons[20] = {
     {10, ID_VIEW_ORIGINAL_SIZE, BTNS_BUTTON, "Original Size"},
     {11, ID_VIEW_DOUBLE_SIZE, BTNS_BUTTON, "Double Size"},
     {15, ID_VIEW_FIT_SIZE, BTNS_BUTTON, "Fit Size"},
+    {-1, 0, BTNS_SEP, nullptr},
+    {17, ID_CONTROL_SYNCHRONIZE, BTNS_BUTTON, "Synchronize"},
 };
+constexpr int kPictureButtonCount = sizeof kPictureButtons / sizeof kPictureButtons[0];
 
 // The mode buttons by PlaybackMode's value.
 const int kModeButtons[5] = {ID_CONTROL_FAST_REWIND, ID_CONTROL_REWIND, ID_CONTROL_FORWARD,
@@ -124,6 +128,9 @@ int MenuButtonBar::OpenMenu() {
   SendMessageA(toolbar, TB_GETRECT, ID_MENUBUTTON_FILE + hot, reinterpret_cast<LPARAM>(&button));
   POINT corner = {button.left, button.bottom};
   ClientToScreen(toolbar, &corner);
+  if (targets_.timeline)
+    CheckMenuItem(popup, ID_VIEW_TIMELINE,
+                  MF_BYCOMMAND | (targets_.timeline->shown() ? MF_CHECKED : MF_UNCHECKED));
   openIndex_ = hot;
   g_tracking = this;
   SendMessageA(toolbar, TB_PRESSBUTTON, ID_MENUBUTTON_FILE + hot, TRUE);
@@ -355,6 +362,14 @@ int MenuButtonBar::OnCommand(int id) {
       LogWindow::Print("Command %d: SaveAsDialog::ShowBeside", id);
       if (targets_.saveAs) targets_.saveAs->ShowBeside(targets_.folderTree ? targets_.folderTree->window() : nullptr);
       break;
+    case ID_CONTROL_SYNCHRONIZE:
+      LogWindow::Print("Command %d: SynchronizeSelected", id);
+      if (targets_.windows) SynchronizeSelected(*targets_.windows);
+      break;
+    case ID_VIEW_TIMELINE:
+      LogWindow::Print("Command %d: timeline shown or hidden", id);
+      if (targets_.timeline) targets_.timeline->Toggle();
+      break;
   }
   return 1;
 }
@@ -371,8 +386,8 @@ int ToolButtonBar::Create(HWND host) {
     ImageList_AddMasked(images_, strip, CLR_DEFAULT);
     DeleteObject(strip);
   }
-  TBBUTTON buttons[20] = {};
-  for (int i = 0; i < 20; ++i) {
+  TBBUTTON buttons[kPictureButtonCount] = {};
+  for (int i = 0; i < kPictureButtonCount; ++i) {
     const PictureButton& b = kPictureButtons[i];
     buttons[i].iBitmap = b.image < 0 ? 0 : b.image;
     buttons[i].idCommand = b.command;
@@ -381,7 +396,7 @@ int ToolButtonBar::Create(HWND host) {
     buttons[i].iString = -1;
   }
   toolbar = CreateToolbarEx(host, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_WRAPABLE | TBSTYLE_FLAT,
-                            IDC_PICTURE_TOOLBAR, 0, nullptr, 0, buttons, 20, 32, 30, 32, 30,
+                            IDC_PICTURE_TOOLBAR, 0, nullptr, 0, buttons, kPictureButtonCount, 32, 30, 32, 30,
                             sizeof(TBBUTTON));
   if (!toolbar) {
     LogWindow::Print("CommandBar: picture buttons not created (%lu)", GetLastError());

@@ -1,6 +1,6 @@
 // The strip across the top of the main window: a rebar in an "ORVREBAR"
 // host with two toolbars, four menu buttons that behave like a menu bar and
-// seventeen picture buttons. Every command of the program reaches the host,
+// eighteen picture buttons. Every command of the program reaches the host,
 // whose two handlers carry it out on the windows the main window handed over
 // (CommandTargets). UI thread only.
 #pragma once
@@ -13,6 +13,14 @@ class FolderTree;
 class SaveAsDialog;
 class Settings;
 
+// A panel that the View menu shows and hides (the timeline).
+class PanelSwitch {
+ public:
+  virtual ~PanelSwitch() = default;
+  virtual bool shown() const = 0;
+  virtual void Toggle() = 0;
+};
+
 // What the commands act on; a command whose target is missing does nothing.
 struct CommandTargets {
   ChildManager* windows = nullptr;  // the workspace's video windows
@@ -20,6 +28,7 @@ struct CommandTargets {
   SaveAsDialog* saveAs = nullptr;
   Settings* settings = nullptr;     // edited by Options
   const bool* windowsNT = nullptr;  // Options offers halftone only there
+  PanelSwitch* timeline = nullptr;
 };
 
 class MenuButtonBar {

@@ -12,6 +12,8 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/log_window.h"
+#include "shell/timeline_dock.h"
+#include "workspace/sync_commands.h"
 #include "workspace/video_window.h"
 
 namespace {
@@ -55,6 +57,7 @@ class SaveAsDrop final : public FolderDropTarget {
 struct Program {
   SettingsViewOptions viewOptions{settings};
   SaveAsDrop saveAsDrop{saveAsDialog};
+  TimelineDock timeline{childManager, folderTree, settings};
   FolderTree folderTree;
   ChildManager childManager;
   CommandBar commandBar;
@@ -63,6 +66,7 @@ struct Program {
 
   Program() {
     childManager.SetViewOptions(&viewOptions);
+    childManager.SetSynchronizer([this] { SynchronizeSelected(childManager); });
     folderTree.SetMinuteOpener(
         [this](const char* folder, const char* dateText, const char* cameraName) {
           childManager.OpenMinute(folder, dateText, cameraName);
@@ -74,6 +78,7 @@ struct Program {
     targets.saveAs = &saveAsDialog;
     targets.settings = &settings;
     targets.windowsNT = &g_isWindowsNT;
+    targets.timeline = &timeline;
     commandBar.SetTargets(targets);
     childManager.SetSelectionListener([this] { commandBar.toolButtons.ShowModeOfSelected(); });
   }
@@ -85,6 +90,7 @@ CommandBar& g_commandBar = g_program.commandBar;
 FolderTree& g_folderTree = g_program.folderTree;
 ChildManager& g_childManager = g_program.childManager;
 SaveAsDialog& g_saveAsDialog = g_program.saveAsDialog;
+TimelineDock& g_timeline = g_program.timeline;
 
 bool QueryIsWindowsNT() {
   OSVERSIONINFOEXA extended = {};
@@ -123,25 +129,28 @@ void OnMainCreate(HWND window) {
   if (g_saveAsDialog.Create(window) && g_saveAsDialog.window())
     ShowWindow(g_saveAsDialog.window(), SW_HIDE);
   g_settings.Load();
+  g_timeline.Create(window);
 
   const int bar = g_commandBar.GetHeight();
   const int tree = g_folderTree.width();
   g_mdiFrame = CreateWindowExA(WS_EX_CLIENTEDGE, "MDIFrame", nullptr,
                                WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_BORDER, tree, bar,
-                               client.right - tree, client.bottom - bar, window, nullptr,
-                               GetAppInstance(), nullptr);
+                               client.right - tree, client.bottom - bar - g_timeline.height(),
+                               window, nullptr, GetAppInstance(), nullptr);
   if (!g_mdiFrame) LogWindow::Print("Main window: MDIFrame not created (%lu)", GetLastError());
+  g_timeline.Place(tree, client.right - tree, client.bottom);
 }
 
-// Command bar across the top, workspace frame right of the tree column; the
-// frame's own resize then gives the tree its size.
+// Command bar across the top, workspace frame right of the tree column with
+// the timeline under it; the frame's own resize then gives the tree its size.
 void LayoutMainWindow(int width, int height) {
   const int bar = g_commandBar.GetHeight();
   const int tree = g_folderTree.width();
   g_commandBar.Resize(width);
   if (g_mdiFrame) {
-    MoveWindow(g_mdiFrame, tree, bar, width - tree, height - bar, TRUE);
+    MoveWindow(g_mdiFrame, tree, bar, width - tree, height - bar - g_timeline.height(), TRUE);
   }
+  g_timeline.Place(tree, width - tree, height);
 }
 
 // Asks whether closing may stop the running export; the question is owned
@@ -172,6 +181,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       break;
     case WM_DESTROY:
       g_folderTree.SaveRootList();
+      g_timeline.Save();
       g_settings.SavePlacement(window);
       g_settings.SaveTreeWidth(g_folderTree.width());
       PostQuitMessage(0);
@@ -245,7 +255,8 @@ LRESULT CALLBACK MDIFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       RECT outer = {}, main = {};
       GetWindowRect(window, &outer);
       GetClientRect(GetParent(window), &main);
-      g_folderTree.Resize(main.right - (outer.right - outer.left), outer.bottom - outer.top);
+      g_folderTree.Resize(main.right - (outer.right - outer.left),
+                          outer.bottom - outer.top + g_timeline.height());
       break;
     }
     case WM_NCHITTEST: {

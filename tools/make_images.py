@@ -140,7 +140,7 @@ def mode_symbol(cv, mode, x, y, s, c):
         cv.rect(x + s // 2 + 1, y, bar, s, c)
 
 
-# ---- the 17 picture buttons (32 x 30), in image-list order ----
+# ---- the 18 picture buttons (32 x 30), in image-list order ----
 
 def img_playback(mode):
     def draw(cv):
@@ -252,10 +252,21 @@ def img_save_as(cv):
         cv.rect(10, y, 12, 1, GREY)
 
 
+def img_synchronize(cv):
+    """Two camera pictures joined by a link above one clock face."""
+    cv.window(1, 2, 13, 11)
+    cv.window(18, 2, 13, 11)
+    cv.rect(13, 6, 6, 3, GREEN)
+    cv.disc(16, 21, 7.5, WHITE)
+    cv.ring(16, 21, 7.5, 6.2, INK)
+    cv.rect(15, 16, 2, 6, INK)
+    cv.rect(16, 20, 5, 2, INK)
+
+
 TOOLBAR = [img_playback(0), img_playback(1), img_playback(4), img_playback(2), img_playback(3),
            img_cascade, img_tile_vertical, img_tile_horizontal, img_grid,
            img_size("1/2", 9, 8), img_size("1:1", 18, 15), img_size("2x", 28, 19),
-           img_refresh, img_select_all, img_options, img_fit, img_save_as]
+           img_refresh, img_select_all, img_options, img_fit, img_save_as, img_synchronize]
 
 
 # ---- the folder tree's 7 icons (16 x 16, 4 bits) ----

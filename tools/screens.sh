@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # Screenshots of the viewer's main states into out/screens/: the main window,
-# each menu dropped, the Options and About dialogs, the Save As dialog filled
-# in and the progress dialog while it exports, then video windows of the
-# sample backup: one larger than the workspace (its scroll bars), four at
-# Half size (their titles) and in a grid (pictures in proportion). Runs the
-# built program
-# (build-win/shell/orvanel.exe) under its own Xvfb display and drives it with
-# X key events, as a user at the keyboard would.
+# each menu dropped, the Options and About dialogs, the timeline panel, video
+# windows of the sample backup (one larger than the workspace with its scroll
+# bars, four at Half size with their titles, a grid with pictures in
+# proportion), the Save As dialog filled in and the progress dialog while it
+# exports. Runs the built program (build-win/shell/orvanel.exe) under its own
+# Xvfb display and drives it with X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -72,6 +71,8 @@ keys F10 Right Right Return;    shot menu-view;    keys Escape Escape
 keys F10 Left Return;           shot menu-help
 keys a;                         shot about;        keys Return
 keys F10 Return o;              shot options;      keys Escape
+# View > Timeline shown under the workspace, then hidden again (the choice is kept).
+keys F10 Right Right Return l;  shot timeline;     keys F10 Right Right Return l
 
 # Video windows, opened from the tree as a click does (the keys then go to
 # the main window again). A 704 x 576 minute at Double size is larger than

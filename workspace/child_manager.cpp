@@ -8,6 +8,7 @@
 #include "playback/frame_decoder.h"
 #include "resources/resource.h"
 #include "platform/log.h"
+#include "playback/sync_clock.h"
 #include "vlib/vlib.h"
 
 namespace {
@@ -313,8 +314,17 @@ bool ChildManager::IsSelected(HWND child) const {
 
 void ChildManager::SetModeOfSelected(PlaybackMode mode) {
   if (workspace_ == nullptr || GetWindow(workspace_, GW_CHILD) == nullptr) return;
+  std::vector<SyncClock*> clocks;  // a group's mode is its clock's, set once
   for (VideoWindow* view : Views()) {
-    if (view->selected()) view->child()->SetMode(mode);
+    if (!view->selected()) continue;
+    if (std::shared_ptr<SyncClock> clock = view->child()->clock()) {
+      if (std::find(clocks.begin(), clocks.end(), clock.get()) == clocks.end()) {
+        clock->SetMode(mode);
+        clocks.push_back(clock.get());
+      }
+    } else {
+      view->child()->SetMode(mode);
+    }
   }
 }
 
@@ -328,6 +338,10 @@ bool ChildManager::ModeOfSelected(PlaybackMode* mode) const {
     any = true;
   }
   return any;
+}
+
+void ChildManager::Synchronize() {
+  if (synchronize_) synchronize_();
 }
 
 int ChildManager::SetSize(SizeMode mode) {
@@ -403,6 +417,8 @@ ChildManager::ContextMenu ChildManager::MakeContextMenu(HWND child) {
   }
   CheckMenuItem(m.popup, ID_VIDEO_PLAY_CONTINUOUSLY,
                 MF_BYCOMMAND | (found->playContinuously() ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(m.popup, ID_CONTROL_SYNCHRONIZE,
+                MF_BYCOMMAND | (found->clock() ? MF_CHECKED : MF_UNCHECKED));
   AppendMenuA(m.popup, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(m.popup, MF_STRING, kCmdSavePicture, "Save Picture...");
   return m;
@@ -416,9 +432,18 @@ void ChildManager::ShowContextMenu(HWND child, int x, int y) {
 }
 
 void ChildManager::StepSelected(int delta, bool toEnd) {
+  std::vector<SyncClock*> clocks;  // a group steps on its clock, once
   for (VideoWindow* view : Views()) {
     if (!view->selected()) continue;
     VideoChild* child = view->child();
+    std::shared_ptr<SyncClock> clock = child->clock();
+    if (clock && !toEnd) {
+      if (std::find(clocks.begin(), clocks.end(), clock.get()) == clocks.end()) {
+        clock->StepFrame(delta > 0);
+        clocks.push_back(clock.get());
+      }
+      continue;
+    }
     ViewState state{};
     child->GetViewState(&state);
     int target;
@@ -462,6 +487,9 @@ bool ChildManager::HandleKey(int virtualKey) {
       return true;
     case VK_END:
       StepSelected(+1, true);
+      return true;
+    case 'S':
+      Synchronize();
       return true;
     default:
       return false;

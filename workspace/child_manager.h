@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "playback/video_child.h"
@@ -58,6 +59,7 @@ class ChildManager final : public VideoWindowHost {
   void Select(HWND child, bool exclusive) override;
   void SelectAll();
   bool IsSelected(HWND child) const;
+  // Grouped windows take the mode through their clock.
   void SetModeOfSelected(PlaybackMode mode);
   // The mode every selected window is in; false when none is selected or
   // their modes differ.
@@ -65,6 +67,12 @@ class ChildManager final : public VideoWindowHost {
   // Called on this thread after the selection or a window's mode may have
   // changed, by whatever path (the command bar shows the selected mode).
   void SetSelectionListener(std::function<void()> listener) { listener_ = std::move(listener); }
+  // Synchronize on the selected windows (key S, the window's menu): what
+  // the shell hands over (SynchronizeSelected of workspace/sync_commands.h).
+  void SetSynchronizer(std::function<void()> synchronize) {
+    synchronize_ = std::move(synchronize);
+  }
+  void Synchronize() override;
   int SetSize(SizeMode mode) override;  // on the selected windows
   void ArrangeGrid();
   void Cascade();
@@ -84,7 +92,8 @@ class ChildManager final : public VideoWindowHost {
   ContextMenu MakeContextMenu(HWND child);
 
   // Keys for the selected windows: Space, Left/Right (a frame while
-  // paused), Shift+Left/Right (fast), Home/End. True when the key was used.
+  // paused), Shift+Left/Right (fast), Home/End, S (Synchronize). True
+  // when the key was used.
   bool HandleKey(int virtualKey) override;
 
   // Number of video windows loaded (windows whose thread has not yet ended
@@ -122,4 +131,5 @@ class ChildManager final : public VideoWindowHost {
   VideoChild::FrameHook frameHook_ = nullptr;
   void* frameHookContext_ = nullptr;
   std::function<void()> listener_;
+  std::function<void()> synchronize_;
 };

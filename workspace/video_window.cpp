@@ -19,6 +19,7 @@ constexpr int kTrackbarId = 30000;
 constexpr int kSpacerId = 30000;
 constexpr int kTimeLabelId = 30001;
 constexpr UINT_PTR kTrackbarSubclassId = 1;
+constexpr COLORREF kGroupedColour = RGB(150, 220, 160);
 
 // Small helpers over the trackbar's messages.
 void setRange(HWND bar, int maximum) {
@@ -357,6 +358,11 @@ void VideoWindow::Refresh() {
       shownPosition_ = state.sliderPosition;
     }
   }
+  if (state.grouped != grouped_) {
+    grouped_ = state.grouped;
+    if (timeLabel_ != nullptr) InvalidateRect(timeLabel_, nullptr, TRUE);
+    if (spacer_ != nullptr) InvalidateRect(spacer_, nullptr, TRUE);
+  }
   state.timeText[sizeof state.timeText - 1] = '\0';
   if (timeLabel_ != nullptr && std::strcmp(state.timeText, shownText_) != 0) {
     SetWindowTextA(timeLabel_, state.timeText);
@@ -448,7 +454,11 @@ void VideoWindow::Paint() {
     drew_ = false;
     // Drawn only when the sink drew: a published picture may be empty (a
     // 0-byte first frame), and its area is then painted black all the same.
-    if (child_ && child_->Paint(*this) == 0 && drew_) ++paints_;
+    ViewState state{};
+    if (child_) {
+      child_->GetViewState(&state);
+      if (child_->Paint(*this) == 0 && drew_) ++paints_;
+    }
     paintDc_ = nullptr;
     // Black around the picture (the bars), or over the area where none is.
     if (drew_)
@@ -457,8 +467,23 @@ void VideoWindow::Paint() {
     RECT picture{area.x, area.y, area.x + area.width, area.y + area.height};
     FillRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     RestoreDC(dc, saved);
+    if (drew_ && state.noRecording) DrawNoRecording(dc, state.timeText);
   }
   EndPaint(window_, &ps);
+}
+
+// The black picture of a moment with nothing recorded says so, with the
+// moment's time text (the strip's label shows it too).
+void VideoWindow::DrawNoRecording(HDC dc, const char* timeText) {
+  const StripLayout l = LayoutStrip(clientWidth_, clientHeight_, labelWidth_);
+  RECT upper{0, 0, l.picture.width, l.picture.height / 2};
+  RECT lower{0, l.picture.height / 2, l.picture.width, l.picture.height};
+  HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  DrawTextA(dc, "No recording", -1, &upper, DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOPREFIX);
+  DrawTextA(dc, timeText, -1, &lower, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
 }
 
 int VideoWindow::DrawPicture(const BitmapHeader& header, const std::uint8_t* pixels) {
@@ -573,6 +598,16 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NCACTIVATE:
       return 0;
+    case WM_CTLCOLORSTATIC:
+      // The strip's mark of a window that plays on a group's clock.
+      if (grouped_ && (reinterpret_cast<HWND>(lParam) == timeLabel_ ||
+                       reinterpret_cast<HWND>(lParam) == spacer_)) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, kGroupedColour);
+        SetDCBrushColor(dc, kGroupedColour);
+        return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+      }
+      break;
     case WM_COMMAND:
       if (!child_) return 0;
       switch (LOWORD(wParam)) {
@@ -587,6 +622,7 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ID_VIDEO_DOUBLE_SIZE: host_.SetSize(SizeMode::Double); break;
         case ID_VIDEO_FIT_SIZE: host_.SetSize(SizeMode::Fit); break;
         case kCmdSavePicture: SavePictureWithDialog(); return 0;
+        case ID_CONTROL_SYNCHRONIZE: host_.Synchronize(); return 0;
         default: break;
       }
       break;

@@ -41,6 +41,8 @@ class VideoWindowHost {
   virtual int SetSize(SizeMode) { return -1; }
   // The window is going: its playback is to end.
   virtual int RequestUnload(HWND) { return -1; }
+  // Synchronize on the selected windows (the context menu's item).
+  virtual void Synchronize() {}
   // Whether pictures are stretched with halftone.
   virtual bool Halftone() const { return false; }
   // Whether pictures fill the window whatever their proportions (else they
@@ -122,6 +124,7 @@ class VideoWindow final : public VideoView, public PictureSink {
  private:
   void Paint();
   void DrawSelectionBorder();
+  void DrawNoRecording(HDC dc, const char* timeText);
   void UpdateTitle(const char* date);
   // The press on the trackbar ends (release or lost mouse): playing goes on
   // from the pressed frame.
@@ -155,6 +158,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   int shownPosition_ = -1;
   std::uint32_t shownSerial_ = 0;
   char shownText_[32] = {};
+  bool grouped_ = false;  // the strip's label marks the group
   std::string camera_;
   std::string folderDate_;  // date of the minute the title was made for
 
