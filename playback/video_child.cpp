@@ -107,6 +107,7 @@ int VideoChild::LoadFrameList(const char* folder) {
     listStart_ = start;
     ++epoch_;
     positionChosen_ = false;
+    held_ = false;  // a new minute: the thumb's frame is gone
     anchored_ = false;
     ++changes_;
     ++moves_;
@@ -299,9 +300,25 @@ void VideoChild::SetModeLocked(PlaybackMode mode) {
   }
 }
 
+void VideoChild::Hold(int index) {
+  Leave(true);
+  std::lock_guard<std::mutex> lock(state_);
+  if (held_ && list_.position == index) return;  // the thumb did not move
+  ++epoch_;
+  list_.position = index;
+  positionChosen_ = true;
+  held_ = true;
+  heldShown_ = false;
+  anchored_ = false;
+  ++changes_;
+  ++moves_;
+  wake_.notify_all();
+}
+
 void VideoChild::SetPosition(int index) {
   Leave(true);
   std::lock_guard<std::mutex> lock(state_);
+  held_ = false;
   ++epoch_;
   list_.position = index;
   positionChosen_ = true;
@@ -343,6 +360,16 @@ int VideoChild::StepLocked(std::unique_lock<std::mutex>& lock,
     if (list_.position < 0) {
       list_.position = speed.backwards ? list_.count() - 1 : 0;
     }
+  }
+
+  if (held_) {
+    // Under the user's thumb: its frame once, at once, and no step past it.
+    // The position stays the thumb's, never "played through the minute".
+    if (heldShown_ || list_.position < 0 || list_.position >= list_.count()) return -1;
+    heldShown_ = true;
+    *dueOut = Clock::now();
+    *listOut = lists_;
+    return list_.position;
   }
 
   const bool pastEnd = speed.backwards ? list_.position < 0
@@ -473,6 +500,10 @@ int VideoChild::Run() {
           return quit_ || mode_.load() != PlaybackMode::Pause || clock_ || momentAsked_;
         });
         parked_ = false;
+      } else if (!quit_ && held_ && heldShown_ && !clock_ && !momentAsked_) {
+        // Standing on the held frame until the thumb moves or is let go.
+        const std::uint64_t changes = changes_;
+        wake_.wait(lock, [&] { return quit_ || changes_ != changes; });
       }
       continue;
     }

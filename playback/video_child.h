@@ -176,6 +176,10 @@ class VideoChild : public ClockMember {
   // goes on in the group's mode, then the command applies).
   void SetMode(PlaybackMode mode);
   void SetPosition(int index);
+  // The user holds the slider's thumb on frame `index`: a playing child
+  // shows that frame and stands on it, whatever its mode, until the next
+  // SetPosition lets it play on from where the thumb was let go.
+  void Hold(int index);
 
   // Plays on `clock` with the other members of its group, leaving any other
   // group first: the playback thread shows the child's last frame at or
@@ -291,6 +295,8 @@ class VideoChild : public ClockMember {
   bool quit_ = false;
   bool parked_ = false;
   bool positionChosen_ = false;  // false after a load until a position is set
+  bool held_ = false;        // Hold until SetPosition
+  bool heldShown_ = false;   // the held frame has been stepped to
   // Any change that must cut a wait short; also read without the lock to
   // stop passing over empty minutes for a list no longer wanted.
   std::atomic<std::uint64_t> changes_{0};

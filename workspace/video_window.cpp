@@ -392,6 +392,13 @@ void VideoWindow::SetSelected(bool on) {
   if (window_ != nullptr) SendMessageA(window_, WM_NCPAINT, 1, 0);
 }
 
+void VideoWindow::HoldThumb(int index) {
+  pressedPosition_ = index;
+  shownPosition_ = index;
+  if (child_) child_->Hold(index);
+  ShowIfPaused(index);
+}
+
 void VideoWindow::EndPress() {
   const int pressed = pressedPosition_;
   pressedPosition_ = -1;
@@ -530,14 +537,15 @@ LRESULT VideoWindow::TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPAR
       const int p = TrackbarClickPosition(static_cast<short>(LOWORD(lParam)), channel.left,
                                           channel.right, maximum);
       setPos(bar, p);
-      shownPosition_ = p;
-      pressedPosition_ = p;
-      ShowIfPaused(p);
+      HoldThumb(p);
       return 0;
     }
-    case WM_LBUTTONUP:
+    case WM_LBUTTONUP: {
+      // The trackbar's own end of a drag (thumb position, end of track) first.
+      const LRESULT r = DefSubclassProc(bar, message, wParam, lParam);
       EndPress();
-      return DefSubclassProc(bar, message, wParam, lParam);
+      return r;
+    }
     case WM_CAPTURECHANGED:
       // Another window took the mouse (a dialog, a menu, a task switch): no
       // release will come, so the press ends here, where it was.
@@ -627,9 +635,19 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_HSCROLL: {
+      // Every move of the thumb moves the picture with it. While the thumb
+      // is held (pressed or dragged) the picture stands under it; the end
+      // of the drag lets playing go on from the frame it ended on.
+      if (!child_ || trackbar_ == nullptr || reinterpret_cast<HWND>(lParam) != trackbar_) break;
       const int code = LOWORD(wParam);
-      if (child_ && (code == TB_THUMBTRACK || code == TB_THUMBPOSITION)) {
-        const int p = trackbar_ != nullptr ? getPos(trackbar_) : HIWORD(wParam);
+      const int p = getPos(trackbar_);
+      const bool ends = code == TB_THUMBPOSITION || code == TB_ENDTRACK;
+      if (code == TB_THUMBTRACK || (pressedPosition_ >= 0 && !ends)) {
+        HoldThumb(p);
+      } else if (pressedPosition_ >= 0) {
+        pressedPosition_ = p;
+        EndPress();
+      } else if (code != TB_ENDTRACK) {  // keys: line, page, top, bottom
         child_->SetPosition(p);
         shownPosition_ = p;
         ShowIfPaused(p);

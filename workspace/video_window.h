@@ -126,8 +126,11 @@ class VideoWindow final : public VideoView, public PictureSink {
   void DrawSelectionBorder();
   void DrawNoRecording(HDC dc, const char* timeText);
   void UpdateTitle(const char* date);
-  // The press on the trackbar ends (release or lost mouse): playing goes on
-  // from the pressed frame.
+  // The user holds the thumb on frame `index` (a press or a drag): the
+  // picture stands on it until the press ends.
+  void HoldThumb(int index);
+  // The press on the trackbar ends (release, end of drag or lost mouse):
+  // playing goes on from the frame the thumb was let go on.
   void EndPress();
 
   VideoWindowHost& host_;
@@ -149,7 +152,8 @@ class VideoWindow final : public VideoView, public PictureSink {
   int probedHeight_ = 240;
 
   // The window's own state (user-interface thread): its selection, and the
-  // frame under the press on its trackbar until the press ends (-1: none).
+  // frame under the held thumb of its trackbar until the press ends (-1:
+  // none).
   bool selected_ = false;
   int pressedPosition_ = -1;
 

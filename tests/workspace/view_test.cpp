@@ -71,6 +71,59 @@ TEST(View, TrackbarClickJumpsToTheFrameUnderIt) {
     EXPECT_EQ(TrackbarClickPosition(t[0], t[1], t[2], t[3]), t[4]) << t[0];
 }
 
+// The picture of a playing window follows its thumb however the thumb moves;
+// a drag holds the picture under the thumb until it ends, and one that ends
+// on the last frame moves on to the next minute once, at the pace of playing.
+TEST(View, PlayingPictureFollowsTheThumb) {
+  Minutes minutes;
+  Workspace ws;
+  const std::string first =
+      minutes.Make("Camera 1", "2004-03-15", 12, 58, Minutes::Names(60, 0, 100), 64, 48);
+  minutes.Make("Camera 1", "2004-03-15", 12, 59, Minutes::Names(60, 0, 100), 64, 48);
+  App().settings.SetOverMinute(true);
+  HWND h = ws.Open(first);
+  ASSERT_NE(h, nullptr);
+  HWND bar = App().childManager.FindView(h)->trackbar();
+  const auto thumb = [&] { return static_cast<int>(SendMessageA(bar, TBM_GETPOS, 0, 0)); };
+  // Frame `frame` of minute 12:`minute` on show, under the thumb.
+  const auto on = [&](int minute, int frame) {
+    char text[32];
+    std::snprintf(text, sizeof text, " 12 : %02d : %02d 00", minute, frame);
+    return TimeText(h) == text && thumb() == frame;
+  };
+  const auto shows = [&](int minute, int frame) {
+    return PumpUntil([&] { return on(minute, frame); }, 3000);
+  };
+  const struct {
+    UINT key;  // to the trackbar, or else `code` with the thumb set to `pos`
+    int code, pos, minute;
+  } steps[] = {{0, TB_THUMBTRACK, 20, 58},   {0, TB_THUMBTRACK, 59, 58},
+               {0, TB_THUMBPOSITION, 59, 59}, {VK_NEXT, 0, 0, 59},
+               {VK_PRIOR, 0, 0, 59},          {VK_PRIOR, 0, 0, 59},
+               {0, TB_TOP, 0, 59},            {0, TB_BOTTOM, 59, 59}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(testing::Message() << s.key << "/" << s.code << " " << s.pos);
+    if (s.key != 0) {
+      SendMessageA(bar, WM_KEYDOWN, s.key, 1);
+    } else {
+      SendMessageA(bar, TBM_SETPOS, TRUE, s.pos);
+      SendMessageA(h, WM_HSCROLL, MAKEWPARAM(s.code, s.pos), reinterpret_cast<LPARAM>(bar));
+    }
+    if (s.code == TB_THUMBPOSITION) {  // the release: on from the last frame, once
+      SendMessageA(h, WM_HSCROLL, TB_ENDTRACK, reinterpret_cast<LPARAM>(bar));
+      EXPECT_TRUE(shows(59, 0)) << TimeText(h);
+      Pump(1500);
+      EXPECT_TRUE(on(59, thumb()) && thumb() <= 3) << TimeText(h);
+      continue;
+    }
+    const int target = thumb();
+    EXPECT_TRUE(shows(s.minute, target)) << target << ": " << TimeText(h);
+    if (s.code != TB_THUMBTRACK) continue;
+    Pump(1500);  // held: the picture stays under the thumb, in its minute
+    EXPECT_TRUE(on(s.minute, target)) << target << ": " << TimeText(h);
+  }
+}
+
 // What Save Picture writes is what the command-line tool's still writes for
 // that frame (a bottom-up 24-bit BMP), whatever size the window shows it at
 // (a small window decodes coarser pictures) and however many frames its
