@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Export of noisy 704 x 576 minutes to .avi (MPEG-4 part 2, 400 kbit/s):
-# `orvanel-cli export` against Debian's ffmpeg reading the same JPEG files
-# at the same frame rate, and optionally the Windows build's
+# `orvanel-cli export` without and with --stamp (the time stamp's cost)
+# against Debian's ffmpeg reading the same JPEG files at the same frame
+# rate, and optionally the Windows build's
 # orvanel-cli.exe under Wine on the same files.
 #   bench/export.sh BUILD_DIR [MINUTES] [WINDOWS_BUILD_DIR]
 # Makes MINUTES (default 2) consecutive minute folders of frames every
@@ -10,9 +11,9 @@
 # hold that count. Best of three runs each. Then the export job's own
 # benchmark (each thread's time per stage and its hand-offs) and the file
 # reads alone, natively and with a Windows build under Wine.
-# Prints "name: value" lines; with a Windows build "wine_ratio: <Wine s /
-# native s>", and last "ratio: <orvanel s / ffmpeg s>" (below 1: Orvanel is
-# faster).
+# Prints "name: value" lines ("stamp_ratio: <stamped s / plain s>"); with a
+# Windows build "wine_ratio: <Wine s / native s>", and last
+# "ratio: <orvanel s / ffmpeg s>" (below 1: Orvanel is faster).
 set -eu
 
 build=${1:?usage: export.sh BUILD_DIR [MINUTES] [WINDOWS_BUILD_DIR]}
@@ -62,12 +63,17 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 cat "$hour"/*/*.jpg > /dev/null
 [ -z "$win_build" ] || "$here/tools/wine-run.sh" cmd /c exit > /dev/null 2>&1
 
-orvanel=1e9 ffmpeg_s=1e9 wine_s=1e9
+orvanel=1e9 stamped=1e9 ffmpeg_s=1e9 wine_s=1e9
 for run in 1 2 3; do
   start=$(now)
   "$cli" export -o "$work/orvanel.avi" --format avi --bitrate 400 "$hour" \
     > /dev/null 2> "$work/orvanel.log" || { cat "$work/orvanel.log" >&2; exit 1; }
   orvanel=$(min "$orvanel" "$(best "$start" "$(now)")")
+
+  start=$(now)
+  "$cli" export -o "$work/stamped.avi" --format avi --bitrate 400 --stamp "$hour" \
+    > /dev/null 2> "$work/stamped.log" || { cat "$work/stamped.log" >&2; exit 1; }
+  stamped=$(min "$stamped" "$(best "$start" "$(now)")")
 
   if [ -n "$win_build" ]; then
     start=$(now)
@@ -83,7 +89,7 @@ for run in 1 2 3; do
   ffmpeg_s=$(min "$ffmpeg_s" "$(best "$start" "$(now)")")
 done
 
-for file in orvanel ffmpeg ${win_build:+wine}; do
+for file in orvanel stamped ffmpeg ${win_build:+wine}; do
   got=$(count "$work/$file.avi")
   if [ "$got" != "$pictures" ]; then
     echo "export.sh: $file.avi holds $got pictures, not $pictures" >&2
@@ -107,7 +113,10 @@ if [ -n "$win_build" ]; then
 fi
 
 echo "orvanel_seconds: $orvanel"
+echo "stamped_seconds: $stamped"
 echo "ffmpeg_seconds: $ffmpeg_s"
+echo "stamp_ratio: $(awk -v a="$stamped" -v b="$orvanel" 'BEGIN { printf "%.3f", a / b }')"
+echo "stamped_ratio_to_ffmpeg: $(awk -v a="$stamped" -v b="$ffmpeg_s" 'BEGIN { printf "%.2f", a / b }')"
 if [ -n "$win_build" ]; then
   echo "wine_seconds: $wine_s"
   echo "wine_ratio: $(awk -v a="$wine_s" -v b="$orvanel" 'BEGIN { printf "%.2f", a / b }')"

@@ -12,7 +12,10 @@ const char kUsage[] =
     "  info ROOT                                   cameras, dates, hours, minutes and frame counts\n"
     "  frames [--continue] [--reverse] MINUTE      frames in play order: <time code> <path>\n"
     "  still MINUTE INDEX -o OUT.bmp               one frame as a 24-bit BMP\n"
-    "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] FOLDER...\n"
+    "  export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS]\n"
+    "         [--from TIME] [--to TIME] [--stamp] FOLDER...\n"
+    "  verify FILE                                 FILE against its checksum manifest FILE.sha256\n"
+    "  timeline CAMERA|DATE                        recorded spans as CSV: start,end,frames\n"
     "options: --trace  print the trace texts on standard error\n";
 
 struct Command {
@@ -25,6 +28,8 @@ const Command kCommands[] = {
     {"frames", CmdFrames},
     {"still", CmdStill},
     {"export", CmdExport},
+    {"timeline", CmdTimeline},
+    {"verify", CmdVerify},
 };
 
 // Trace texts go to the debug channel (standard error on POSIX) and, on

@@ -12,3 +12,5 @@ int CmdInfo(int argc, char** argv, std::FILE* out, std::FILE* err);
 int CmdFrames(int argc, char** argv, std::FILE* out, std::FILE* err);
 int CmdStill(int argc, char** argv, std::FILE* out, std::FILE* err);
 int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err);
+int CmdTimeline(int argc, char** argv, std::FILE* out, std::FILE* err);
+int CmdVerify(int argc, char** argv, std::FILE* out, std::FILE* err);

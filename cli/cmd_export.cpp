@@ -1,11 +1,16 @@
-// orvanel-cli export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] FOLDER...
+// orvanel-cli export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS]
+//                    [--from TIME] [--to TIME] [--stamp] FOLDER...
 //
 // Exports minute folders into one video file with the export job the Save
 // As dialog runs. Each FOLDER is a minute folder or any folder above one
 // (hour, date, camera, backup root), which stands for its minute folders in
-// the tree's order, as a drop onto the dialog does. OUTPUT gets the
+// time order (a root: camera after camera). --from and --to
+// (YYYY-MM-DDTHH:MM:SS[.CC]) keep the frames whose wall-clock time lies
+// between them, both ends included; --stamp burns the camera name and each
+// frame's time into the pictures. OUTPUT gets the
 // format's extension (out.avi with --format mpg is written as out.mpg); the
-// name written is printed on the output stream.
+// name written is printed on the output stream. Beside it goes its checksum
+// manifest, OUTPUT.sha256 (see orvanel-cli verify).
 //
 // Progress goes to the error stream: a bar on a terminal, a line every 10%
 // otherwise. Ctrl+C stops the export; the file written so far is closed
@@ -17,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -40,6 +46,7 @@ extern "C" {
 #include "export/export_job.h"
 #include "platform/platform.h"
 #include "store/layout.h"
+#include "store/wall_clock.h"
 
 namespace {
 
@@ -55,19 +62,6 @@ struct Format {
 const Format kFormats[] = {{"mpg", 6}, {"avi", 1}, {"asf", 2}, {"wmv", 4}};
 
 // ---------------------------------------------------------------- folders
-
-std::string LastComponent(const std::string& path) {
-  std::size_t end = path.size();
-  std::size_t start = end;
-  while (start > 0 && !platform::IsPathSeparator(path[start - 1])) --start;
-  return path.substr(start, end - start);
-}
-
-std::string Parent(const std::string& path) {
-  std::size_t start = path.size();
-  while (start > 0 && !platform::IsPathSeparator(path[start - 1])) --start;
-  return cli::StripTrailingSeparators(path.substr(0, start));
-}
 
 bool HoldsFrames(const std::string& path, std::vector<platform::DirEntry>& entries) {
   int error = 0;
@@ -97,15 +91,11 @@ void AddMinute(const std::string& path, std::vector<std::string>& minutes) {
   minutes.push_back(entry);
 }
 
-void Walk(const std::string& path, int level, std::vector<std::string>& minutes,
-          std::vector<platform::DirEntry>& entries) {
-  for (const std::string& name : Children(path, level, entries)) {
-    const std::string child = cli::JoinPath(path, name);
-    if (level == 5)
-      AddMinute(child, minutes);
-    else
-      Walk(child, level + 1, minutes, entries);
-  }
+// The minute folders of a camera, date, hour or minute folder, in time order.
+void AddMinutesOf(const std::string& path, std::vector<std::string>& minutes) {
+  std::vector<std::string> found;
+  ListMinuteFolders(path.c_str(), found);
+  for (const std::string& m : found) AddMinute(m, minutes);
 }
 
 // ---------------------------------------------------------------- progress
@@ -169,6 +159,9 @@ class ConsoleUi : public ExportUi {
   std::string output;
   std::string bitRate;
   int format = 6;
+  bool hasRange = false;
+  WallTime from = 0, to = 0;
+  bool stamp = false;
   std::string lastFrame;  // the frame being loaded (the status text)
   std::string mismatch;   // the job's size-mismatch message
 
@@ -190,6 +183,12 @@ class ConsoleUi : public ExportUi {
     return true;
   }
   int GetFormatCode() override { return format; }
+  bool GetTimeRange(WallTime* first, WallTime* last) override {
+    *first = from;
+    *last = to;
+    return hasRange;
+  }
+  bool GetTimeStamp() override { return stamp; }
 
   void SetStatusText(const char* text) override {
     if (std::strcmp(text, kCalculatingFps) == 0) {
@@ -261,8 +260,9 @@ class ConsoleUi : public ExportUi {
 int Usage(std::FILE* err, const char* cause) {
   std::fprintf(err,
                "orvanel-cli: export: %s\n"
-               "usage: orvanel-cli export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS] "
-               "FOLDER...\n",
+               "usage: orvanel-cli export -o OUTPUT [--format mpg|avi|asf|wmv] [--bitrate KBPS]\n"
+               "         [--from TIME] [--to TIME] [--stamp] FOLDER...\n"
+               "TIME: YYYY-MM-DDTHH:MM:SS[.CC]\n",
                cause);
   return 2;
 }
@@ -281,16 +281,14 @@ bool ExpandExportFolder(const std::string& folder, std::vector<std::string>& min
     AddMinute(path, minutes);
     return true;
   }
-  const std::string name = LastComponent(path);
-  int childLevel = 2;  // a backup root: cameras below
-  if (IsValidLevelName(name.c_str(), 3))
-    childLevel = 4;  // a date: hours below
-  else if (IsValidLevelName(name.c_str(), 4) &&
-           IsValidLevelName(LastComponent(Parent(path)).c_str(), 3))
-    childLevel = 5;  // an hour: minutes below
-  else if (!Children(path, 3, entries).empty())
-    childLevel = 3;  // a camera: dates below
-  Walk(path, childLevel, minutes, entries);
+  // A date, hour or minute by its names, a camera by its dates; else a
+  // backup root, whose cameras follow one another in the tree's order.
+  if (BackupLevelOf(path.c_str()) > 2 || !Children(path, 3, entries).empty()) {
+    AddMinutesOf(path, minutes);
+  } else {
+    for (const std::string& camera : Children(path, 2, entries))
+      AddMinutesOf(cli::JoinPath(path, camera), minutes);
+  }
   return true;
 }
 
@@ -300,6 +298,8 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
   std::string bitRate = "400";
   std::vector<std::string> inputs;
   bool optionsEnded = false;
+  bool hasFrom = false, hasTo = false, stamp = false;
+  WallTime from = INT64_MIN, to = INT64_MAX;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -325,6 +325,15 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
       if (bitRate.find_first_not_of("0123456789") != std::string::npos || kbps < 1 ||
           kbps > 100000)
         return Usage(err, ("bit rate '" + bitRate + "' is not 1 to 100000 kbit/s").c_str());
+    } else if (arg == "--from" || arg == "--to") {
+      if (!hasValue) return Usage(err, (arg + " needs a time").c_str());
+      const std::string value = argv[++i];
+      const bool isFrom = arg == "--from";
+      if (!ParseWallTime(value.c_str(), isFrom ? &from : &to))
+        return Usage(err, ("'" + value + "' is not a time YYYY-MM-DDTHH:MM:SS[.CC]").c_str());
+      (isFrom ? hasFrom : hasTo) = true;
+    } else if (arg == "--stamp") {
+      stamp = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return Usage(err, ("unknown option '" + arg + "'").c_str());
     } else {
@@ -333,6 +342,8 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
   }
   if (output.empty()) return Usage(err, "no output file (-o OUTPUT)");
   if (inputs.empty()) return Usage(err, "no input folder");
+  if (from > to) return Usage(err, "--from is later than --to");
+  const bool ranged = hasFrom || hasTo;
 
   std::vector<std::string> minutes;
   for (const std::string& input : inputs) {
@@ -344,15 +355,29 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
       return 2;
     }
   }
+  std::vector<std::string> kept;
   for (const std::string& m : minutes) {
     if (m.size() > kMaxFolderLength + 1) {
       std::fprintf(err, "orvanel-cli: export: '%s': path longer than %u characters\n", m.c_str(),
                    static_cast<unsigned>(kMaxFolderLength));
       return 2;
     }
+    // With a range, minutes wholly outside it are left out here; the job
+    // picks the frames inside it.
+    WallTime start = 0;
+    if (ranged && !MinuteFolderStart(m.c_str(), &start)) {
+      std::fprintf(err,
+                   "orvanel-cli: export: '%s': not a .../YYYY-MM-DD/HH/MM minute folder, so it "
+                   "has no time for --from or --to\n",
+                   m.c_str());
+      return 2;
+    }
+    if (!ranged || (start <= to && from < start + kHundredthsPerMinute)) kept.push_back(m);
   }
+  minutes.swap(kept);
   if (minutes.empty()) {
-    std::fprintf(err, "orvanel-cli: export: no minute folders in the given folders\n");
+    std::fprintf(err, "orvanel-cli: export: no minute folders in the given folders%s\n",
+                 ranged ? " and time range" : "");
     return 1;
   }
 
@@ -361,6 +386,10 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
   ui.output = output;
   ui.bitRate = bitRate;
   ui.format = format;
+  ui.hasRange = ranged;
+  ui.from = from;
+  ui.to = to;
+  ui.stamp = stamp;
 
   // FFmpeg's own notices (buffer sizes, clipped coefficients) are noise
   // here; its errors still show.
@@ -393,6 +422,11 @@ int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
         std::fprintf(err,
                      "orvanel-cli: export: '%s': no picture written (no frame could be read); "
                      "the file is removed\n",
+                     written.c_str());
+        return 1;
+      }
+      if (job.manifestPath().empty()) {
+        std::fprintf(err, "orvanel-cli: export: '%s': the checksum manifest cannot be written\n",
                      written.c_str());
         return 1;
       }

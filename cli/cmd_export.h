@@ -5,12 +5,11 @@
 #include <vector>
 
 // Appends the minute folders at or below `folder` (each with its final
-// separator) in the folder tree's order: a folder that holds ".jpg" files
-// is a minute folder; otherwise its level is told from its name (a date, or
-// an hour inside a date) or its children (a camera holds dates; anything
-// else is taken as a backup root holding cameras), and the folders below
-// are walked by the backup's level rules. Minute folders already in
-// `minutes` (compared without regard to case) are not added again.
-// Returns false with `error` set when `folder` is not a readable folder.
+// separator): a folder that holds ".jpg" files is a minute folder; a
+// camera, date, hour or minute folder gives its minute folders in time
+// order (store's ListMinuteFolders); anything else is taken as a backup
+// root, whose cameras are expanded one after another. Minute folders
+// already in `minutes` (compared without regard to case) are not added
+// again. Returns false with `error` set when `folder` is not a folder.
 bool ExpandExportFolder(const std::string& folder, std::vector<std::string>& minutes,
                         std::string* error);

@@ -21,6 +21,8 @@ extern "C" {
 #include "playback/frame_decoder.h"
 #include "platform/log.h"
 #include "store/layout.h"
+#include "export/manifest.h"
+#include "export/time_stamp.h"
 
 namespace {
 
@@ -564,13 +566,28 @@ bool ExportJob::CollectNames(const char* folder) {
   return true;
 }
 
+bool ExportJob::FolderStart(const char* folder, WallTime* start) const {
+  WallTime minute = 0;
+  const bool known = MinuteFolderStart(folder, &minute);
+  *start = known ? minute : -1;
+  return known || !hasRange_;
+}
+
+int ExportJob::UsableTime(const char* name, WallTime folderStart) const {
+  const int t = FrameTime(name, nameLength);
+  if (t < 0 || !hasRange_) return t;
+  const WallTime at = folderStart + t;
+  return folderStart >= 0 && rangeFrom_ <= at && at <= rangeTo_ ? t : -1;
+}
+
 int ExportJob::MeasureFolder(const char* folder) {
   firstTime_ = -1;
-  if (!CollectNames(folder)) return 0;
+  WallTime start = -1;
+  if (!FolderStart(folder, &start) || !CollectNames(folder)) return 0;
   int smallest = 9999;
   int previous = -1;
   for (const FrameName& name : names_) {
-    const int t = FrameTime(name.data(), nameLength);
+    const int t = UsableTime(name.data(), start);
     if (t < 0) continue;
     // Two frames with the same time (4307.jpg beside 43007.jpg) make no
     // step; counted as one, they would make the folder look empty.
@@ -580,7 +597,7 @@ int ExportJob::MeasureFolder(const char* folder) {
     ++frameCount;
   }
   if (1 <= smallest && smallest < frameStep) frameStep = smallest;
-  return smallest;
+  return previous < 0 && hasRange_ ? 0 : smallest;  // none in the range: the folder leaves
 }
 
 int ExportJob::ProbeSize(const char* folder) {
@@ -750,6 +767,7 @@ int ExportJob::Prepare() {
     outcome_ = Outcome::kOutputFailed;
     return 0;
   }
+  outputPath_ = finalName;
   ui_->SetOutputName(finalName);
 
   char rate[32] = {};
@@ -770,11 +788,16 @@ int ExportJob::Prepare() {
   // holds only the standard table's rates; of those within 1..30 fps only
   // 25 is a whole number of hundredths. The FFmpeg-only codes (5, 10, 12,
   // 15) are not in the standard and other decoders refuse or mistime them:
-  // .mpg is always 25 frames per second, repetition fills the time.
-  if (code == kMpegFormat) frameStep = kSmallestStep;
-  fps_ = 100 / frameStep;
-  codec = vlib_codec_create(static_cast<std::uint32_t>(code) | VLIB_ENCODER, width, height, fps_,
-                            bitRate, fps_);
+  // .mpg is always 25 frames per second, repetition fills the time. The
+  // recording's step stays the last frame's duration. The other formats
+  // time each picture at exactly the frame step (6/100 s is no whole rate:
+  // at 16 fps ten minutes would play 625 s).
+  pictureStep_ = code == kMpegFormat ? kSmallestStep : frameStep;
+  fps_ = 100 / pictureStep_;
+  const std::uint32_t type = static_cast<std::uint32_t>(code) | VLIB_ENCODER;
+  codec = code == kMpegFormat
+              ? vlib_codec_create(type, width, height, fps_, bitRate, fps_)
+              : vlib_codec_create_timed(type, width, height, pictureStep_, 100, bitRate, fps_);
   if (!codec) {
     LogWindow::Print("failed to initalize codec!");
     outcome_ = Outcome::kEncoderFailed;
@@ -800,14 +823,15 @@ bool ExportJob::WritePicture(const std::uint8_t* picture, const char* failureTex
 }
 
 int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int nextFirstTime) {
-  if (!CollectNames(folder)) return 0;
+  WallTime start = -1;
+  if (!FolderStart(folder, &start) || !CollectNames(folder)) return 0;
   const int count = static_cast<int>(names_.size());
 
-  // Every frame with a time is written, in time order; known in advance,
-  // so a second thread can decode ahead.
+  // Every frame with a time (in the range) is written, in time order;
+  // known in advance, so a second thread can decode ahead.
   loads_.clear();
   for (int i = 0; i < count; ++i)
-    if (FrameTime(names_[i].data(), nameLength) >= 0) loads_.push_back(i);
+    if (UsableTime(names_[i].data(), start) >= 0) loads_.push_back(i);
   const int loads = static_cast<int>(loads_.size());
 
   // The last frame lasts until the next minute's first frame when that
@@ -819,6 +843,7 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
     if (end - last <= kLongestGap) lastEnd = end;
   }
 
+  if (stamp_) camera_ = StampCameraName(folder);
   Prefetcher* prefetcher = prefetcher_;
   if (prefetcher) {
     loadNames_.clear();
@@ -859,6 +884,14 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
       break;
     }
     ui_->StepProgress();
+    if (stamp_) {
+      // The picture is this job's (a ring slot or the picture buffer) until
+      // it is released.
+      StageTimer timer(profiling_, &jobProfile_.stampNs);
+      RenderStamp(width, height, camera_,
+                  start >= 0 ? StampTimeText(start + t) : std::string(name), &stampMask_);
+      StampYuv420(const_cast<std::uint8_t*>(picture), width, height, stampMask_);
+    }
     int repeats = 1;
     if (end - t > kLongestGap) {
       // A gap over 2 s is not filled: the picture once, and the video jumps.
@@ -867,13 +900,18 @@ int ExportJob::EncodeFolder(const char* folder, const char* nextFolder, int next
       // Repeated to cover the time until the next frame, on the output's
       // frame grid (rounded, so that time is kept whatever the spacing); a
       // picture is written at least once.
-      repeats = std::max(1, (end - written + frameStep / 2) / frameStep);
-      written += repeats * frameStep;
+      repeats = std::max(1, (end - written + pictureStep_ / 2) / pictureStep_);
+      written += repeats * pictureStep_;
     }
     for (int r = 0; r < repeats; ++r)
       if (!WritePicture(picture, repeats == 1 ? "failed to write file #1"
                                               : "failed to write file #2"))
         break;
+    ++framesExported_;
+    if (start >= 0) {
+      if (firstExported_ < 0) firstExported_ = start + t;
+      lastExported_ = start + t;
+    }
     if (prefetcher) prefetcher->Release(k);
   }
   // Frames decoded ahead that are no longer wanted (a stop) are dropped.
@@ -891,6 +929,12 @@ void ExportJob::Run() {
   framesMeasured_ = 0;
   jobProfile_ = Profile();
   decodeProfile_ = Profile();
+  hasRange_ = ui_->GetTimeRange(&rangeFrom_, &rangeTo_);
+  outputPath_.clear();
+  manifestPath_.clear();
+  framesExported_ = 0;
+  firstExported_ = lastExported_ = -1;
+  stamp_ = ui_->GetTimeStamp();
   int count = ui_->FolderCount();
   ui_->SetStatusText(kCalculatingFps);
 
@@ -922,6 +966,9 @@ void ExportJob::Run() {
       std::unique_ptr<Prefetcher> prefetcher(pipelining_ ? new Prefetcher(this) : nullptr);
       prefetcher_ = prefetcher.get();
       count = ui_->FolderCount();
+      sources_.clear();
+      for (int i = 0; i < count; ++i)
+        if (ui_->GetFolder(i, folder, sizeof folder)) sources_.push_back(folder);
       char next[platform::kMaxPath];
       bool haveNext = count > 0 && ui_->GetFolder(0, next, sizeof next);
       for (int i = 0; i < count; ++i) {
@@ -942,11 +989,34 @@ void ExportJob::Run() {
   FinishJob();
 }
 
+void ExportJob::WriteChecksum() {
+  ManifestInfo info;
+  info.minuteFolders = sources_;
+  info.frames = framesExported_;
+  info.pictures = picturesWritten_;
+  // The range asked for; an open end, or whole minutes, by the frames found.
+  const bool known = firstExported_ >= 0;
+  const WallTime from = hasRange_ && rangeFrom_ > INT64_MIN ? rangeFrom_ : firstExported_;
+  const WallTime to = hasRange_ && rangeTo_ < INT64_MAX ? rangeTo_ : lastExported_;
+  char a[32] = "?", b[32] = "?";
+  if (known || hasRange_) {
+    FormatWallTime(from, a, sizeof a);
+    FormatWallTime(to, b, sizeof b);
+  }
+  info.timeRange = std::string(a) + " to " + b + (hasRange_ ? "" : " (whole minutes)");
+  if (WriteManifest(outputPath_, info))
+    manifestPath_ = outputPath_ + ".sha256";
+  else
+    LogWindow::Print("export: cannot write the checksum manifest %.200s.sha256", outputPath_.c_str());
+}
+
 void ExportJob::FinishJob() {
   if (file) vlib_file_close(file);
   if (codec) vlib_codec_free(codec);
   file = nullptr;
   codec = nullptr;
+  // Every file kept gets its manifest: a cancelled export's part as well.
+  if (picturesWritten_ > 0 && !outputPath_.empty()) WriteChecksum();
   // The outcome is settled before the button says the job is over: the
   // user-interface thread may read it as soon as it sees "Close".
   const bool completed = stopRequested.load() == 0;

@@ -8,13 +8,16 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "export/export_ui.h"
+#include "export/time_stamp.h"
 #include "platform/platform.h"
 #include "playback/av_util.h"
 #include "store/minute_frame_list.h"
+#include "store/wall_clock.h"
 #include "vlib/vlib.h"
 
 // Frame-sized buffers: 704 x 576 x 3 bytes. Larger pictures grow them once.
@@ -93,8 +96,8 @@ class ExportJob {
   // Where one thread's time went in the last job (for the benchmarks).
   // Times are summed only while profiling is on; the counts always.
   struct Profile {
-    std::int64_t listNs = 0, readNs = 0, decodeNs = 0, packNs = 0, encodeNs = 0, writeNs = 0,
-                 waitNs = 0;
+    std::int64_t listNs = 0, readNs = 0, decodeNs = 0, packNs = 0, stampNs = 0, encodeNs = 0,
+                 writeNs = 0, waitNs = 0;
     int reads = 0, waits = 0, wakes = 0;
   };
   void SetProfiling(bool on) { profiling_ = on; }
@@ -121,7 +124,15 @@ class ExportJob {
   Outcome outcome() const { return outcome_.load(); }
   int picturesWritten() const { return picturesWritten_.load(); }
   int framesMeasured() const { return framesMeasured_.load(); }
+  // Whole pictures per second (the key-frame distance): 100 / pictureStep.
   int fps() const { return fps_; }
+  // The output's picture duration in hundredths (the frame step; 4 for .mpg).
+  int pictureStep() const { return pictureStep_; }
+  // The checksum manifest written beside the last job's file
+  // ("<file>.sha256"), empty when none was (no picture, or it failed).
+  const std::string& manifestPath() const { return manifestPath_; }
+  // Recorded frames the last job wrote (each once, however often repeated).
+  int framesExported() const { return framesExported_; }
   // The picture buffer LoadFrame fills (packed YUV 4:2:0).
   const std::uint8_t* picture() const { return picture_.data(); }
 
@@ -129,6 +140,13 @@ class ExportJob {
   class Prefetcher;
   class Reader;
 
+  // The wall-clock moment the folder's minute starts (-1 unknown); false
+  // when a range is set and the folder has no moment (none of its frames
+  // can lie in the range).
+  bool FolderStart(const char* folder, WallTime* start) const;
+  // FrameTime of a name of a folder starting at `folderStart`, or -1 when it
+  // has none or lies outside the range.
+  int UsableTime(const char* name, WallTime folderStart) const;
   // Fills names_ with the folder's frame names of 8 or 9 characters,
   // sorted; false when there are none.
   bool CollectNames(const char* folder);
@@ -149,6 +167,7 @@ class ExportJob {
   bool WritePicture(const std::uint8_t* picture, const char* failureText);
   bool GrowBuffers(int pictureWidth, int pictureHeight);
   void FinishJob();
+  void WriteChecksum();
 
   ExportUi* ui_;
   av::CodecContextPtr decoder_;
@@ -171,6 +190,15 @@ class ExportJob {
   int firstTime_ = -1;             // first frame time of the last measured folder
   std::vector<int> firstTimes_;    // of each listed folder, after the FPS pass
 
+  std::string outputPath_, manifestPath_;
+  std::vector<std::string> sources_;  // the folders of the encode pass
+  int framesExported_ = 0;
+  WallTime firstExported_ = -1, lastExported_ = -1;
+  bool stamp_ = false;     // read at the job's start
+  std::string camera_;     // the stamp's camera name for the folder being encoded
+  StampMask stampMask_;
+  bool hasRange_ = false;  // the user interface's range, read at the job's start
+  WallTime rangeFrom_ = 0, rangeTo_ = 0;
   bool pipelining_ = true;
   bool profiling_ = false;
   Profile jobProfile_;
@@ -182,4 +210,5 @@ class ExportJob {
   std::atomic<int> picturesWritten_{0};
   std::atomic<int> framesMeasured_{0};
   int fps_ = 0;
+  int pictureStep_ = 4;
 };

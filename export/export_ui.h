@@ -11,6 +11,8 @@
 
 #include <cstddef>
 
+#include "store/wall_clock.h"
+
 class ExportUi {
  public:
   virtual ~ExportUi() = default;
@@ -44,5 +46,22 @@ class ExportUi {
 
   // The picture-size mismatch: a message box owned by the Save As dialog,
   // OK button, stop icon, the system's default caption.
+<<<<<<< HEAD
   virtual void ShowMismatch(const char*) {}
+=======
+  virtual void ShowMismatch(const char* text) = 0;
+
+  // Added for ranged and stamped exports; the defaults keep whole minutes
+  // without a stamp.
+  // The wall-clock range to export, both ends included (From/To fields):
+  // false for whole minutes. Frames of folders that are not minute folders
+  // of a backup (no wall-clock time) lie outside every range.
+  virtual bool GetTimeRange(WallTime* from, WallTime* to) {
+    (void)from;
+    (void)to;
+    return false;
+  }
+  // Whether each picture gets the camera name and its time burned in.
+  virtual bool GetTimeStamp() { return false; }
+>>>>>>> main
 };

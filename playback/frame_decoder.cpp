@@ -79,12 +79,27 @@ bool ReadFrameFile(const char* path, std::vector<std::uint8_t>& buffer, std::siz
 FrameDecoder::FrameDecoder()
     : packet_(av_packet_alloc()),
       frame_(av_frame_alloc()),
-      file_(kFrameBufferSize + AV_INPUT_BUFFER_PADDING_SIZE),
       picture_(kFrameBufferSize) {
   ctx_[0] = OpenFrameDecoder(0);
 }
 
 FrameDecoder::~FrameDecoder() = default;
+
+int FrameDecoder::Read(const char* path, FrameFile& file, char* why, std::size_t whySize) {
+  char ignored[8];
+  if (why == nullptr || whySize == 0) {
+    why = ignored;
+    whySize = sizeof ignored;
+  }
+  if (!path || !PathFits(path)) {
+    LogWindow::Print("Frame path too long: %.200s", path ? path : "");
+    std::snprintf(why, whySize, "the path is longer than %d characters",
+                  static_cast<int>(platform::kMaxPath - 1));
+    return -1;
+  }
+  file.size = 0;
+  return ReadFrameFile(path, file.bytes, &file.size, why, whySize) ? 0 : -1;
+}
 
 void FrameDecoder::SetShownSize(int width, int height) {
   shownWidth_ = width;
@@ -119,32 +134,35 @@ void FrameDecoder::Fail(const char* format, ...) {
 
 int FrameDecoder::Decode(const char* path) {
   lastError_[0] = 0;
-  if (!path || !PathFits(path)) {
-    LogWindow::Print("Frame path too long: %.200s", path ? path : "");
-    Fail("the path is longer than %d characters",
-         static_cast<int>(platform::kMaxPath - 1));
-    return -1;
-  }
+  if (Read(path, file_, lastError_, sizeof lastError_) != 0) return -1;
+  return Decode(file_);
+}
+
+int FrameDecoder::Decode(const FrameFile& file) {
+  lastError_[0] = 0;
   if (!ctx_[0] || !packet_ || !frame_) {
     LogWindow::Print("Decoding frame failed.");
     Fail("no MJPEG decoder in this FFmpeg build");
     return -1;
   }
-
-  std::size_t size = 0;
-  if (!ReadFrameFile(path, file_, &size, lastError_, sizeof lastError_)) return -1;
+  const std::size_t size = file.size;
+  if (size > 0 && file.bytes.size() < size + AV_INPUT_BUFFER_PADDING_SIZE) {
+    Fail("frame bytes not padded for the decoder");
+    return -1;
+  }
+  const std::uint8_t* data = file.bytes.data();
 
   // Chosen from the last picture's size: a camera's pictures keep theirs.
   int scale = ScaleFor(pictureWidth_, pictureHeight_);
   AVCodecContext* ctx = scale > 0 ? DecoderFor(scale) : nullptr;
   if (ctx == nullptr) scale = 0;
   int got = av::DecodeJpeg(ctx != nullptr ? ctx : ctx_[0].get(), packet_.get(), frame_.get(),
-                           file_.data(), size);
+                           data, size);
   if (got < 0 && scale > 0) {
     // Some pictures (lossless JPEG) cannot be decoded reduced: whole, then.
     scale = 0;
     ctx = nullptr;
-    got = av::DecodeJpeg(ctx_[0].get(), packet_.get(), frame_.get(), file_.data(), size);
+    got = av::DecodeJpeg(ctx_[0].get(), packet_.get(), frame_.get(), data, size);
   }
   if (got < 0) {
     LogWindow::Print("Decoding frame failed.");

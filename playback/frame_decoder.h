@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "playback/av_util.h"
@@ -32,6 +33,17 @@ constexpr std::size_t kFrameBufferSize = 1216512;
 // Larger than any camera writes: refused rather than allocated.
 constexpr int kMaxPictureSide = 8192;
 
+// A frame file's bytes, read whole and padded for the decoder. The buffer
+// grows once and is kept, so a reused FrameFile allocates nothing more.
+struct FrameFile {
+  std::vector<std::uint8_t> bytes;
+  std::size_t size = 0;
+  void Swap(FrameFile& other) {
+    bytes.swap(other.bytes);
+    std::swap(size, other.size);
+  }
+};
+
 class FrameDecoder {
  public:
   FrameDecoder();  // opens the MJPEG decoder
@@ -44,6 +56,13 @@ class FrameDecoder {
   // picture (the trace texts name the cause). An empty file decodes nothing
   // and answers 0 with the previous picture kept.
   int Decode(const char* path);
+  // The two halves of Decode(path). Read touches no decoder, so a caller can
+  // read from the disc without holding the lock that guards its decoder.
+  // Read answers 0, or -1 (the trace texts name the cause; `why`, when
+  // given, gets it in words).
+  static int Read(const char* path, FrameFile& file, char* why = nullptr,
+                  std::size_t whySize = 0);
+  int Decode(const FrameFile& file);
 
   // The smallest size the picture is shown at (0 x 0: its own size, the
   // default). From the next Decode on, a picture whose halves (quarters,
@@ -102,7 +121,7 @@ class FrameDecoder {
   int scale_ = 0;
   int pictureWidth_ = 0;
   int pictureHeight_ = 0;
-  std::vector<std::uint8_t> file_;
+  FrameFile file_;
   std::vector<std::uint8_t> picture_;
   BitmapHeader header_;
   int width_ = 0;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/log.h"
+#include "playback/sync_clock.h"
 #include "store/navigation.h"
 
 namespace {
@@ -18,6 +19,40 @@ constexpr std::chrono::seconds kMaxLag{1};
 bool IsPlaying(PlaybackMode mode) {
   return mode == PlaybackMode::FastRewind || mode == PlaybackMode::Rewind ||
          mode == PlaybackMode::Forward || mode == PlaybackMode::FastForward;
+}
+
+// The span rule's largest gap between two frames of one recording: a
+// camera whose last frame is older than this at a moment recorded nothing
+// then.
+constexpr WallTime kHold = 2 * kHundredthsPerSecond;
+constexpr WallTime kNever = INT64_MAX;
+// Three pictures of a camera at 25 a second.
+constexpr WallTime kFastRefresh = 12;
+
+// The moment a minute folder's list starts; -1 for a folder that is not a
+// minute folder of a backup.
+WallTime ListStart(const char* folder) {
+  WallTime start = -1;
+  return MinuteFolderStart(folder, &start) ? start : -1;
+}
+
+// The camera folder of a minute folder (…/camera/date/HH/MM); empty when the
+// path is not one.
+std::string CameraOf(const char* folder) {
+  if (BackupLevelOf(folder) != 5) return {};
+  std::string camera(folder);
+  for (int level = 0; level < 3; ++level) {
+    while (!camera.empty() && platform::IsPathSeparator(camera.back())) camera.pop_back();
+    while (!camera.empty() && !platform::IsPathSeparator(camera.back())) camera.pop_back();
+  }
+  while (camera.size() > 1 && platform::IsPathSeparator(camera.back())) camera.pop_back();
+  return camera;
+}
+
+// " HH : MM : SS CC" of a moment, as FormatTimeText writes a frame's.
+void FormatMomentText(WallTime moment, char* out, std::size_t size) {
+  const CivilTime c = SplitWallTime(moment);
+  std::snprintf(out, size, " %02d : %02d : %02d %02d", c.hour, c.minute, c.second, c.hundredths);
 }
 
 }  // namespace
@@ -60,6 +95,7 @@ VideoChild::VideoChild(bool playContinuously, VideoView* view)
       playContinuously_(playContinuously) {}
 
 VideoChild::~VideoChild() {
+  Leave(false);
   if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) {
     // Destroyed from the thread's own last call: it returns right after.
@@ -72,11 +108,15 @@ VideoChild::~VideoChild() {
 
 int VideoChild::LoadFrameList(const char* folder) {
   // Listed without the state lock: the playback thread goes on meanwhile.
+  Leave(true);
   MinuteFrameList fresh;
   const int result = fresh.Load(folder, nullptr);
+  const WallTime start = ListStart(fresh.folder());
   {
     std::lock_guard<std::mutex> lock(state_);
     list_.Swap(fresh);
+    listStart_ = start;
+    ++epoch_;
     positionChosen_ = false;
     anchored_ = false;
     ++changes_;
@@ -94,6 +134,7 @@ int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
   char path[platform::kMaxPath];
   char text[sizeof timeText_];
   std::uint64_t listed;
+  WallTime moment = -1;
   {
     std::lock_guard<std::mutex> lock(state_);
     listed = lists_;
@@ -101,18 +142,34 @@ int VideoChild::ShowFrameOf(int index, const std::uint64_t* list) {
     if (index < 0 || index >= list_.count()) return -1;
     if (!list_.FramePath(index, path, sizeof path)) return -1;
     FormatTimeText(list_.folder(), list_.name(index), text, sizeof text);
+    if (listStart_ >= 0) moment = listStart_ + list_.TimeCodeAt(index);
   }
+  return DecodeAndPublish(path, text, index, listed, moment, list, nullptr);
+}
+
+int VideoChild::DecodeAndPublish(const char* path, const char* text, int index,
+                                 std::uint64_t listed, WallTime moment,
+                                 const std::uint64_t* list, const std::uint64_t* epoch) {
+  // Read before the decoder is taken: a slow disc holds up this thread only,
+  // never a resize or Save Picture on the user-interface thread. The
+  // buffer is the thread's own and swaps with the shown frame's bytes.
+  thread_local FrameFile file;
+  if (FrameDecoder::Read(path, file) != 0) return -1;
   {
     std::lock_guard<std::mutex> decodeLock(decode_);
     decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
-    if (decoder_.Decode(path) != 0) return -1;
+    if (decoder_.Decode(file) != 0) return -1;
     std::lock_guard<std::mutex> pictureLock(picture_);
     // A minute opened while this frame was read: the frame belongs to no
     // list shown any more.
     if (list != nullptr && *list != lists_.load()) return -1;
+    // Left the group or moved meanwhile: the frame is no longer wanted.
+    if (epoch != nullptr && *epoch != epoch_.load()) return -1;
     PublishLocked(path, text);
+    shownFile_.Swap(file);
     shownIndex_ = index;
     shownList_ = listed;
+    shownMoment_ = moment;
   }
   VideoView* view = view_.load();
   if (view == nullptr) {
@@ -134,6 +191,7 @@ void VideoChild::PublishLocked(const char* path, const char* text) {
   pictureScale_ = decoder_.scale();
   if (text != timeText_) std::memcpy(timeText_, text, sizeof timeText_);
   if (path != shownPath_) std::snprintf(shownPath_, sizeof shownPath_, "%s", path);
+  noRecording_ = false;
   ++pictureSerial_;
 }
 
@@ -150,15 +208,14 @@ void VideoChild::SetShownSize(int width, int height) {
     }
   }
   {
+    // Decoded from the bytes of the frame on show: no disc read.
     std::lock_guard<std::mutex> decodeLock(decode_);
     decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
-    char path[platform::kMaxPath];
     {
       std::lock_guard<std::mutex> pictureLock(picture_);
       if (decoder_.ScaleFor(pictureWidth_, pictureHeight_) >= pictureScale_) return;
-      std::memcpy(path, shownPath_, sizeof path);
     }
-    if (decoder_.Decode(path) != 0) return;  // the coarse picture stays
+    if (shownFile_.size == 0 || decoder_.Decode(shownFile_) != 0) return;  // the coarse picture stays
     std::lock_guard<std::mutex> pictureLock(picture_);
     PublishLocked(shownPath_, timeText_);
   }
@@ -166,19 +223,21 @@ void VideoChild::SetShownSize(int width, int height) {
 }
 
 int VideoChild::PaintRecorded(PictureSink& sink, char* timeText, std::size_t size) {
-  std::lock_guard<std::mutex> decodeLock(decode_);
+  // A decoder of its own, on the bytes the picture on show was decoded
+  // from: the playback thread's decoder and the disc are not waited for.
+  FrameFile file;
   char path[platform::kMaxPath];
   {
     std::lock_guard<std::mutex> pictureLock(picture_);
     if (pictureSerial_ == 0 || header_.biWidth == 0) return -1;
     std::memcpy(path, shownPath_, sizeof path);
     if (timeText != nullptr && size > 0) std::snprintf(timeText, size, "%s", timeText_);
+    file.bytes = shownFile_.bytes;
+    file.size = shownFile_.size;
   }
-  decoder_.SetShownSize(0, 0);
-  const int decoded = decoder_.Decode(path);
-  decoder_.SetShownSize(shownWidth_.load(), shownHeight_.load());
-  if (decoded == 0 && decoder_.header().biWidth > 0) {
-    return sink.DrawPicture(decoder_.header(), decoder_.pixels());
+  FrameDecoder whole;
+  if (file.size > 0 && whole.Decode(file) == 0 && whole.header().biWidth > 0) {
+    return sink.DrawPicture(whole.header(), whole.pixels());
   }
   LogWindow::Print("picture of '%s' not decoded again: saved as shown", path);
   std::lock_guard<std::mutex> pictureLock(picture_);
@@ -188,17 +247,22 @@ int VideoChild::PaintRecorded(PictureSink& sink, char* timeText, std::size_t siz
 void VideoChild::GetViewState(ViewState* out) const {
   if (out == nullptr) return;
   std::uint64_t listed;
+  std::shared_ptr<SyncClock> clock;
   {
     std::lock_guard<std::mutex> lock(state_);
     out->sliderMaximum = std::max(list_.count() - 1, 0);
     listed = lists_;
+    clock = clock_;
   }
-  out->mode = mode_.load();
+  out->grouped = clock != nullptr;
+  out->mode = clock ? clock->mode() : mode_.load();
   std::lock_guard<std::mutex> lock(picture_);
   // A picture of an earlier list leaves the thumb at the new list's start.
   out->sliderPosition = shownList_ == listed ? shownIndex_ : 0;
   std::memcpy(out->timeText, timeText_, sizeof out->timeText);
   out->pictureSerial = pictureSerial_;
+  out->noRecording = noRecording_;
+  out->moment = shownMoment_;
 }
 
 int VideoChild::Paint(PictureSink& sink) {
@@ -217,6 +281,7 @@ void VideoChild::SetMode(PlaybackMode mode) {
     LogWindow::Print("unknown playback mode %d", static_cast<int>(mode));
     return;
   }
+  Leave(true);
   bool changed;
   {
     std::lock_guard<std::mutex> lock(state_);
@@ -246,7 +311,9 @@ void VideoChild::SetModeLocked(PlaybackMode mode) {
 }
 
 void VideoChild::SetPosition(int index) {
+  Leave(true);
   std::lock_guard<std::mutex> lock(state_);
+  ++epoch_;
   list_.position = index;
   positionChosen_ = true;
   anchored_ = false;
@@ -385,6 +452,7 @@ VideoChild::Crossing VideoChild::CrossMinute(std::unique_lock<std::mutex>& lock,
   // No gap is waited between the last frame of one minute and the first of
   // the next.
   list_.Swap(next_);
+  listStart_ = ListStart(list_.folder());
   ++lists_;
   anchored_ = false;
   list_.position = backwards ? list_.count() - 1 : 0;
@@ -393,19 +461,27 @@ VideoChild::Crossing VideoChild::CrossMinute(std::unique_lock<std::mutex>& lock,
 
 int VideoChild::Run() {
   for (;;) {
+    std::shared_ptr<SyncClock> clock;
+    bool asked;
     {
       std::lock_guard<std::mutex> lock(state_);
       if (quit_) break;
+      clock = clock_;
+      asked = momentAsked_;
+    }
+    if (clock || asked) {
+      SyncStep(clock.get());
+      continue;
     }
     Clock::time_point due;
     std::uint64_t list = 0;
     const int index = StepUntilDue(&due, &list);
     if (index < 0) {
       std::unique_lock<std::mutex> lock(state_);
-      if (!quit_ && mode_.load() == PlaybackMode::Pause) {
+      if (!quit_ && mode_.load() == PlaybackMode::Pause && !clock_ && !momentAsked_) {
         parked_ = true;
         wake_.wait(lock, [this] {
-          return quit_ || mode_.load() != PlaybackMode::Pause;
+          return quit_ || mode_.load() != PlaybackMode::Pause || clock_ || momentAsked_;
         });
         parked_ = false;
       }
@@ -511,3 +587,265 @@ int VideoChild::FindNeighbourMinute(bool backwards) {
 int FindNextMinute(VideoChild& child) { return child.FindNeighbourMinute(false); }
 
 int FindPreviousMinute(VideoChild& child) { return child.FindNeighbourMinute(true); }
+
+// ---------------------------------------------------------------------------
+// Synchronised play and moments.
+
+struct VideoChild::Sight {
+  bool recorded = false;
+  WallTime time = 0;  // of the frame shown
+  WallTime minuteStart = 0;
+  int index = -1;
+  const MinuteFrameList* list = nullptr;  // valid until the track lists again
+  WallTime next = kNever;  // when the picture changes next, in the mode asked
+};
+
+PlaybackMode VideoChild::mode() const {
+  const std::shared_ptr<SyncClock> group = clock();
+  return group ? group->mode() : mode_.load();
+}
+
+std::shared_ptr<SyncClock> VideoChild::clock() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return clock_;
+}
+
+WallTime VideoChild::shownMoment() const {
+  std::lock_guard<std::mutex> lock(picture_);
+  return shownMoment_;
+}
+
+void VideoChild::ClockChanged() {
+  std::lock_guard<std::mutex> lock(state_);
+  ++changes_;
+  wake_.notify_all();
+}
+
+void VideoChild::Synchronize(std::shared_ptr<SyncClock> clock) {
+  if (!clock || this->clock() == clock) return;
+  Leave(false);
+  clock->Add(this);
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    clock_ = std::move(clock);
+    momentAsked_ = false;
+    ++epoch_;
+    ++changes_;
+    wake_.notify_all();
+  }
+  NotifyView();
+}
+
+void VideoChild::Unsynchronize() { Leave(true); }
+
+void VideoChild::Leave(bool notify) {
+  const std::shared_ptr<SyncClock> group = clock();
+  if (!group) return;
+  // Read before the state lock: the clock's lock is never taken under it.
+  const PlaybackMode groupMode = group->mode();
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    if (clock_ != group) return;
+    clock_.reset();
+    ++epoch_;
+    SetModeLocked(groupMode);
+    anchored_ = false;
+    ++changes_;
+    wake_.notify_all();
+  }
+  group->Remove(this);
+  if (notify) NotifyView();
+}
+
+void VideoChild::ShowMoment(WallTime moment) {
+  Leave(true);
+  std::lock_guard<std::mutex> lock(state_);
+  momentAsked_ = true;
+  askedMoment_ = moment;
+  ++epoch_;
+  ++changes_;
+  ++moves_;
+  wake_.notify_all();
+}
+
+VideoChild::Sight VideoChild::SightAt(WallTime moment, PlaybackMode mode) {
+  Sight sight;
+  const ModeSpeed speed = SpeedOf(mode);
+  // Fast modes show a new picture no more often than every kFastRefresh of
+  // the recording, as the engine's frame step does at 25 pictures a second;
+  // backwards, the picture is taken that much ahead, so it is never later
+  // than the moment.
+  const WallTime refresh = speed.frameStep > 1 ? kFastRefresh : 0;
+  const WallTime look = speed.backwards ? moment - refresh : moment;
+  const FrameTrack::Frame frame = track_.LastAtOrBefore(look, kHold);
+  const FrameTrack::Minute& minute = track_.MinuteAt(look);  // kept: no listing
+  if (frame.minute != nullptr) {
+    sight.recorded = true;
+    sight.time = frame.time;
+    sight.minuteStart = frame.minute->start;
+    sight.index = frame.index;
+    sight.list = &frame.minute->list;
+  }
+  if (!IsPlaying(mode)) return sight;
+  const std::vector<WallTime>& times = minute.times;
+  const auto after = std::upper_bound(times.begin(), times.end(), look);
+  if (speed.backwards) {
+    if (sight.recorded && frame.minute == &minute) {
+      sight.next = frame.time - 1;  // the last moment it is at or before
+    } else if (!sight.recorded && after != times.begin()) {
+      sight.next = *(after - 1) + kHold + refresh;  // back within a recording
+    } else {
+      sight.next = minute.start - 1 + refresh;  // on into the minute before
+    }
+    // The time text of "No recording" goes on by whole seconds.
+    if (!sight.recorded) sight.next = std::max(sight.next, moment - moment % 100 - 1);
+  } else {
+    sight.next = after != times.end() ? *after : minute.start + kHundredthsPerMinute;
+    if (sight.recorded) sight.next = std::min(sight.next, frame.time + kHold + 1);
+    sight.next = std::max(sight.next, moment + refresh);
+    if (!sight.recorded) sight.next = std::min(sight.next, moment - moment % 100 + 100);
+  }
+  return sight;
+}
+
+bool VideoChild::ShowSight(const Sight& sight, WallTime moment, std::uint64_t epoch,
+                           bool alone) {
+  if (sight.recorded) {
+    if (syncShown_ && !syncShownNone_ && syncShownTime_ == sight.time) return false;
+    char path[platform::kMaxPath];
+    char text[sizeof timeText_];
+    std::uint64_t listed;
+    {
+      std::lock_guard<std::mutex> lock(state_);
+      if (epoch_.load() != epoch) return false;
+      if (listStart_ != sight.minuteStart) {
+        list_.CopyFrom(*sight.list);
+        listStart_ = sight.minuteStart;
+        ++lists_;
+      }
+      // Where the child goes on from when it leaves the group.
+      list_.position = sight.index;
+      positionChosen_ = true;
+      anchored_ = false;
+      listed = lists_;
+      if (!list_.FramePath(sight.index, path, sizeof path)) return false;
+      FormatTimeText(list_.folder(), list_.name(sight.index), text, sizeof text);
+    }
+    syncShown_ = true;
+    syncShownNone_ = false;
+    syncShownTime_ = sight.time;  // also when it fails to decode: not read again and again
+    return DecodeAndPublish(path, text, sight.index, listed, sight.time, nullptr, &epoch) == 0;
+  }
+  if (!syncShown_ || !syncShownNone_ || syncShownTime_ / 100 != moment / 100) {
+    syncShown_ = true;
+    syncShownNone_ = true;
+    syncShownTime_ = moment;
+    PublishNoRecording(moment, epoch);
+  }
+  if (alone) {
+    // Playing on goes from the first frame after the moment.
+    const FrameTrack::Frame next = track_.FirstAfter(moment);
+    std::lock_guard<std::mutex> lock(state_);
+    if (next.minute != nullptr && epoch_.load() == epoch) {
+      if (listStart_ != next.minute->start) {
+        list_.CopyFrom(next.minute->list);
+        listStart_ = next.minute->start;
+        ++lists_;
+      }
+      list_.position = next.index;
+      positionChosen_ = true;
+      anchored_ = false;
+    }
+  }
+  return false;
+}
+
+void VideoChild::PublishNoRecording(WallTime moment, std::uint64_t epoch) {
+  {
+    std::lock_guard<std::mutex> decodeLock(decode_);
+    std::lock_guard<std::mutex> pictureLock(picture_);
+    if (epoch_.load() != epoch) return;
+    if (header_.biWidth <= 0) {
+      header_ = BitmapHeader{};
+      header_.biSize = sizeof(BitmapHeader);
+      header_.biWidth = 16;  // any size: the window stretches it
+      header_.biHeight = -12;
+      header_.biPlanes = 1;
+      header_.biBitCount = 24;
+    }
+    const std::size_t stride =
+        (3 * static_cast<std::size_t>(header_.biWidth) + 3) & ~std::size_t{3};
+    const std::size_t bytes = stride * static_cast<std::size_t>(-header_.biHeight);
+    if (bytes > pixels_.size()) pixels_.resize(bytes);
+    std::memset(pixels_.data(), 0, bytes);
+    FormatMomentText(moment, timeText_, sizeof timeText_);
+    shownPath_[0] = '\0';
+    shownFile_.size = 0;
+    noRecording_ = true;
+    shownMoment_ = moment;
+    ++pictureSerial_;
+  }
+  NotifyView();
+}
+
+bool VideoChild::AnswerStep(bool forward, WallTime from, WallTime* time) {
+  const FrameTrack::Frame frame =
+      forward ? track_.FirstAfter(from) : track_.LastAtOrBefore(from - 1, -1);
+  *time = frame.time;
+  return frame.minute != nullptr;
+}
+
+void VideoChild::SyncStep(SyncClock* clock) {
+  // Taken before the clock is read: a change after it cuts the wait short.
+  const std::uint64_t changes = changes_.load();
+  std::uint64_t epoch;
+  bool asked = false;
+  WallTime askedMoment = 0;
+  char folder[platform::kMaxPath];
+  {
+    std::lock_guard<std::mutex> lock(state_);
+    epoch = epoch_.load();
+    if (clock == nullptr) {
+      asked = momentAsked_;
+      askedMoment = askedMoment_;
+      momentAsked_ = false;
+    }
+    std::memcpy(folder, list_.folder(), sizeof folder);
+  }
+  if (epoch != trackEpoch_) {
+    trackEpoch_ = epoch;
+    syncShown_ = false;
+    syncDue_ = Clock::now();
+    track_.SetCamera(CameraOf(folder));
+  }
+  if (clock == nullptr) {
+    if (asked) ShowSight(SightAt(askedMoment, PlaybackMode::Pause), askedMoment, epoch, true);
+    return;
+  }
+
+  const SyncClock::Reading reading = clock->Read();
+  if (reading.step != 0 && reading.step != answered_) {
+    answered_ = reading.step;
+    WallTime time = 0;
+    const bool found = AnswerStep(reading.stepForward, reading.stepFrom, &time);
+    clock->Answer(reading.step, this, found, time);  // the last answer wakes the group
+  }
+  const WallTime moment = reading.MomentAt(Clock::now());
+  const Sight sight = SightAt(moment, reading.mode);
+  if (ShowSight(sight, moment, epoch, false) && frameHook_ != nullptr) {
+    frameHook_(frameHookContext_, sight.index, syncDue_, Clock::now());
+  }
+
+  std::unique_lock<std::mutex> lock(state_);
+  const auto woken = [&] { return quit_ || changes_.load() != changes; };
+  if (sight.next == kNever) {
+    parked_ = !IsPlaying(reading.mode);
+    wake_.wait(lock, woken);
+    parked_ = false;
+    syncDue_ = Clock::now();
+    return;
+  }
+  const Clock::time_point due = reading.DueAt(sight.next);
+  wake_.wait_until(lock, due, woken);
+  syncDue_ = woken() ? Clock::now() : due;
+}

@@ -7,8 +7,9 @@
 // Two threads use a child: its playback thread (Run: Step, ShowFrame, minute
 // changes) and the user-interface thread (SetMode, SetPosition, LoadFrameList
 // when a minute is opened into it, ShowFrame for a paused child,
-// GetViewState, Paint, the flags). Three locks, never held while waiting for
-// another thread, nor while reading the disc:
+// GetViewState, Paint, the flags). Three locks of its own and a group's
+// clock lock, never held while waiting for another thread, nor while
+// reading the disc:
 //
 //   state    mode, position, frame list, folder, pacing anchor, quit flag.
 //            Held for short bookkeeping only: lists are read into a list of
@@ -17,11 +18,17 @@
 //            any call into the view.
 //   decode   the FrameDecoder: one decode at a time, whichever thread asks.
 //            Every picture is published under it, so a decode holding it
-//            knows that the picture on show stays as it is.
+//            knows that the picture on show stays as it is. Frame files are
+//            read before it is taken, and the bytes of the picture on show
+//            are kept, so SetShownSize and PaintRecorded decode again without
+//            a disc read and wait for one decode at most, never for a read.
 //   picture  the published picture (header, pixels, size, time text, the
 //            frame it shows), copied from the decoder under decode then
 //            picture, and read by GetViewState and Paint. Held only for that
 //            copy, those reads and the drawing inside Paint.
+//   clock    a SyncClock's own lock (playback/sync_clock.h), for a child
+//            that plays in a group. Taken alone or before a state lock
+//            (the clock wakes its members under it), never under one.
 //
 // The view is only told that something changed (VideoView::Changed, never
 // with a lock held); it pulls the state and the picture on its own thread.
@@ -42,6 +49,12 @@
 // new minute, and when more than a second behind (the stream skips ahead in
 // time rather than racing to catch up).
 //
+// Synchronised: a child in a group (Synchronize) steps by the group's clock
+// instead: it shows its last frame at or before the clock's moment and
+// waits, released as above, until the moment reaches its next frame or the
+// clock changes; the minute folders it needs are found and listed by its
+// own thread with no lock held (FrameTrack).
+//
 // Ending and destruction
 // ----------------------
 // RequestQuit sets the quit flag and wakes the thread. The thread finishes
@@ -58,14 +71,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 #include "playback/frame_decoder.h"
+#include "playback/frame_track.h"
 #include "playback/video_view.h"
 #include "store/minute_frame_list.h"
+#include "store/wall_clock.h"
+
+class SyncClock;
 
 enum class PlaybackMode : std::int32_t {
   FastRewind = 0,
@@ -83,7 +101,12 @@ struct ViewState {
   int sliderPosition;
   char timeText[32];   // " HH : MM : SS CC" of the picture shown
   std::uint32_t pictureSerial;  // rises with every published picture
-  PlaybackMode mode;
+  PlaybackMode mode;   // the group's, for a synchronised child
+  // Nothing recorded at the moment on show: the picture is black, and the
+  // window writes "No recording" over it with the time text.
+  bool noRecording = false;
+  bool grouped = false;  // plays on a shared clock (SyncClock)
+  WallTime moment = -1;  // of the picture on show; -1 when not known
 };
 
 // Draws the published picture (rows top-down, each rounded up to 4 bytes).
@@ -153,17 +176,40 @@ class VideoChild {
   // The size the window shows the picture at. Frames are decoded no finer
   // than that needs (a window at half size or smaller skips most of the
   // decoding). When the picture on show is now too coarse, its frame is
-  // decoded again at once, on the calling thread. 0 x 0: always whole.
+  // decoded again at once, on the calling thread, from the bytes it was
+  // shown from: no disc read. 0 x 0: always whole.
   void SetShownSize(int width, int height);
 
-  // The picture on show decoded again at its recorded size, as a fresh
-  // decoder gives it, with its time text (Save Picture). When its file no
-  // longer decodes, the picture as shown. The sink's answer, or -1 when
-  // nothing has been shown.
+  // The picture on show decoded again at its recorded size by a fresh
+  // decoder, from the bytes it was shown from (no disc read, no wait for the
+  // playback thread), with its time text (Save Picture). When those bytes do
+  // not decode, the picture as shown. The sink's answer, or -1 when nothing
+  // has been shown.
   int PaintRecorded(PictureSink& sink, char* timeText, std::size_t size);
 
+  // Aimed at this child alone: each takes it out of its group first (it
+  // goes on in the group's mode, then the command applies).
   void SetMode(PlaybackMode mode);
   void SetPosition(int index);
+
+  // Plays on `clock` with the other members of its group, leaving any other
+  // group first: the playback thread shows the child's last frame at or
+  // before the clock's moment, loading the minute folder of its camera that
+  // holds it (across hours and dates), or a black "No recording" picture
+  // when the camera recorded nothing within 2 s before that moment (the
+  // span rule's gap). The child's minute must be loaded first: its camera
+  // is the minute folder's. Returns at once; the thread does the reading.
+  void Synchronize(std::shared_ptr<SyncClock> clock);
+  void Unsynchronize();
+  std::shared_ptr<SyncClock> clock() const;
+  // One child alone (leaving its group): its thread loads the minute that
+  // holds `moment` and shows its last frame at or before it, or "No
+  // recording"; playing goes on from there in the child's mode. Returns at
+  // once (the timeline's click).
+  void ShowMoment(WallTime moment);
+  // The moment of the picture on show (-1 before the first, or when its
+  // folder is not a minute folder of a backup).
+  WallTime shownMoment() const;
 
   // One step of the engine: chooses the next frame, waits until it is due and
   // answers its index, or -1 for none (paused, an end reached, or woken by a
@@ -183,7 +229,7 @@ class VideoChild {
   // Waits for the playback thread to end (not from the thread itself).
   void Join();
 
-  PlaybackMode mode() const { return mode_.load(); }
+  PlaybackMode mode() const;  // the group's, for a synchronised child
   int position() const;
   int count() const;
   std::string folder() const;
@@ -216,6 +262,25 @@ class VideoChild {
   friend int FindPreviousMinute(VideoChild& child);
 
  private:
+  friend class SyncClock;
+  // The clock changed (under the clock's lock: takes the state lock only).
+  void ClockChanged();
+  // Out of the group, going on in its mode; the view told when `notify`.
+  void Leave(bool notify);
+  // The black picture of a moment with nothing recorded.
+  void PublishNoRecording(WallTime moment, std::uint64_t epoch);
+  // What the child shows at a moment, and when that changes next.
+  struct Sight;
+  Sight SightAt(WallTime moment, PlaybackMode mode);
+  // One step of a synchronised child, or of a moment asked for.
+  void SyncStep(SyncClock* clock);
+  bool AnswerStep(bool forward, WallTime from, WallTime* time);
+  // Shows a sight; false when the child left or was moved meanwhile.
+  bool ShowSight(const Sight& sight, WallTime moment, std::uint64_t epoch, bool keepPosition);
+  // Reads and decodes `path`, publishing it as frame `index` of list
+  // `listed` unless `list` (a list) or `epoch` (a group) changed meanwhile.
+  int DecodeAndPublish(const char* path, const char* text, int index, std::uint64_t listed,
+                       WallTime moment, const std::uint64_t* list, const std::uint64_t* epoch);
   // Step that also answers when the frame is due and which list it indexes.
   int StepUntilDue(Clock::time_point* due, std::uint64_t* list);
   // Its part under the state lock; `notify` when the view must be told (a
@@ -256,6 +321,21 @@ class VideoChild {
   // it to drop a picture of a list replaced while it was being decoded.
   std::atomic<std::uint64_t> lists_{0};
   bool anchored_ = false;
+  std::shared_ptr<SyncClock> clock_;
+  WallTime listStart_ = -1;   // the moment list_'s minute starts
+  bool momentAsked_ = false;  // ShowMoment's request, for the thread
+  WallTime askedMoment_ = 0;
+  // Joins, leaves and moments asked for: a step of the group drops what it
+  // was about to show when this moved on (written under state_).
+  std::atomic<std::uint64_t> epoch_{0};
+  // The stepping thread's own, for synchronised play.
+  FrameTrack track_;
+  std::uint64_t trackEpoch_ = ~std::uint64_t{0};
+  std::uint64_t answered_ = 0;   // the clock's last step answered
+  bool syncShown_ = false;       // something shown since trackEpoch_...
+  bool syncShownNone_ = false;   // ..."No recording" or...
+  WallTime syncShownTime_ = 0;   // ...the frame of this moment
+  Clock::time_point syncDue_{};  // when the frame about to be shown was due
   // The stepping thread's own: the next minute is listed into it without the
   // state lock and swapped with list_ under it.
   MinuteFrameList next_;
@@ -280,7 +360,13 @@ class VideoChild {
   int shownIndex_ = 0;          // the frame the picture shows...
   std::uint64_t shownList_ = 0;  // ...in the list loaded as this one
   char shownPath_[platform::kMaxPath] = {};  // ...read from this file
+  // ...whose bytes are these (written under decode_ and picture_, so either
+  // lock reads them): resizing and Save Picture decode them again without
+  // reading the disc.
+  FrameFile shownFile_;
   int pictureScale_ = 0;  // the decoder's scale of the picture
+  WallTime shownMoment_ = -1;
+  bool noRecording_ = false;
 
   std::atomic<bool> playContinuously_;
   std::atomic<bool> dragging_{false};

@@ -112,6 +112,15 @@ void MinuteFrameList::Swap(MinuteFrameList& other) {
   std::swap(position, other.position);
 }
 
+void MinuteFrameList::CopyFrom(const MinuteFrameList& other) {
+  if (&other == this) return;
+  names_.assign(other.names_.begin(), other.names_.begin() + other.count_);
+  count_ = other.count_;
+  millisecondNames_ = other.millisecondNames_;
+  std::memcpy(folder_, other.folder_, sizeof folder_);
+  position = other.position;
+}
+
 bool MinuteFrameList::FramePath(int index, char* out, std::size_t size) const {
   if (out == nullptr || size == 0) return false;
   if (index < 0 || index >= count_) {

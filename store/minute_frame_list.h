@@ -52,6 +52,9 @@ class MinuteFrameList {
   // table's capacity with its contents: a list read elsewhere is swapped in
   // without copying its names.
   void Swap(MinuteFrameList& other);
+  // Takes a copy of `other`'s names, folder and position (the table keeps
+  // its capacity), for a list that must stay where it is.
+  void CopyFrom(const MinuteFrameList& other);
 
   // Writes "<folder><sep><name>" for frame `index` into `out`; false (with a
   // trace text) when it would not fit in `size` bytes.

@@ -1,5 +1,6 @@
 #include "vlib/vlib.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -207,8 +208,12 @@ void vlib_codec_type_to_id(std::uint32_t codec_type, int* id, int* type) {
   *type = kTable[index].media;
 }
 
-vlib_codec* vlib_codec_create(std::uint32_t codec_type, int width, int height,
-                              int fps, int bit_rate, int gop_size) {
+namespace {
+
+// vlib_codec_create with a picture duration of frame_num / frame_den
+// seconds, or (frame_num 0) `fps` pictures per second.
+vlib_codec* CreateCodec(std::uint32_t codec_type, int width, int height, int fps, int frame_num,
+                        int frame_den, int bit_rate, int gop_size) {
   const bool encoder = (codec_type & VLIB_ENCODER) != 0;
   int id = 0;
   int media = -1;
@@ -242,7 +247,10 @@ vlib_codec* vlib_codec_create(std::uint32_t codec_type, int width, int height,
     codec->context->height = height & ~1;
     if (media == VLIB_MEDIA_VIDEO) codec->context->pix_fmt = AV_PIX_FMT_YUV420P;
     vlib_codec_set_bit_rate(codec, bit_rate);
-    vlib_codec_set_fps(codec, fps);
+    if (frame_num == 0)
+      vlib_codec_set_fps(codec, fps);
+    else
+      vlib_codec_set_frame_duration(codec, frame_num, frame_den);
     vlib_codec_set_gop_size(codec, gop_size);
   }
   if (vlib_codec_open(codec) != 0) {
@@ -257,6 +265,20 @@ vlib_codec* vlib_codec_create(std::uint32_t codec_type, int width, int height,
   }
   vlib_buffer_set_yuv420(codec->buf, width, height);
   return codec;
+}
+
+}  // namespace
+
+vlib_codec* vlib_codec_create(std::uint32_t codec_type, int width, int height, int fps,
+                              int bit_rate, int gop_size) {
+  return CreateCodec(codec_type, width, height, fps, 0, 0, bit_rate, gop_size);
+}
+
+vlib_codec* vlib_codec_create_timed(std::uint32_t codec_type, int width, int height,
+                                    int frame_num, int frame_den, int bit_rate, int gop_size) {
+  // A refused duration stays unset, as a refused rate does: the open fails.
+  return CreateCodec(codec_type, width, height, 0, frame_num < 1 ? -1 : frame_num, frame_den,
+                     bit_rate, gop_size);
 }
 
 int vlib_codec_free(vlib_codec* codec) {
@@ -291,6 +313,20 @@ int vlib_codec_set_fps(vlib_codec* codec, int fps) {
   if (codec->context && !avcodec_is_open(codec->context)) {
     codec->context->time_base = AVRational{1, fps};
     codec->context->framerate = AVRational{fps, 1};
+  }
+  return 0;
+}
+
+int vlib_codec_set_frame_duration(vlib_codec* codec, int num, int den) {
+  VLIB_CHECK(codec != NULL, -1);
+  VLIB_CHECK(1 <= num && 1 <= den && den <= 65535 && num <= 100LL * den, -1);
+  const int common = static_cast<int>(av_gcd(num, den));
+  num /= common;
+  den /= common;
+  codec->fps = std::max(1, (den + num / 2) / num);
+  if (codec->context && !avcodec_is_open(codec->context)) {
+    codec->context->time_base = AVRational{num, den};
+    codec->context->framerate = AVRational{den, num};
   }
   return 0;
 }

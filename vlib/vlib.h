@@ -173,6 +173,15 @@ void vlib_codec_type_to_id(std::uint32_t codec_type, int* id, int* type);
 // gives its packet at once: no delayed packets to drain at the end.
 vlib_codec* vlib_codec_create(std::uint32_t codec_type, int width, int height,
                               int fps, int bit_rate, int gop_size);
+// The same with each picture lasting exactly frame_num / frame_den seconds
+// (e.g. 6/100), for recordings whose frame step is no whole fraction of a
+// second: the encoder's and the stream's time base are that duration, so
+// the file plays exactly as long as its pictures say (AVI's scale and rate,
+// ASF's millisecond stamps and MPEG-4's time increments all hold such
+// bases). See vlib_codec_set_frame_duration for the limits.
+vlib_codec* vlib_codec_create_timed(std::uint32_t codec_type, int width, int height,
+                                    int frame_num, int frame_den, int bit_rate,
+                                    int gop_size);
 int vlib_codec_free(vlib_codec* codec);
 
 // Before vlib_codec_open (that is, inside vlib_codec_create) these set the
@@ -181,6 +190,10 @@ int vlib_codec_free(vlib_codec* codec);
 int vlib_codec_set_bit_rate(vlib_codec* codec, int bit_rate);  // kbit/s
 int vlib_codec_set_fps(vlib_codec* codec, int fps);            // 1 to 30
 int vlib_codec_set_gop_size(vlib_codec* codec, int gop_size);  // 0 or more
+// A picture's duration in seconds, num / den (kept reduced): den at most
+// 65535, MPEG-4 part 2's largest time increment resolution; at least one
+// picture per 100 s. `fps` becomes the nearest whole rate (at least 1).
+int vlib_codec_set_frame_duration(vlib_codec* codec, int num, int den);
 
 // Opens the codec's context. "can't open codec '%d'." on failure.
 int vlib_codec_open(vlib_codec* codec);

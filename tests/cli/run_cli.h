@@ -21,14 +21,13 @@ inline Result RunCommand(Command command, std::vector<std::string> args) {
   argv.push_back(nullptr);
   std::FILE* streams[2] = {std::tmpfile(), std::tmpfile()};
   Result r;
-  if (!streams[0] || !streams[1]) return r;
-  r.code = command(static_cast<int>(args.size()), argv.data(), streams[0], streams[1]);
+  if (streams[0] && streams[1])
+    r.code = command(static_cast<int>(args.size()), argv.data(), streams[0], streams[1]);
   std::string* texts[2] = {&r.out, &r.err};
   for (int i = 0; i < 2; ++i) {
+    if (!streams[i]) continue;
     std::rewind(streams[i]);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, streams[i])) > 0;)
-      texts[i]->append(buffer, n);
+    for (int c; (c = std::fgetc(streams[i])) != EOF;) texts[i]->push_back(static_cast<char>(c));
     std::fclose(streams[i]);
   }
   return r;

@@ -14,37 +14,16 @@ extern "C" {
 }
 
 #include "tests/export/export_test_util.h"
-#include "tests/export/stderr_capture.h"
-#include "tests/support/test_support.h"
 
 using export_test::FakeUi;
-using export_test::Folder;
 using export_test::MakeMinute;
+using export_test::RunJob;
 using export_test::Spaced;
 using testing_support::MakeDirs;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::TraceCapture;
 using testing_support::WriteFile;
-
-namespace {
-
-bool FileExists(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f) std::fclose(f);
-  return f != nullptr;
-}
-
-// Runs one job on its worker thread and waits for it, with the library's
-// log lines kept off the test output.
-void RunJob(ExportJob& job) {
-  testing_support::StderrCapture quiet;
-  ASSERT_TRUE(job.Start());
-  job.Join();
-  EXPECT_EQ(job.running.load(), 0);
-}
-
-}  // namespace
 
 TEST(ExportFrameTime, NamingSchemes) {
   const struct {
@@ -96,7 +75,7 @@ TEST(ExportFpsPass, SmallestStepOverFolders) {
       const std::string path = dir.Join(name + "/" + n.substr(0, n.find('/')));
       n.back() == '/' ? MakeDirs(path) : WriteFile(path, "");
     }
-    EXPECT_EQ(job.MeasureFolder(Folder(dir, name).c_str()), c.step);
+    EXPECT_EQ(job.MeasureFolder((dir.Join(name) + platform::kPathSeparator).c_str()), c.step);
     EXPECT_EQ(job.frameCount, frames += c.frames);
   }
   EXPECT_EQ(job.frameStep, 3);
@@ -149,7 +128,9 @@ TEST(ExportJobRun, StoppedJobs) {
     EXPECT_EQ(ui.Completed(), c.outcome == O::kCompleted);
     EXPECT_EQ(ui.button, "Close");
     EXPECT_EQ(job.stopRequested.load(), 0);  // the next job is not stopped
-    EXPECT_EQ(FileExists(ui.outputName), c.file >= 0);
+    std::FILE* exists = std::fopen(ui.outputName.c_str(), "rb");
+    EXPECT_EQ(exists != nullptr, c.file >= 0);
+    if (exists) std::fclose(exists);
     EXPECT_EQ(job.picturesWritten(), std::max(c.file, 0));
     const std::string bytes = ReadFile(ui.outputName);
     EXPECT_EQ(bytes.empty(), c.file <= 0);
@@ -160,27 +141,8 @@ TEST(ExportJobRun, StoppedJobs) {
   }
 }
 
-TEST(ExportNames, ExtensionReplacement) {
-  // A dot in a folder name is not an extension.
-  const std::string folder = std::string("v1.2") + platform::kPathSeparator + "clip";
-  const struct {
-    std::string name, extension, result;
-  } kCases[] = {
-      {"clip", ".mpg", "clip.mpg"},
-      {"clip.avi", ".wmv", "clip.wmv"},
-      {"a.b.avi", ".asf", "a.b.asf"},
-      {folder, ".avi", folder + ".avi"},
-  };
-  char out[260];
-  for (const auto& c : kCases) {
-    ASSERT_TRUE(ReplaceExtension(c.name.c_str(), c.extension.c_str(), out, sizeof out));
-    EXPECT_EQ(std::string(out), c.result);
-  }
-  EXPECT_FALSE(ReplaceExtension(std::string(257, 'x').c_str(), ".avi", out, sizeof out));
-}
-
 // Reading and decoding ahead on other threads changes nothing in the file
-// or the trace: folders longer than the read-ahead ring, a broken frame, a
+// (stamped or not) or the trace: folders longer than the read-ahead ring, a broken frame, a
 // file too large to read, runs of them longer than a hand-over batch, and a
 // folder of one frame.
 TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
@@ -200,6 +162,7 @@ TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
       FakeUi ui;
       ui.folders = folders;
       ui.format = format;
+      ui.stamp = format == 6;  // drawn into the ring's pictures in place
       ui.outputName = dir.Join("out" + std::to_string(pipelined));
       ExportJob job(&ui);
       job.SetPipelining(pipelined == 1);
@@ -218,19 +181,18 @@ TEST(ExportJobRun, PipeliningGivesIdenticalBytes) {
   }
 }
 
-// Full-range JPEG samples at the video range players assume.
-int VideoLuma(int v) { return static_cast<int>(std::lround(16 + v * 219.0 / 255)); }
-int VideoChroma(int v) { return static_cast<int>(std::lround(128 + (v - 128) * 224.0 / 255)); }
-
 // Every chroma layout the cameras write lands in the packed 4:2:0 buffer at
-// the video range: luma as decoded, chroma from the matching rows and
-// columns (converted chroma is filtered: compared on average), neutral
-// chroma for gray.
+// the video range players assume: luma as decoded, chroma from the matching
+// rows and columns (converted chroma is filtered: compared on average),
+// neutral chroma for gray. A picture of another size is refused and shown.
 TEST(ExportLoadFrame, ChromaLayoutsPackTo420) {
   TempDir dir;
   sample::FrameRecipe frame;
   frame.centis = 1234;
   const std::string path = dir.Join("f.jpg");
+  const auto video = [](int v, bool luma) {
+    return static_cast<int>(std::lround(luma ? 16 + v * 219.0 / 255 : 128 + (v - 128) * 224.0 / 255));
+  };
   for (sample::Chroma chroma :
        {sample::Chroma::k420, sample::Chroma::k422, sample::Chroma::k444, sample::Chroma::kGray}) {
     for (const int w : {64, 75}) {
@@ -247,8 +209,7 @@ TEST(ExportLoadFrame, ChromaLayoutsPackTo420) {
       av::PacketPtr packet(av_packet_alloc());
       av::FramePtr jpeg(av_frame_alloc());
       ASSERT_EQ(av::DecodeJpeg(decoder.get(), packet.get(), jpeg.get(),
-                               reinterpret_cast<const std::uint8_t*>(bytes.data()), size),
-                1);
+                               reinterpret_cast<const std::uint8_t*>(bytes.data()), size), 1);
       FakeUi ui;
       ExportJob job(&ui);
       job.width = w;
@@ -257,26 +218,22 @@ TEST(ExportLoadFrame, ChromaLayoutsPackTo420) {
       const std::uint8_t* p = job.picture();
       for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-          ASSERT_LE(std::abs(p[y * w + x] - VideoLuma(jpeg->data[0][y * jpeg->linesize[0] + x])), 1)
-              << x << "," << y;
+          ASSERT_LE(std::abs(p[y * w + x] - video(jpeg->data[0][y * jpeg->linesize[0] + x], true)), 1);
       const bool gray = jpeg->format == AV_PIX_FMT_GRAY8;
       const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(jpeg->format));
       const bool exact = gray || (d->log2_chroma_w == 1 && d->log2_chroma_h == 1);
       for (int plane = 1; plane <= 2; ++plane) {
-        const std::uint8_t* packed = p + n + (plane == 2 ? n / 4 : 0);
         long long error = 0;
         for (int y = 0; y < ch; ++y)
           for (int x = 0; x < cw; ++x) {
             const int sx = x << (1 - d->log2_chroma_w), sy = y << (1 - d->log2_chroma_h);
-            const int source =
-                gray ? 128 : VideoChroma(jpeg->data[plane][sy * jpeg->linesize[plane] + sx]);
-            error += std::abs(packed[y * cw + x] - source);
-            ASSERT_TRUE(!exact || std::abs(packed[y * cw + x] - source) <= 1)
-                << plane << " " << x << "," << y;
+            const int e = std::abs(p[n + (plane - 1) * (n / 4) + y * cw + x] -
+                                   (gray ? 128 : video(jpeg->data[plane][sy * jpeg->linesize[plane] + sx], false)));
+            error += e;
+            ASSERT_TRUE(!exact || e <= 1) << plane << " " << x << "," << y;
           }
         EXPECT_LE(error, 3LL * cw * ch) << plane;
       }
-      // A picture of another size is refused and shown.
       job.width = w + 2;
       EXPECT_EQ(job.LoadFrame(path.c_str(), false), -1);
       EXPECT_EQ(ui.mismatches.size(), 1u);

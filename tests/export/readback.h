@@ -31,7 +31,8 @@ struct Video {
   std::string error;
   std::string codec;             // FFmpeg's codec name
   double headerRate = 0;         // the stream's frame rate (r_frame_rate)
-  int nonRisingDts = 0;          // packets whose DTS does not rise
+  double duration = 0;           // seconds, the container's (headers or time stamps)
+  int nonRisingDts = 0;          // time-stamped packets whose DTS does not rise
   std::vector<Picture> pictures;
 };
 
@@ -76,6 +77,7 @@ inline Video Read(const std::string& path) {
   const AVStream* stream = format->streams[index];
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   av::CodecContextPtr ctx(codec ? avcodec_alloc_context3(codec) : nullptr);
+  if (ctx) ctx->pkt_timebase = stream->time_base;  // as players set it
   if (!ctx || avcodec_parameters_to_context(ctx.get(), stream->codecpar) < 0 ||
       avcodec_open2(ctx.get(), codec, nullptr) < 0) {
     video.error = "no decoder";
@@ -83,6 +85,7 @@ inline Video Read(const std::string& path) {
   }
   video.codec = codec->name;
   video.headerRate = av_q2d(stream->r_frame_rate);
+  video.duration = format->duration / static_cast<double>(AV_TIME_BASE);
   const double base = av_q2d(stream->time_base);
   av::PacketPtr packet(av_packet_alloc());
   av::FramePtr frame(av_frame_alloc());
@@ -92,11 +95,12 @@ inline Video Read(const std::string& path) {
       Picture p;
       const std::int64_t pts = frame->best_effort_timestamp;
       // A picture without a time stamp of its own comes one frame of the
-      // header's rate after the one before, as players time it.
+      // codec header's rate after the one before, as players time it.
+      const double rate = ctx->framerate.num > 0 ? av_q2d(ctx->framerate) : video.headerRate;
       if (pts != AV_NOPTS_VALUE)
         p.time = pts * base;
-      else if (!video.pictures.empty() && video.headerRate > 0)
-        p.time = video.pictures.back().time + 1 / video.headerRate;
+      else if (!video.pictures.empty() && rate > 0)
+        p.time = video.pictures.back().time + 1 / rate;
       p.width = frame->width;
       p.height = frame->height;
       p.y = FullRangeLuma(frame.get());
@@ -105,7 +109,9 @@ inline Video Read(const std::string& path) {
   };
   while (av_read_frame(format, packet.get()) >= 0) {
     if (packet->stream_index == index) {
-      if (packet->dts != AV_NOPTS_VALUE) {
+      // Decode times the file states (a packet with its own time stamps;
+      // MPEG-PS readers interpolate the others, one picture off after a pack).
+      if (packet->dts != AV_NOPTS_VALUE && packet->pts != AV_NOPTS_VALUE) {
         if (lastDts != AV_NOPTS_VALUE && packet->dts <= lastDts) ++video.nonRisingDts;
         lastDts = packet->dts;
       }

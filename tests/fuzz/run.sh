@@ -5,41 +5,29 @@
 # target's corpus size and exit code; exits non-zero when a target crashed,
 # leaving the crashing input in BUILD_DIR/fuzz-artifacts/.
 set -u
-
-build=${1:?usage: run.sh BUILD_DIR SECONDS}
+build=$(cd "${1:?usage: run.sh BUILD_DIR SECONDS}" && pwd)
 seconds=${2:?usage: run.sh BUILD_DIR SECONDS}
-build=$(cd "$build" && pwd)
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/fuzz_decode" "$work/fuzz_frame_names" "$build/fuzz-artifacts"
-# The decode target writes its frame file under TMPDIR: keep it in here.
-export TMPDIR=$work
+export TMPDIR=$work  # where the decode target writes its frame file
 
-# Seeds for the decoder: small pictures in each chroma layout the cameras
-# write, plus greyscale and progressive ones when libjpeg's tools are there.
-seed() {  # seed NAME PIXFMT SIZE
-  ffmpeg -v error -y -f lavfi -i "testsrc=size=$3:rate=1" -frames:v 1 \
-    -c:v mjpeg -pix_fmt "$2" -q:v 6 "$work/fuzz_decode/$1.jpg" ||
-    echo "warning: no seed $1" >&2
-}
-seed s420 yuvj420p 64x48
-seed s422 yuvj422p 48x32
-seed s444 yuvj444p 40x24
-seed odd yuvj420p 35x19
-if command -v cjpeg > /dev/null; then
-  ffmpeg -v error -y -f lavfi -i "testsrc=size=48x32:rate=1" -frames:v 1 "$work/p.ppm" &&
-    cjpeg -grayscale -quality 70 "$work/p.ppm" > "$work/fuzz_decode/grey.jpg" &&
-    cjpeg -progressive -quality 70 "$work/p.ppm" > "$work/fuzz_decode/progressive.jpg"
-  rm -f "$work/p.ppm"
+# Decoder seeds: small pictures in each chroma layout the cameras write, and
+# greyscale and progressive ones when libjpeg's tools are there.
+for seed in s420:yuvj420p:64x48 s422:yuvj422p:48x32 s444:yuvj444p:40x24 odd:yuvj420p:35x19; do
+  IFS=: read -r name format size <<< "$seed"
+  ffmpeg -v error -y -f lavfi -i "testsrc=size=$size:rate=1" -frames:v 1 -c:v mjpeg -pix_fmt "$format" \
+    -q:v 6 "$work/fuzz_decode/$name.jpg" || echo "warning: no seed $name" >&2
+done
+if command -v cjpeg > /dev/null &&
+   ffmpeg -v error -y -f lavfi -i "testsrc=size=48x32:rate=1" -frames:v 1 "$work/p.ppm"; then
+  cjpeg -grayscale -quality 70 "$work/p.ppm" > "$work/fuzz_decode/grey.jpg"
+  cjpeg -progressive -quality 70 "$work/p.ppm" > "$work/fuzz_decode/progressive.jpg"
 fi
-
-# Seeds for the names: the three schemes, folder levels and oddities.
+# Name seeds: the three schemes, folder levels and oddities.
 i=0
-for name in 4307.jpg 43075.jpg 43-07.jpg 4375.jpg 2004-03-15 8284-12-31 07 23 59 \
-            " -1" 0000.JPG 123456789012.jpg; do
-  printf '%s' "$name" > "$work/fuzz_frame_names/seed$i"
-  i=$((i + 1))
+for name in 4307.jpg 43075.jpg 43-07.jpg 4375.jpg 2004-03-15 8284-12-31 07 23 59 " -1" 0000.JPG 123456789012.jpg; do
+  printf '%s' "$name" > "$work/fuzz_frame_names/seed$((i++))"
 done
 
 status=0
@@ -52,13 +40,11 @@ for target in fuzz_decode fuzz_frame_names; do
     continue
   fi
   before=$(ls "$corpus" | wc -l)
-  "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=30 \
-    -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target-" \
-    "$corpus" > "$work/$target.log" 2>&1
+  "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 \
+    -artifact_prefix="$build/fuzz-artifacts/$target-" "$corpus" > "$work/$target.log" 2>&1
   rc=$?
-  after=$(ls "$corpus" | wc -l)
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/$target.log" | grep -o '[0-9]*$')
-  echo "$target: seeds $before, corpus $after, runs ${runs:-?}, exit $rc"
+  echo "$target: seeds $before, corpus $(ls "$corpus" | wc -l), runs ${runs:-?}, exit $rc"
   if [ "$rc" -ne 0 ]; then
     status=1
     tail -n 40 "$work/$target.log"

@@ -1,8 +1,7 @@
 // Serves this thread's windows the way the program's message loop does, until
-// `done()` holds or `ms` milliseconds pass. `done()` is looked at after every
-// message, so a state is seen as soon as the message that made it returns;
-// between messages the thread sleeps at most `poll` milliseconds, for states
-// that other threads change without a message.
+// `done()` holds (looked at after every message) or `ms` milliseconds pass;
+// between messages it sleeps at most `poll` milliseconds, for states that
+// other threads change without a message.
 #pragma once
 
 #include <windows.h>
@@ -19,22 +18,18 @@ inline bool g_quitSeen = false;
 
 template <class P>
 bool PumpUntil(P done, DWORD ms = 5000, DWORD poll = 20) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+  for (const DWORD start = GetTickCount();;) {
+    for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE);) {
       if (m.message == WM_QUIT) {
         g_quitSeen = true;
-        continue;
-      }
-      if (!PreTranslateAppMessage(m)) {
+      } else if (!PreTranslateAppMessage(m)) {
         TranslateMessage(&m);
         DispatchMessageA(&m);
       }
       if (done()) return true;
     }
-    if (done()) return true;
     const DWORD elapsed = GetTickCount() - start;
+    if (done()) return true;
     if (elapsed >= ms) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min(poll, ms - elapsed), QS_ALLINPUT);
   }

@@ -5,21 +5,27 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/platform.h"
 #include "platform/log.h"
+#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
 
 namespace {
+
 std::string Native(std::string path) {
   std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
   return path;
 }
+
+std::mutex g_traceMutex;
+std::vector<std::string> g_traceLines;  // guarded by g_traceMutex
+
 }  // namespace
 
 TempDir::TempDir() {
@@ -43,44 +49,34 @@ std::string TempDir::Join(const std::string& relative) const {
 void MakeDirs(const std::string& path) { fs::create_directories(path); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  const fs::path p(path);
-  if (p.has_parent_path()) fs::create_directories(p.parent_path());
+  if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
   std::ofstream f(path, std::ios::binary);
-  if (!f) throw std::runtime_error("cannot write " + path);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!f.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+    throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
-  s << f.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
-std::mutex TraceCapture::mutex_;
-std::vector<std::string>* TraceCapture::lines_ = nullptr;
-
 TraceCapture::TraceCapture() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  lines_ = new std::vector<std::string>();
-  LogWindow::SetTraceHook(&TraceCapture::Hook);
+  Clear();
+  LogWindow::SetTraceHook([](const char* text) {
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traceLines.push_back(text);
+  });
 }
 
 TraceCapture::~TraceCapture() {
   LogWindow::SetTraceHook(nullptr);
-  std::lock_guard<std::mutex> lock(mutex_);
-  delete lines_;
-  lines_ = nullptr;
-}
-
-void TraceCapture::Hook(const char* text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (lines_) lines_->push_back(text);
+  Clear();
 }
 
 std::vector<std::string> TraceCapture::Lines() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return lines_ ? *lines_ : std::vector<std::string>{};
+  std::lock_guard<std::mutex> lock(g_traceMutex);
+  return g_traceLines;
 }
 
 bool TraceCapture::Contains(const std::string& text) const {
@@ -90,8 +86,8 @@ bool TraceCapture::Contains(const std::string& text) const {
 }
 
 void TraceCapture::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (lines_) lines_->clear();
+  std::lock_guard<std::mutex> lock(g_traceMutex);
+  g_traceLines.clear();
 }
 
 }  // namespace testing_support

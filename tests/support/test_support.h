@@ -1,7 +1,6 @@
-// Shared helpers for the test suites: scratch folders, captured trace texts.
+// Shared helpers for the test suites: scratch folders, files, captured trace texts.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,14 +32,11 @@ class TraceCapture {
  public:
   TraceCapture();
   ~TraceCapture();
+  TraceCapture(const TraceCapture&) = delete;
+  TraceCapture& operator=(const TraceCapture&) = delete;
   std::vector<std::string> Lines() const;
   bool Contains(const std::string& text) const;  // a line containing text
   void Clear();
-
- private:
-  static void Hook(const char* text);
-  static std::mutex mutex_;
-  static std::vector<std::string>* lines_;
 };
 
 }  // namespace testing_support
