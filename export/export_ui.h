@@ -46,10 +46,7 @@ class ExportUi {
 
   // The picture-size mismatch: a message box owned by the Save As dialog,
   // OK button, stop icon, the system's default caption.
-<<<<<<< HEAD
   virtual void ShowMismatch(const char*) {}
-=======
-  virtual void ShowMismatch(const char* text) = 0;
 
   // Added for ranged and stamped exports; the defaults keep whole minutes
   // without a stamp.
@@ -63,5 +60,4 @@ class ExportUi {
   }
   // Whether each picture gets the camera name and its time burned in.
   virtual bool GetTimeStamp() { return false; }
->>>>>>> main
 };
