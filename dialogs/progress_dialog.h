@@ -26,6 +26,9 @@ struct ExportRequest {
   std::string output;
   std::string bitRate;  // decimal kbit/s
   int format = 6;       // format code
+  bool ranged = false;  // From/To given: only frames in [from, to]
+  WallTime from = 0, to = 0;
+  bool stamp = false;  // "Time stamp" checked
 };
 
 // The Save As dialog's windows that the export's reports reach.
@@ -65,6 +68,8 @@ class ProgressDialog : public ExportUi {
   void StepProgress() override;
   void SetButtonText(const char* text) override;
   void ShowMismatch(const char* text) override;
+  bool GetTimeRange(WallTime* from, WallTime* to) override;
+  bool GetTimeStamp() override { return request_.stamp; }
 
   INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -91,6 +96,8 @@ class ProgressDialog : public ExportUi {
   void Pull(bool closing);
   // Gets the user-interface thread to pull soon; at most one post waits.
   void Ring();
+  // After the job: the status says where its checksum manifest is.
+  void ShowManifest();
 
   ExportJob* job_ = nullptr;
   ExportRequest request_;  // the worker's copy while the job runs

@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "resources/resource.h"
 #include "shell/dialogs.h"
+#include "shell/export_range.h"
 #include "shell/instance.h"
 #include "tree/folder_tree.h"
 #include "workspace/child_manager.h"
@@ -279,6 +280,11 @@ int MenuButtonBar::OnCommand(int id) {
     case ID_FILE_SAVE_AS:
       LogWindow::Print("Command %d: SaveAsDialog::Show", id);
       if (targets_.saveAs) targets_.saveAs->Show();
+      break;
+    case ID_VIDEO_EXPORT_RANGE:
+      LogWindow::Print("Command %d: Export Range", id);
+      if (targets_.saveAs && targets_.windows)
+        ExportRange(targets_.windows->markedRange(), *targets_.saveAs);
       break;
   }
   return 1;

@@ -75,7 +75,8 @@ TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
     EXPECT_STREQ(text, labels[i]);
   }
   ExpectItems(bar.PopupOf(0), {{32799, "&Refresh Tree"}, {32771, "Select &Root Folder..."},
-                               {32800, "&Save As..."}, {32778, "&Options..."}, {0, ""},
+                               {32800, "&Save As..."}, {32833, "Export &Range..."},
+                               {32778, "&Options..."}, {0, ""},
                                {105, "E&xit"}});
   ExpectItems(bar.PopupOf(1), {{32773, "Fast Rewind"}, {32774, "Rewind"}, {32776, "Forward"},
                                {32777, "Fast Forward"}, {32775, "Pause"}, {0, ""},
@@ -91,7 +92,8 @@ TEST_F(MainWindowTest, MenuButtonsDropTheMenusWithTheirTextsAndIds) {
               {{32787, "Fast Rewind"}, {32788, "Rewind"}, {32789, "Forward"},
                {32790, "Fast Forward"}, {32791, "Pause"}, {0, ""}, {32801, "Half Size"},
                {32802, "Original Size"}, {32803, "Double Size"}, {32804, "Fit Size"}, {0, ""},
-               {32792, "Play Continuously"}});
+               {32792, "Play Continuously"}, {0, ""}, {32834, "Mark In\tI"},
+               {32835, "Mark Out\tO"}, {32833, "Export Range..."}});
   DestroyMenu(video);
 }
 

@@ -191,10 +191,10 @@ TEST(ContextMenu, ShowsTheModeChecksPlayContinuouslyAndSavePicture) {
     m.Release();
     return s;
   };
-  EXPECT_EQ(menuState(), "oooox-oooo-x-o Save Picture...");
+  EXPECT_EQ(menuState(), "oooox-oooo-x-ooo-o Save Picture...");
   SendMessageA(h, WM_COMMAND, ID_VIDEO_PLAY_CONTINUOUSLY, 0);
   SendMessageA(h, WM_COMMAND, ID_VIDEO_FAST_FORWARD, 0);
-  EXPECT_EQ(menuState(), "oooxo-oooo-o-o Save Picture...");
+  EXPECT_EQ(menuState(), "oooxo-oooo-o-ooo-o Save Picture...");
   EXPECT_EQ(App().childManager.MakeContextMenu(nullptr).popup, nullptr);
 }
 
