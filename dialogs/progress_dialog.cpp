@@ -290,6 +290,7 @@ void ProgressDialog::Pull(bool closing) {
     joined_ = true;
     KillTimer(window_, kPullTimer);
     job_->Join();
+    ShowManifest();
   }
 }
 
@@ -384,4 +385,19 @@ void ProgressDialog::ShowMismatch(const char* text) {
     ++box_.mismatchSerial;
   }
   Ring();
+}
+
+bool ProgressDialog::GetTimeRange(WallTime* from, WallTime* to) {
+  if (!request_.ranged) return false;
+  *from = request_.from;
+  *to = request_.to;
+  return true;
+}
+
+void ProgressDialog::ShowManifest() {
+  if (!job_ || job_->manifestPath().empty() || !status_) return;
+  const std::string text =
+      std::string(shown_.status) + "\r\nChecksum: " + job_->manifestPath();
+  SetWindowTextA(status_, text.c_str());
+  LogWindow::Print("Export: checksum manifest %s", job_->manifestPath().c_str());
 }

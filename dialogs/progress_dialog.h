@@ -32,6 +32,9 @@ struct ExportRequest {
   std::string output;
   std::string bitRate;  // decimal kbit/s
   int format = 6;       // format code
+  bool ranged = false;  // From/To given: only frames in [from, to]
+  WallTime from = 0, to = 0;
+  bool stamp = false;  // "Time stamp" checked
 };
 
 // The Save As dialog's windows that the export's reports reach.
@@ -71,6 +74,8 @@ class ProgressDialog : public ExportUi {
   void StepProgress() override;
   void SetButtonText(const char* text) override;
   void ShowMismatch(const char* text) override;
+  bool GetTimeRange(WallTime* from, WallTime* to) override;
+  bool GetTimeStamp() override { return request_.stamp; }
 
   INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -107,6 +112,8 @@ class ProgressDialog : public ExportUi {
   void StopSizeCheck();
   // The status text for how the job ended (after the job's own text).
   std::string EndText(const Mailbox& box) const;
+  // After the job: the status says where its checksum manifest is.
+  void ShowManifest();
 
   ExportJob* job_ = nullptr;
   ExportRequest request_;  // the worker's copy while the job runs

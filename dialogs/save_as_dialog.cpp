@@ -134,6 +134,10 @@ int SaveAsDialog::Create(HWND owner) {
   save_ = GetDlgItem(window, IDC_SAVE);
   bitRate_ = GetDlgItem(window, IDC_BITRATE);
   format_ = GetDlgItem(window, IDC_FORMAT);
+  from_ = GetDlgItem(window, IDC_RANGE_FROM);
+  to_ = GetDlgItem(window, IDC_RANGE_TO);
+  hint_ = GetDlgItem(window, IDC_RANGE_HINT);
+  stamp_ = GetDlgItem(window, IDC_TIME_STAMP);
 
   for (int rate = kFirstBitRate; rate <= kLastBitRate; rate += kBitRateStep) {
     char text[16];
@@ -277,6 +281,8 @@ int SaveAsDialog::UpdateSave(HWND selecting) {
   if (tooLong && !outputTooLong_) Refuse("Output file name", name.size(), kMaxOutputName);
   outputTooLong_ = tooLong;
   if (name.empty() || tooLong) enable = false;
+  ExportRequest range;
+  if (!ReadRange(&range)) enable = false;
   if (enable) {
     // The name the export will write: the format's extension in place.
     char finalName[kMaxOutputName + 1];
@@ -341,6 +347,7 @@ void SaveAsDialog::OnSave() {
   request.output = Text(output_);
   request.bitRate = std::to_string(BitRate());
   request.format = FormatCode();
+  ReadRange(&request);
   progress_.Run(&job_, request, ExportTargets{window_, list_, output_});
   // Destroyed meanwhile when the program closed during the export.
   if (window_) UpdateSaveButton();
@@ -405,7 +412,9 @@ INT_PTR SaveAsDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
           case IDCANCEL: Hide(); break;
         }
       }
-      if (id == IDC_OUTPUT_NAME && code == EN_CHANGE) UpdateSaveButton();
+      if ((id == IDC_OUTPUT_NAME || id == IDC_RANGE_FROM || id == IDC_RANGE_TO) &&
+          code == EN_CHANGE)
+        UpdateSaveButton();
       if ((id == IDC_BITRATE || id == IDC_FORMAT) && code == CBN_EDITCHANGE) UpdateSaveButton();
       // While a choice is announced the edit part still shows the old text.
       if ((id == IDC_BITRATE || id == IDC_FORMAT) && code == CBN_SELCHANGE)
@@ -414,7 +423,7 @@ INT_PTR SaveAsDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
     }
     case WM_NCDESTROY:
       window_ = list_ = source_ = output_ = up_ = down_ = remove_ = save_ = bitRate_ = format_ =
-          nullptr;
+          from_ = to_ = hint_ = stamp_ = nullptr;
       visible_ = 0;
       if (upIcon_) DestroyIcon(upIcon_);
       if (downIcon_) DestroyIcon(downIcon_);

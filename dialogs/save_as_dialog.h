@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "dialogs/progress_dialog.h"
 #include "export/export_job.h"
@@ -60,6 +61,11 @@ class SaveAsDialog {
   void OnBrowseSource();
   void OnBrowseOutput();
 
+  // "Export Range...": lists `folders` (minute folders) in place of the
+  // list's entries, fills From/To with the range and shows the dialog.
+  // False while an export runs.
+  bool OpenWithRange(const std::vector<std::string>& folders, WallTime from, WallTime to);
+
   // The main window is closing: a running export stops and keeps the
   // pictures written so far (the progress dialog logs where).
   void StopExportForExit() { progress_.StopForExit(); }
@@ -82,6 +88,10 @@ class SaveAsDialog {
   int UpdateSave(HWND selecting);
   // The output name's label names the chosen format: "File name (AVI)".
   void ShowFormatInLabel(int formatCode);
+  // Reads From/To and the stamp into `request`; false, with the reason in
+  // the hint line, when a typed time does not parse or From is after To.
+  // Both empty: whole minutes.
+  bool ReadRange(ExportRequest* request);
   // Appends `entry` (backslash-terminated) unless it or `asGiven` is listed.
   bool Append(const char* asGiven, const std::string& entry);
   // Tells the user why a path was not taken: a beep and a log line.
@@ -97,6 +107,7 @@ class SaveAsDialog {
   HWND save_ = nullptr;
   HWND bitRate_ = nullptr;
   HWND format_ = nullptr;
+  HWND from_ = nullptr, to_ = nullptr, hint_ = nullptr, stamp_ = nullptr;
   HICON upIcon_ = nullptr;
   HICON downIcon_ = nullptr;
   int visible_ = 0;

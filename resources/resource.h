@@ -66,6 +66,11 @@
 #define ID_VIDEO_ORIGINAL_SIZE 32802
 #define ID_VIDEO_DOUBLE_SIZE 32803
 #define ID_VIDEO_FIT_SIZE 32804
+// The marked range: Mark In/Out of the frame shown, and Export Range (also
+// in the File menu).
+#define ID_VIDEO_EXPORT_RANGE 32833
+#define ID_VIDEO_MARK_IN 32834
+#define ID_VIDEO_MARK_OUT 32835
 
 // Command bar controls.
 #define IDC_REBAR 1000
@@ -108,10 +113,18 @@
 #define IDC_FORMAT 1019
 #define IDC_BITRATE 1020
 #define IDC_SOURCE_BROWSE 1026
+#define IDC_RANGE_FROM 1040
+#define IDC_RANGE_TO 1041
+#define IDC_RANGE_HINT 1042
+#define IDC_TIME_STAMP 1043
+#define IDC_OUTPUT_LABEL 1045  // "File name (AVI)": names the chosen format
+
+// Save Picture: the "Time stamp" box added under the file dialog's controls.
+#define IDD_SAVE_PICTURE_STAMP 170
+#define IDC_PICTURE_STAMP 1044
 
 // Progress dialog ("Generating...").
 #define IDD_PROGRESS 142
 #define IDC_PROGRESS_BAR 1017
 #define IDC_PROGRESS_CANCEL 1027
 #define IDC_PROGRESS_STATUS 1031
-#define IDC_OUTPUT_LABEL 1042

@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "resources/resource.h"
 #include "shell/dialogs.h"
+#include "shell/export_range.h"
 #include "shell/instance.h"
 #include "tree/folder_tree.h"
 #include "workspace/child_manager.h"
@@ -369,6 +370,11 @@ int MenuButtonBar::OnCommand(int id) {
     case ID_VIEW_TIMELINE:
       LogWindow::Print("Command %d: timeline shown or hidden", id);
       if (targets_.timeline) targets_.timeline->Toggle();
+      break;
+    case ID_VIDEO_EXPORT_RANGE:
+      LogWindow::Print("Command %d: Export Range", id);
+      if (targets_.saveAs && targets_.windows)
+        ExportRange(targets_.windows->markedRange(), *targets_.saveAs);
       break;
   }
   return 1;

@@ -11,6 +11,7 @@
 
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/export_range.h"
 #include "shell/log_window.h"
 #include "shell/timeline_dock.h"
 #include "workspace/sync_commands.h"
@@ -72,6 +73,8 @@ struct Program {
           childManager.OpenMinute(folder, dateText, cameraName);
         });
     folderTree.SetDropTarget(&saveAsDrop);
+    childManager.SetExportRangeAction(
+        [this] { ExportRange(childManager.markedRange(), saveAsDialog); });
     CommandTargets targets;
     targets.windows = &childManager;
     targets.folderTree = &folderTree;

@@ -105,7 +105,10 @@ keys Tab Tab Tab Tab                    # the list, up, down, Remove, then Path
 typed "$(winpath "$hour/00")";  keys Tab Tab space
 keys shift+Tab shift+Tab Home shift+End
 typed "$(winpath "$hour/01")";  keys Tab Tab space
+keys Tab; typed "2004-03-15T12:00:30.00"   # From, To: a range over both minutes
+keys Tab; typed "2004-03-15T12:01:15.50"
 keys Tab; typed "$(winpath "$sample/export.avi")"
+keys Tab Tab Tab Tab space              # Browse, bit rate, format, then Time stamp
 sleep 1; shot save-as                   # the field repaints late under load
 keys Return                             # Save
 sleep 1.5; shot progress

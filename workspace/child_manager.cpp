@@ -421,6 +421,8 @@ ChildManager::ContextMenu ChildManager::MakeContextMenu(HWND child) {
                 MF_BYCOMMAND | (found->clock() ? MF_CHECKED : MF_UNCHECKED));
   AppendMenuA(m.popup, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(m.popup, MF_STRING, kCmdSavePicture, "Save Picture...");
+  EnableMenuItem(m.popup, ID_VIDEO_EXPORT_RANGE,
+                 MF_BYCOMMAND | (marks_.complete() ? MF_ENABLED : MF_GRAYED));
   return m;
 }
 
@@ -491,7 +493,43 @@ bool ChildManager::HandleKey(int virtualKey) {
     case 'S':
       Synchronize();
       return true;
+    case 'I':
+    case 'O':
+      Mark(nullptr, virtualKey == 'O');
+      return true;
     default:
       return false;
   }
+}
+
+int ChildManager::Mark(HWND child, bool isOut) {
+  for (VideoWindow* view : Views()) {
+    if (child ? view->window() != child : !view->selected()) continue;
+    ViewState state{};
+    view->child()->GetViewState(&state);
+    if (state.moment < 0) continue;
+    MarkedRange::End end;
+    end.moment = state.moment;
+    end.folder = view->child()->folder();
+    end.position = state.sliderPosition;
+    marks_.Set(isOut, end, CameraOfMinute(end.folder));
+    char text[32];
+    FormatWallTime(state.moment, text, sizeof text);
+    LogWindow::Print("Mark %s: %s (%s)", isOut ? "Out" : "In", text, end.folder.c_str());
+    for (VideoWindow* other : Views()) other->Refresh();
+    return 0;
+  }
+  MessageBeep(MB_ICONWARNING);
+  return -1;
+}
+
+bool ChildManager::Command(HWND child, int id) {
+  switch (id) {
+    case ID_VIDEO_MARK_IN: Mark(child, false); return true;
+    case ID_VIDEO_MARK_OUT: Mark(child, true); return true;
+    case ID_VIDEO_EXPORT_RANGE:
+      if (exportRange_) exportRange_();
+      return true;
+  }
+  return false;
 }

@@ -81,6 +81,17 @@ class ChildManager final : public VideoWindowHost {
   bool Halftone() const override;
   bool Stretch() const override;
 
+  // Mark In / Mark Out: the moment of the frame `child` shows (null: of the
+  // first selected window that shows one) ends the workspace's range. 0, or
+  // -1 when no window shows a known moment.
+  int Mark(HWND child, bool isOut);
+  // The marked range, for the timeline panel and "Export Range...".
+  const MarkedRange& markedRange() const { return marks_; }
+  const MarkedRange* Marks() const override { return &marks_; }
+  // What "Export Range..." of a window's menu runs (set by the shell).
+  void SetExportRangeAction(std::function<void()> action) { exportRange_ = std::move(action); }
+  bool Command(HWND child, int id) override;
+
   // The Control menu of a window as ShowContextMenu shows it, with the ten
   // check-mark bitmaps it uses; Release frees both.
   struct ContextMenu {
@@ -123,6 +134,8 @@ class ChildManager final : public VideoWindowHost {
     if (listener_) listener_();
   }
 
+  MarkedRange marks_;
+  std::function<void()> exportRange_;
   vlib_node* children_ = nullptr;
   int loadCount_ = 0;
   HWND workspace_ = nullptr;

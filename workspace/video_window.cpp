@@ -8,10 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "export/time_stamp.h"
 #include "platform/log.h"
 #include "resources/resource.h"
 #include "store/layout.h"
 #include "workspace/arrangement.h"
+#include "workspace/png_file.h"
 
 namespace {
 
@@ -114,6 +116,51 @@ bool writeBmp(std::FILE* f, const PictureCopy& picture) {
   return std::fflush(f) == 0;
 }
 
+bool writePng(std::FILE* f, const PictureCopy& picture) {
+  const int w = picture.header.biWidth;
+  const int h = picture.header.biHeight < 0 ? -picture.header.biHeight : picture.header.biHeight;
+  std::vector<std::uint8_t> file;
+  EncodePng(picture.pixels.data(), (3 * w + 3) & ~3, w, h, &file);
+  return std::fwrite(file.data(), 1, file.size(), f) == file.size() && std::fflush(f) == 0;
+}
+
+struct SavePictureOptions {
+  bool stamp;
+};
+
+// The Save Picture dialog's hook: sets the check box from the last choice
+// and reads it back when the user saves.
+UINT_PTR CALLBACK SavePictureHook(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* open = reinterpret_cast<OPENFILENAMEA*>(lParam);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, open->lCustData);
+    auto* options = reinterpret_cast<SavePictureOptions*>(open->lCustData);
+    CheckDlgButton(dialog, IDC_PICTURE_STAMP, options->stamp ? BST_CHECKED : BST_UNCHECKED);
+  } else if (message == WM_NOTIFY &&
+             reinterpret_cast<NMHDR*>(lParam)->code == CDN_FILEOK) {
+    auto* options = reinterpret_cast<SavePictureOptions*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    if (options) options->stamp = IsDlgButtonChecked(dialog, IDC_PICTURE_STAMP) == BST_CHECKED;
+  }
+  return 0;
+}
+
+bool IsPngName(const char* path) {
+  const std::size_t n = std::strlen(path);
+  return n >= 4 && _stricmp(path + n - 4, ".png") == 0;
+}
+
+// Burns the camera and the frame's time into the picture, as exports do;
+// false when the frame's moment is not known (nothing is drawn).
+bool StampPicture(PictureCopy* picture, const std::string& folder, WallTime moment) {
+  if (moment < 0) return false;
+  const int w = picture->header.biWidth;
+  const int h = picture->header.biHeight < 0 ? -picture->header.biHeight : picture->header.biHeight;
+  StampMask mask;
+  RenderStamp(w, h, StampCameraName(folder.c_str()), StampTimeText(moment), &mask);
+  StampBgr(picture->pixels.data(), (3 * w + 3) & ~3, mask);
+  return true;
+}
+
 // The frame on show at its recorded size with its time text, as the
 // command-line tool's still command decodes it, whatever size it is shown at.
 bool copyShownPicture(VideoChild& child, PictureCopy* picture, ViewState* state) {
@@ -137,7 +184,7 @@ int writePictureFile(const PictureCopy& picture, const char* path) {
     LogWindow::Print("Save Picture: cannot create '%s'", temporary);
     return -1;
   }
-  const bool written = writeBmp(f, picture);
+  const bool written = IsPngName(path) ? writePng(f, picture) : writeBmp(f, picture);
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed || !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileA(temporary);
@@ -363,6 +410,7 @@ void VideoWindow::Refresh() {
     if (timeLabel_ != nullptr) InvalidateRect(timeLabel_, nullptr, TRUE);
     if (spacer_ != nullptr) InvalidateRect(spacer_, nullptr, TRUE);
   }
+  if (trackbar_ != nullptr) ShowMarks(child_->folder(), state.sliderMaximum);
   state.timeText[sizeof state.timeText - 1] = '\0';
   if (timeLabel_ != nullptr && std::strcmp(state.timeText, shownText_) != 0) {
     SetWindowTextA(timeLabel_, state.timeText);
@@ -411,7 +459,7 @@ void VideoWindow::ShowIfPaused(int index) {
   if (child_ && child_->mode() == PlaybackMode::Pause) child_->ShowFrame(index);
 }
 
-int VideoWindow::SavePicture(const char* path) {
+int VideoWindow::SavePicture(const char* path, bool stamp) {
   if (!child_ || path == nullptr) return -1;
   PictureCopy picture;
   ViewState state{};
@@ -419,6 +467,8 @@ int VideoWindow::SavePicture(const char* path) {
     LogWindow::Print("Save Picture: no picture to save for '%s'", path);
     return -1;
   }
+  if (stamp && !StampPicture(&picture, child_->folder(), state.moment))
+    LogWindow::Print("Save Picture: the frame's time is not known; saved without a stamp");
   return writePictureFile(picture, path);
 }
 
@@ -438,12 +488,29 @@ void VideoWindow::SavePictureWithDialog() {
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window_;
-  dialog.lpstrFilter = "Bitmap (*.bmp)\0*.bmp\0";
+  dialog.lpstrFilter = "Bitmap (*.bmp)\0*.bmp\0PNG picture (*.png)\0*.png\0";
   dialog.lpstrFile = file;
   dialog.nMaxFile = sizeof file;
   dialog.lpstrDefExt = "bmp";
   dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  if (GetSaveFileNameA(&dialog)) writePictureFile(picture, file);
+  // The "Time stamp" box under the standard controls (template hook); the
+  // choice is kept for the next picture.
+  static bool stampChosen = false;
+  SavePictureOptions options{stampChosen};
+  dialog.Flags |= OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
+  dialog.hInstance = GetModuleHandleA(nullptr);
+  dialog.lpTemplateName = MAKEINTRESOURCEA(IDD_SAVE_PICTURE_STAMP);
+  dialog.lpfnHook = SavePictureHook;
+  dialog.lCustData = reinterpret_cast<LPARAM>(&options);
+  if (!GetSaveFileNameA(&dialog)) return;
+  stampChosen = options.stamp;
+  // The type chosen names the file when the name typed has no extension.
+  if (dialog.nFilterIndex == 2 && !IsPngName(file) && dialog.nFileExtension > 0 &&
+      _stricmp(file + dialog.nFileExtension, "bmp") == 0)
+    std::memcpy(file + dialog.nFileExtension, "png", 3);
+  if (options.stamp && !StampPicture(&picture, child_->folder(), state.moment))
+    LogWindow::Print("Save Picture: the frame's time is not known; saved without a stamp");
+  writePictureFile(picture, file);
 }
 
 void VideoWindow::Paint() {
@@ -631,7 +698,9 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ID_VIDEO_FIT_SIZE: host_.SetSize(SizeMode::Fit); break;
         case kCmdSavePicture: SavePictureWithDialog(); return 0;
         case ID_CONTROL_SYNCHRONIZE: host_.Synchronize(); return 0;
-        default: break;
+        default:
+          if (host_.Command(h, LOWORD(wParam))) return 0;
+          break;
       }
       break;
     case WM_HSCROLL: {
@@ -667,4 +736,17 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return DefMDIChildProcA(h, message, wParam, lParam);
+}
+
+void VideoWindow::ShowMarks(const std::string& folder, int maximum) {
+  int span[2] = {-1, -1};
+  const MarkedRange* marks = host_.Marks();
+  if (marks && !MarkedSpan(*marks, folder, maximum, &span[0], &span[1])) span[0] = span[1] = -1;
+  if (span[0] == shownMarks_[0] && span[1] == shownMarks_[1]) return;
+  shownMarks_[0] = span[0];
+  shownMarks_[1] = span[1];
+  if (span[0] < 0)
+    SendMessageA(trackbar_, TBM_CLEARSEL, TRUE, 0);
+  else
+    SendMessageA(trackbar_, TBM_SETSEL, TRUE, MAKELPARAM(span[0], span[1]));
 }

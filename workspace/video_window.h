@@ -18,6 +18,7 @@
 
 #include "playback/video_child.h"
 #include "workspace/arrangement.h"
+#include "workspace/marks.h"
 
 // Commands of a video window's own menu beyond the Control menu's items.
 constexpr int kCmdSavePicture = 32820;
@@ -48,6 +49,11 @@ class VideoWindowHost {
   // Whether pictures fill the window whatever their proportions (else they
   // keep them, with black bars).
   virtual bool Stretch() const { return false; }
+  // A command of the window's menu the window does not carry out itself
+  // (marks, Export Range); true when used.
+  virtual bool Command(HWND, int) { return false; }
+  // The workspace's marked range, shown on the strip; null: none.
+  virtual const MarkedRange* Marks() const { return nullptr; }
 };
 
 // Messages the views post to the manager's mailbox; lParam is the view.
@@ -101,8 +107,9 @@ class VideoWindow final : public VideoView, public PictureSink {
 
   // Shows frame `index` at once if the child is paused (trackbar, keys).
   void ShowIfPaused(int index);
-  // Writes the picture on screen as a 24-bit BMP. 0, or -1 (logged).
-  int SavePicture(const char* path);
+  // Writes the picture on screen as a 24-bit BMP, or a PNG when `path` ends
+  // in ".png"; `stamp`: with the camera and time burned in. 0, or -1 (logged).
+  int SavePicture(const char* path, bool stamp = false);
   // Asks for a file name with the standard dialog and saves there.
   void SavePictureWithDialog();
 
@@ -132,6 +139,8 @@ class VideoWindow final : public VideoView, public PictureSink {
   // The press on the trackbar ends (release, end of drag or lost mouse):
   // playing goes on from the frame the thumb was let go on.
   void EndPress();
+  // Shows the host's marked range on the trackbar as its selection.
+  void ShowMarks(const std::string& folder, int maximum);
 
   VideoWindowHost& host_;
   HWND mailbox_;
@@ -166,6 +175,7 @@ class VideoWindow final : public VideoView, public PictureSink {
   std::string camera_;
   std::string folderDate_;  // date of the minute the title was made for
 
+  int shownMarks_[2] = {-1, -1};  // the trackbar's selection; -1: none
   long paints_ = 0;
   // Set around Paint: where DrawPicture draws, and whether it drew.
   HDC paintDc_ = nullptr;

@@ -14,6 +14,9 @@ void SaveAsTest::SetUp() {
   SetWindowTextA(item(IDC_OUTPUT_NAME), "");
   SendMessageA(item(IDC_BITRATE), CB_SETCURSEL, 6, 0);
   SendMessageA(item(IDC_FORMAT), CB_SETCURSEL, 0, 0);
+  SetWindowTextA(item(IDC_RANGE_FROM), "");
+  SetWindowTextA(item(IDC_RANGE_TO), "");
+  SendMessageA(item(IDC_TIME_STAMP), BM_SETCHECK, BST_UNCHECKED, 0);
   App().saveAsDialog.UpdateSaveButton();
 }
 

@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,11 @@ extern "C" {
 }
 
 #include "cli/cli.h"
+#include "export/time_stamp.h"
 #include "tests/cli/run_cli.h"
 #include "tests/dialogs/dialog_fixture.h"
 #include "tools/sample_backup.h"
+#include "workspace/child_manager.h"
 
 namespace dialog_test {
 namespace {
@@ -137,7 +141,7 @@ TEST_F(ExportDialogTest, EachFormatGivesWhatTheCommandLineGives) {
     Export(nullptr, c.enter);
     const std::string written = base + "." + c.extension;
     EXPECT_EQ(WindowText(item(IDC_OUTPUT_NAME)), written);
-    EXPECT_EQ(finalStatus_, "Completed.");
+    EXPECT_EQ(finalStatus_, "Completed.\r\nChecksum: " + written + ".sha256");
     EXPECT_EQ(barHigh_, App().saveAsDialog.job().framesMeasured() - 1);
     EXPECT_EQ(barPosition_, barHigh_);
 
@@ -153,6 +157,82 @@ TEST_F(ExportDialogTest, EachFormatGivesWhatTheCommandLineGives) {
   const Probe asf = ProbeAsf(dir_.Join("gui_asf.asf"));
   EXPECT_EQ(asf.width, 352);
   EXPECT_GT(asf.frames, 50);
+}
+
+// From/To and "Time stamp" reach the job: the file is the command line's
+// with --from, --to and --stamp. A time that does not parse, or From after
+// To, keeps Save off and says why.
+TEST_F(ExportDialogTest, RangeAndStampGiveWhatTheCommandLineGives) {
+  Fill({Shared().small[0], Shared().small[1]});
+  const std::string written = dir_.Join("range.mpg"), cli = dir_.Join("range_cli.mpg");
+  Type(IDC_OUTPUT_NAME, written);
+  const char *from = "2004-03-15T12:00:03.00", *to = "2004-03-15 12:01:02";
+  const struct { const char *from, *to, *hint; } bad[] = {{"2004-03-15 12:00", to, "From is not"},
+                                                         {from, "12:01:02", "To is not"},
+                                                         {to, from, "From is after To"}};
+  for (const auto& b : bad) {
+    Type(IDC_RANGE_FROM, b.from);
+    Type(IDC_RANGE_TO, b.to);
+    EXPECT_FALSE(SaveEnabled()) << b.hint;
+    EXPECT_EQ(WindowText(item(IDC_RANGE_HINT)).rfind(b.hint, 0), 0u) << b.hint;
+  }
+  Type(IDC_RANGE_FROM, from);
+  Type(IDC_RANGE_TO, to);
+  SendMessageA(item(IDC_TIME_STAMP), BM_SETCHECK, BST_CHECKED, 0);
+  ASSERT_TRUE(SaveEnabled());
+  Export();
+  EXPECT_EQ(App().saveAsDialog.job().framesExported(), 16 + 10);
+  const cli_test::Result r = cli_test::RunCommand(
+      CmdExport, {"-o", cli, "--bitrate", "400", "--from", from, "--to", to, "--stamp",
+                  Shared().small[0], Shared().small[1]});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // The same pictures, stamped alike: the same checksum.
+  EXPECT_EQ(testing_support::ReadFile(written + ".sha256").substr(0, 64),
+            testing_support::ReadFile(cli + ".sha256").substr(0, 64));
+}
+
+// A video window of the program's workspace on `folder`, paused on frame
+// `frame`.
+HWND OpenAt(const std::string& folder, int frame) {
+  ChildManager& windows = App().childManager;
+  if (windows.Load(App().mdiClient, folder.c_str(), "2004-03-15", "Cam") != 0) return nullptr;
+  HWND h = GetWindow(App().mdiClient, GW_CHILD);
+  windows.Select(h, true);
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
+  SendMessageA(h, WM_KEYDOWN, VK_HOME, 1);
+  for (int i = 0; i < frame; ++i) SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
+  ViewState state{};
+  const bool shown = PumpUntil([&] {
+    windows.Find(h)->GetViewState(&state);
+    return state.sliderPosition == frame && state.moment >= 0;
+  }, 10000);
+  return shown ? h : nullptr;
+}
+
+TEST_F(ExportDialogTest, MarkInOutShowOnTheStripAndExportRangeFillsSaveAs) {
+  HWND h = OpenAt(Shared().small[0], 1);
+  ASSERT_NE(h, nullptr);
+  SendMessageA(h, WM_KEYDOWN, 'I', 1);  // the key, on the selected window
+  SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
+  SendMessageA(h, WM_KEYDOWN, VK_RIGHT, 1);
+  ViewState state{};
+  ASSERT_TRUE(PumpUntil([&] {
+    App().childManager.Find(h)->GetViewState(&state);
+    return state.sliderPosition == 3 && state.moment >= 0;
+  }, 5000));
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_MARK_OUT, 0);  // the context menu's item
+  const MarkedRange& range = App().childManager.markedRange();
+  ASSERT_TRUE(range.complete());
+  HWND bar = App().childManager.FindView(h)->trackbar();
+  EXPECT_EQ(SendMessageA(bar, TBM_GETSELSTART, 0, 0), 1);
+  EXPECT_EQ(SendMessageA(bar, TBM_GETSELEND, 0, 0), 3);
+  SendMessageA(App().commandBar.GetHostWindow(), WM_COMMAND, ID_VIDEO_EXPORT_RANGE, 0);
+  // Minute 01 of the camera lies outside the range.
+  EXPECT_EQ(Entries(), std::vector<std::string>{Shared().small[0] + "\\"});
+  EXPECT_EQ(WindowText(item(IDC_RANGE_FROM)), "2004-03-15T12:00:00.40");
+  EXPECT_EQ(WindowText(item(IDC_RANGE_TO)), "2004-03-15T12:00:00.80");
+  SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
+  PumpUntil([] { return App().childManager.count() == 0; }, 5000);
 }
 
 TEST_F(ExportDialogTest, CancelStopsTheJobAndLeavesAPlayableFile) {
