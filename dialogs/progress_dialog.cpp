@@ -397,7 +397,7 @@ bool ProgressDialog::GetTimeRange(WallTime* from, WallTime* to) {
 void ProgressDialog::ShowManifest() {
   if (!job_ || job_->manifestPath().empty() || !status_) return;
   const std::string text =
-      std::string(shown_.status) + "\r\nChecksum: " + job_->manifestPath();
+      EndText(shown_) + "\r\nChecksum: " + job_->manifestPath();
   SetWindowTextA(status_, text.c_str());
   LogWindow::Print("Export: checksum manifest %s", job_->manifestPath().c_str());
 }
