@@ -34,7 +34,7 @@ std::vector<WindowSight> SightsOfWindows(const ChildManager& windows) {
     s.camera = CameraOfMinuteFolder(child->folder());
     s.name = child->cameraName();
     s.moment = state.moment;
-    s.selected = child->selected();
+    s.selected = windows.IsSelected(h);
     s.grouped = state.grouped;
     s.active = h == active;
     sights.push_back(std::move(s));
