@@ -58,6 +58,7 @@ class Workspace {
     DestroyWindow(frame_);
   }
   HWND client() const { return client_; }
+  HWND frame() const { return frame_; }
   // Opens a minute and answers its window (null if it failed).
   HWND Open(const std::string& folder, const char* date = "2004-03-15",
             const char* camera = "Root - Camera 1") {
