@@ -17,18 +17,20 @@
 #include <cstdlib>
 
 #include "bench/playback_bench.h"
+#include "bench/sync_cameras.h"
 #include "playback/sync_clock.h"
 #include "shell/app.h"
 #include "workspace/sync_commands.h"
 
 using namespace playback_bench;
+using sync_cameras::kFirst;
+using sync_cameras::kSpacings;
+using sync_cameras::kStart;
+using sync_cameras::Minute;
 
 namespace {
 
-constexpr int kSpacings[] = {4, 4, 4, 4, 4, 4, 6, 20, 50};  // hundredths
-constexpr int kWindows = sizeof kSpacings / sizeof kSpacings[0];
-constexpr int kFirst = 40 * 100;  // frames from 12:00:40...
-constexpr int kStart = 50 * 100;  // ...played from 12:00:50
+constexpr int kWindows = sync_cameras::kCameras;
 
 std::atomic<bool> g_measuring{false};
 std::atomic<long> g_frames{0};
@@ -65,11 +67,6 @@ double CpuSeconds() {
   return value(kernel) + value(user);
 }
 
-std::string Minute(const fs::path& root, int camera, int minute) {
-  char tail[64];
-  std::snprintf(tail, sizeof tail, "cam%d/2004-03-15/12/%02d", camera, minute);
-  return (root / fs::path(tail)).make_preferred().string();
-}
 
 struct Outcome {
   long frames = 0;
@@ -138,30 +135,8 @@ Outcome Play(const fs::path& root, bool synchronised, int seconds) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(2, std::min(60, std::atoi(argv[1]))) : 60;
   av_log_set_level(AV_LOG_QUIET);
-  // Each camera's frames are hard links to 25 encoded pictures.
   ScratchDir scratch("guisync");
-  const std::vector<std::string> pictures = MakePictures(25);
-  std::vector<fs::path> sources;
-  for (std::size_t p = 0; p < pictures.size(); ++p) {
-    sources.push_back(scratch.path() / ("p" + std::to_string(p) + ".jpg"));
-    std::ofstream(sources.back(), std::ios::binary)
-        .write(pictures[p].data(), static_cast<std::streamsize>(pictures[p].size()));
-  }
-  const int end = kStart + (seconds + 5) * 100;
-  for (int k = 0; k < kWindows; ++k) {
-    int n = 0;
-    for (int t = kFirst; t < end; t += kSpacings[k], ++n) {
-      const std::string folder = Minute(scratch.path(), k, t / 6000);
-      fs::create_directories(folder);
-      char name[16];
-      std::snprintf(name, sizeof name, "%02d%02d.jpg", t % 6000 / 100, t % 100);
-      std::error_code ec;
-      fs::create_hard_link(sources[static_cast<std::size_t>(n) % sources.size()],
-                           fs::path(folder) / name, ec);
-      if (ec) fs::copy_file(sources[static_cast<std::size_t>(n) % sources.size()],
-                            fs::path(folder) / name);
-    }
-  }
+  sync_cameras::Make(scratch.path(), seconds);
   App().settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");
   App().settings.SetOverlapped(true);
   App().settings.SetOverMinute(true);

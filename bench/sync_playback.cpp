@@ -26,16 +26,18 @@
 #include <vector>
 
 #include "bench/playback_bench.h"
+#include "bench/sync_cameras.h"
 #include "playback/video_child.h"
 
 using namespace playback_bench;
+using sync_cameras::kFirst;
+using sync_cameras::kSpacings;
+using sync_cameras::kStart;
+using sync_cameras::Minute;
 
 namespace {
 
-constexpr int kSpacings[] = {4, 4, 4, 4, 4, 4, 6, 20, 50};  // hundredths
-constexpr int kChildren = sizeof kSpacings / sizeof kSpacings[0];
-constexpr int kFirst = 40 * 100;  // frames from 12:00:40...
-constexpr int kStart = 50 * 100;  // ...played from 12:00:50
+constexpr int kChildren = sync_cameras::kCameras;
 constexpr double kLateMs = 40.0;
 
 struct Lags {
@@ -75,11 +77,6 @@ struct Outcome {
   double cpuS = 0;
 };
 
-std::string Minute(const fs::path& root, int camera, int minute) {
-  char tail[64];
-  std::snprintf(tail, sizeof tail, "cam%d/2004-03-15/12/%02d", camera, minute);
-  return (root / fs::path(tail)).make_preferred().string();
-}
 
 Outcome Play(const fs::path& root, bool synchronised, int seconds) {
   std::vector<std::unique_ptr<NullView>> views;
@@ -163,28 +160,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // Each camera's frames are hard links to a few encoded pictures: the disc
-  // holds 25 pictures, the page cache serves every read alike.
   ScratchDir scratch("sync");
-  const std::vector<std::string> pictures = MakePictures(25);
-  std::vector<fs::path> sources;
-  for (std::size_t p = 0; p < pictures.size(); ++p) {
-    sources.push_back(scratch.path() / ("p" + std::to_string(p) + ".jpg"));
-    std::ofstream(sources.back(), std::ios::binary)
-        .write(pictures[p].data(), static_cast<std::streamsize>(pictures[p].size()));
-  }
-  const int end = kStart + (seconds + 5) * 100;
-  for (int k = 0; k < kChildren; ++k) {
-    int n = 0;
-    for (int t = kFirst; t < end; t += kSpacings[k], ++n) {
-      const std::string folder = Minute(scratch.path(), k, t / 6000);
-      fs::create_directories(folder);
-      char name[16];
-      std::snprintf(name, sizeof name, "%02d%02d.jpg", t % 6000 / 100, t % 100);
-      fs::create_hard_link(sources[static_cast<std::size_t>(n) % sources.size()],
-                           fs::path(folder) / name);
-    }
-  }
+  sync_cameras::Make(scratch.path(), seconds);
 
   const Outcome own = Play(scratch.path(), false, seconds);
   const Outcome sync = Play(scratch.path(), true, seconds);
