@@ -293,6 +293,7 @@ TEST(Workspace, ScrollsToLargeWindowsAndAClickTakesTheKeys) {
   v.cbSize = sizeof v;
   v.fMask = SIF_ALL;
   ASSERT_TRUE(GetScrollInfo(App().mdiClient, SB_VERT, &v));
+  EXPECT_TRUE(GetWindowLongPtrA(App().mdiClient, GWL_STYLE) & WS_VSCROLL) << "the bar is hidden";
   // The thumb's last position shows the window's bottom (the range may count
   // the page or, as Wine's does, only what lies beyond it).
   RECT r{};
