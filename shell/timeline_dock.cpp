@@ -152,6 +152,11 @@ std::vector<TimelineRow> TimelineDock::Rows() {
   return rows;
 }
 
+void TimelineDock::Marks(WallTime* in, WallTime* out) {
+  *in = windows_.markedRange().in.moment;
+  *out = windows_.markedRange().out.moment;
+}
+
 WallTime TimelineDock::SelectedMoment() {
   WallTime selected = -1, any = -1;
   for (const WindowSight& s : SightsOfWindows(windows_)) {

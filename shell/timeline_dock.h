@@ -35,6 +35,7 @@ class TimelineDock final : public TimelineHost, public PanelSwitch {
   WallTime SelectedMoment() override;
   void MoveSelectedTo(WallTime moment) override;
   void HeightDragged(int height) override;
+  void Marks(WallTime* in, WallTime* out) override;
 
  private:
   void Relayout();

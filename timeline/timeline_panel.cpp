@@ -157,10 +157,17 @@ void TimelinePanel::Update() {
     followedDay_ = DayOf(selected);
     if (followedDay_ != day_) ShowDay(followedDay_);
   }
+  WallTime in = -1, out = -1;
+  host_->Marks(&in, &out);
+  const bool marksMoved = in != markIn_ || out != markOut_;
+  markIn_ = in;
+  markOut_ = out;
   if (!(rows == rows_)) {
     rows_ = std::move(rows);
     AskVisible();
     if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+  } else if (marksMoved && window_ != nullptr) {
+    InvalidateRect(window_, nullptr, FALSE);
   }
 }
 
@@ -404,6 +411,16 @@ void TimelinePanel::Paint(HDC dc, const RECT& client) {
     DrawTextA(dc, rows_[i].name.c_str(), -1, &name,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     DrawRow(dc, rows_[i], top, h);
+  }
+  // The marked range: a band over the header's foot between the marks, a
+  // line at each end (green In, red Out) across the rows.
+  if (day_ >= 0 && (markIn_ >= 0 || markOut_ >= 0)) {
+    const auto at = [&](WallTime t) { return std::max(x0, std::min(PixelAtTime(scale_, t), x1)); };
+    const int left = markIn_ >= 0 ? at(markIn_) : x0;
+    const int right = markOut_ >= 0 ? at(markOut_) : x1;
+    Fill(dc, left, headerBottom - 3, std::max(left + 1, right), headerBottom, RGB(255, 190, 0));
+    if (markIn_ >= 0) Fill(dc, left, rowsTop, left + 2, rowsBottom, RGB(0, 150, 0));
+    if (markOut_ >= 0) Fill(dc, right - 1, rowsTop, right + 1, rowsBottom, RGB(200, 0, 0));
   }
   if (rows_.empty()) {
     RECT hint{x0, rowsTop, x1, client.bottom};

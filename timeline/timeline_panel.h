@@ -56,6 +56,9 @@ class TimelineHost {
   virtual void MoveSelectedTo(WallTime) {}
   // The panel's top edge was dragged: the height it asks for.
   virtual void HeightDragged(int) {}
+  // The workspace's marked range (Mark In, Mark Out), -1 for an end not
+  // marked.
+  virtual void Marks(WallTime* in, WallTime* out) { *in = *out = -1; }
 };
 
 constexpr int kTimelineDefaultHeight = 130;
@@ -120,6 +123,7 @@ class TimelinePanel {
   HBITMAP buffer_ = nullptr;  // the off-screen picture
   SIZE bufferSize_{0, 0};
   TimelineHost* host_ = nullptr;
+  WallTime markIn_ = -1, markOut_ = -1;  // as the host last said
   std::vector<TimelineRow> rows_;
   WallTime day_ = -1;
   WallTime followedDay_ = -1;  // the selected window's date when last seen

@@ -163,6 +163,11 @@ TEST_F(TimelinePanelTest, AClickMovesTheSelectedWindowsAloneAndOnOneClock) {
   App().childManager.Find(cam2)->GetViewState(&state);
   EXPECT_TRUE(state.noRecording);
 
+  // Marks from two windows on show: the panel draws the range (the shot).
+  ASSERT_EQ(App().childManager.Mark(cam3, false), 0);
+  ASSERT_EQ(App().childManager.Mark(cam1, true), 0);
+  dock_.panel().Update();
+
   // The pair on one clock; Cam2's last frame before its gap is 10:30:20.
   SendMessageA(ws_.client(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(cam1), 0);
   SynchronizeSelected(App().childManager);
