@@ -35,6 +35,11 @@ constexpr int kErrorNameTooLong = 206;
 struct DirEntry {
   std::string name;
   bool isDirectory = false;
+  // Filled when the listing is asked for details (always on Windows, where
+  // the listing has them anyway): the size in bytes and the last write time
+  // in the system's own units, only ever compared with each other.
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
 };
 
 // Lists the entries of `folder` whose names match `pattern` (wildcards * and ?,
@@ -48,9 +53,10 @@ struct DirEntry {
 // Returns 0, or -1 with *error set when the listing cannot be started: a
 // missing folder, or nothing matching (kErrorFileNotFound, as on Windows).
 // `out` is cleared first; its capacity is kept, so a reused vector does not
-// allocate again for short names.
+// allocate again for short names. `details`: fill size and modified (POSIX
+// asks the file system once per file for them; Windows has them anyway).
 int ListDirectory(const char* folder, const char* pattern,
-                  std::vector<DirEntry>& out, int* error);
+                  std::vector<DirEntry>& out, int* error, bool details = false);
 
 // Whether `name` matches `pattern` by the rules above.
 bool MatchWildcard(const char* pattern, const char* name);
@@ -71,6 +77,26 @@ ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
 
 // Whether a folder exists (used to tell "missing" from "empty").
 bool IsDirectory(const char* path);
+
+// Writing outside the backup (the program's own cache). Each returns true, or
+// false with *error set to the platform's error code.
+// Makes `path` and any missing parents.
+bool MakeDirectories(const char* path, int* error);
+// Creates or truncates `path` and writes `size` bytes into it.
+bool WriteWholeFile(const char* path, const void* data, std::size_t size, int* error);
+// Renames `from` to `to`, replacing `to` if it exists, in one step: a reader
+// sees the old file or the new one, never a part.
+bool ReplaceFile(const char* from, const char* to, int* error);
+// Deletes a file (a temporary one left by a failed write).
+bool RemoveFile(const char* path);
+
+// `path` made absolute against the current folder, with "." and ".." taken
+// out and separators made the platform's; symbolic links are not followed.
+std::string FullPath(const char* path);
+
+// Where the user's cache files go: %LOCALAPPDATA% on Windows,
+// ${XDG_CACHE_HOME:-$HOME/.cache} elsewhere; empty when neither is known.
+std::string UserCacheFolder();
 
 // A lock and a condition variable for hand-offs between busy threads, used
 // as std::mutex and std::condition_variable are. On Windows they are the

@@ -6,13 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 
 namespace platform {
 
 int ListDirectory(const char* folder, const char* pattern,
-                  std::vector<DirEntry>& out, int* error) {
+                  std::vector<DirEntry>& out, int* error, bool details) {
   out.clear();
   BeforeAccess(folder);
   DIR* dir = opendir(folder);
@@ -27,7 +28,16 @@ int ListDirectory(const char* folder, const char* pattern,
     if (!MatchWildcard(pattern, e->d_name)) continue;
     DirEntry entry;
     entry.name = e->d_name;
-    if (e->d_type == DT_DIR) {
+    if (details) {
+      // Relative to the open folder: no path walk per file.
+      struct stat st;
+      if (fstatat(dirfd(dir), e->d_name, &st, 0) == 0) {
+        entry.isDirectory = S_ISDIR(st.st_mode);
+        entry.size = static_cast<std::uint64_t>(st.st_size);
+        entry.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                         st.st_mtim.tv_nsec;
+      }
+    } else if (e->d_type == DT_DIR) {
       entry.isDirectory = true;
     } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
       path.resize(base);
@@ -95,6 +105,92 @@ ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
 bool IsDirectory(const char* path) {
   struct stat st;
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectories(const char* path, int* error) {
+  std::string p(path);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  // Parents first; each may exist already or be made by another thread.
+  for (std::size_t i = 1; i <= p.size(); ++i) {
+    if (i < p.size() && p[i] != '/') continue;
+    const std::string part = p.substr(0, i);
+    if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      *error = errno;
+      return false;
+    }
+  }
+  if (!IsDirectory(p.c_str())) {
+    *error = ENOTDIR;
+    return false;
+  }
+  return true;
+}
+
+bool WriteWholeFile(const char* path, const void* data, std::size_t size, int* error) {
+  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  const auto* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = n < 0 ? errno : EIO;
+      close(fd);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0) {
+    *error = errno;
+    return false;
+  }
+  return true;
+}
+
+bool ReplaceFile(const char* from, const char* to, int* error) {
+  if (rename(from, to) == 0) return true;
+  *error = errno;
+  return false;
+}
+
+bool RemoveFile(const char* path) { return unlink(path) == 0; }
+
+std::string FullPath(const char* path) {
+  std::string whole;
+  if (path[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) != nullptr) whole = cwd;
+  }
+  whole += '/';
+  whole += path;
+  std::vector<std::string> parts;
+  std::size_t i = 0;
+  while (i < whole.size()) {
+    std::size_t j = whole.find('/', i);
+    if (j == std::string::npos) j = whole.size();
+    const std::string part = whole.substr(i, j - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  std::string out;
+  for (const std::string& part : parts) out += '/' + part;
+  return out.empty() ? "/" : out;
+}
+
+std::string UserCacheFolder() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;  // relative ones are to be ignored
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != 0) return std::string(home) + "/.cache";
+  return std::string();
 }
 
 void DebugOutput(const char* text) {

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -7,7 +8,7 @@
 namespace platform {
 
 int ListDirectory(const char* folder, const char* pattern,
-                  std::vector<DirEntry>& out, int* error) {
+                  std::vector<DirEntry>& out, int* error, bool /*details: always there*/) {
   out.clear();
   BeforeAccess(folder);
   // The pattern is matched here rather than by FindFirstFileA: Windows also
@@ -32,6 +33,10 @@ int ListDirectory(const char* folder, const char* pattern,
     DirEntry entry;
     entry.name = data.cFileName;
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.modified = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime);
     out.push_back(std::move(entry));
   } while (FindNextFileA(h, &data));
   FindClose(h);
@@ -86,6 +91,84 @@ ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
 bool IsDirectory(const char* path) {
   const DWORD a = GetFileAttributesA(path);
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeDirectories(const char* path, int* error) {
+  std::string p(path);
+  while (p.size() > 3 && IsPathSeparator(p.back())) p.pop_back();
+  // Parents first, past a drive ("C:\") or a share ("\\server\share\").
+  std::size_t start = 1;
+  if (p.size() >= 2 && p[1] == ':') start = 3;
+  if (p.size() >= 2 && IsPathSeparator(p[0]) && IsPathSeparator(p[1])) {
+    start = p.find_first_of("\\/", 2);
+    start = start == std::string::npos ? p.size() : p.find_first_of("\\/", start + 1);
+    if (start == std::string::npos) start = p.size();
+  }
+  for (std::size_t i = start; i <= p.size(); ++i) {
+    if (i < p.size() && !IsPathSeparator(p[i])) continue;
+    const std::string part = p.substr(0, i);
+    if (!CreateDirectoryA(part.c_str(), nullptr)) {
+      const DWORD e = GetLastError();
+      if (e != ERROR_ALREADY_EXISTS && e != ERROR_ACCESS_DENIED) {
+        *error = static_cast<int>(e);
+        return false;
+      }
+    }
+  }
+  if (!IsDirectory(p.c_str())) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  return true;
+}
+
+bool WriteWholeFile(const char* path, const void* data, std::size_t size, int* error) {
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *error = static_cast<int>(GetLastError());
+    return false;
+  }
+  const auto* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+    DWORD wrote = 0;
+    if (!WriteFile(h, bytes + done, chunk, &wrote, nullptr) || wrote == 0) {
+      *error = static_cast<int>(GetLastError());
+      CloseHandle(h);
+      return false;
+    }
+    done += wrote;
+  }
+  if (!CloseHandle(h)) {
+    *error = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool ReplaceFile(const char* from, const char* to, int* error) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+  *error = static_cast<int>(GetLastError());
+  return false;
+}
+
+bool RemoveFile(const char* path) { return DeleteFileA(path) != 0; }
+
+std::string FullPath(const char* path) {
+  char out[kMaxPath * 4];
+  const DWORD n = GetFullPathNameA(path, sizeof out, out, nullptr);
+  if (n == 0 || n >= sizeof out) return path;
+  return std::string(out, n);
+}
+
+std::string UserCacheFolder() {
+  char path[MAX_PATH];
+  if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+    return path;
+  const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", path, sizeof path);
+  return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
 }
 
 void DebugOutput(const char* text) { OutputDebugStringA(text); }
