@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,9 +63,21 @@ class ActivityIndex {
 
   const std::string& folder() const { return folder_; }
 
+  // The index file of a minute folder (for the tests and the command line).
+  std::string IndexFileOf(const char* minuteFolder) const;
+
  private:
   std::string folder_;
 };
+
+// Builds the index of each of `minuteFolders` that has none or a stale one,
+// on `threads` workers (each reads the next frame files ahead on a thread of
+// its own while it decodes). `progress` (may be empty) is told, one call at
+// a time, after each folder: (done, total). Returns the count of folders
+// that could not be indexed (logged), or -1 when `stop` ended the work.
+int IndexMinutes(ActivityIndex& index, const std::vector<std::string>& minuteFolders, int threads,
+                 const std::function<void(int done, int total)>& progress,
+                 const std::atomic<bool>* stop = nullptr);
 
 // Orders `spans` and merges those closer than kActivityMergeGap (spans of
 // neighbouring minutes become one when the frames run on).
