@@ -97,7 +97,7 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
   Fit(picture);
   const int across = (width_ + kCellSide - 1) / kCellSide;
   const int down = (height_ + kCellSide - 1) / kCellSide;
-  cellCounts_.assign(static_cast<std::size_t>(across) * down, 0);
+  cellMasks_.assign(static_cast<std::size_t>(across) * down, 0);
   const std::size_t n = static_cast<std::size_t>(width_) * height_;
   residual_.resize(n);
   for (std::size_t i = 0; i < n; ++i)
@@ -119,13 +119,14 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
   const float moved = static_cast<float>(1.0 - std::exp(-seconds / kChangedFollowSeconds));
   for (int y = 0; y < height_; ++y) {
     const std::size_t row = static_cast<std::size_t>(y) * width_;
-    std::uint16_t* cells = &cellCounts_[static_cast<std::size_t>(y / kCellSide) * across];
+    std::uint16_t* cells = &cellMasks_[static_cast<std::size_t>(y / kCellSide) * across];
     for (int x = 0; x < width_; ++x) {
       const std::size_t i = row + x;
       float& s = scene_[i];
       const float p = picture[i];
       const float r = residual_[i];
-      if (r >= kChangeLevels && r >= 0.5f * nearMax_[i]) ++cells[x / kCellSide];
+      if (r >= kChangeLevels && r >= 0.5f * nearMax_[i])
+        cells[x / kCellSide] |= static_cast<std::uint16_t>(1u << ((y % kCellSide) * kCellSide + x % kCellSide));
       if (r < kChangeLevels) {
         s += still * (p - s);
       } else {
@@ -136,9 +137,9 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
       }
     }
   }
-  for (std::size_t c = 0; c < cellCounts_.size(); ++c)
-    if (cellCounts_[c] != 0)
-      out.push_back({static_cast<std::uint16_t>(c), static_cast<std::uint8_t>(cellCounts_[c])});
+  for (std::size_t c = 0; c < cellMasks_.size(); ++c)
+    if (cellMasks_[c] != 0)
+      out.push_back({static_cast<std::uint16_t>(c), cellMasks_[c]});
 }
 
 }  // namespace activity

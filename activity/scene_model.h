@@ -26,8 +26,8 @@ class SceneModel {
   // Starts the still scene from `samples`, small pictures of width x height
   // (tightly packed rows).
   void Start(const std::vector<const std::uint8_t*>& samples, int width, int height);
-  // Compares `picture` with the still scene: the changed small pixels per
-  // cell (ascending cells, changed ones only) into `out`; then moves the
+  // Compares `picture` with the still scene: the changed small pixels of
+  // each cell (ascending cells, changed ones only) into `out`; then moves the
   // scene toward it. `seconds` since the previous picture compared.
   void Compare(const std::uint8_t* picture, double seconds, std::vector<CellChange>& out);
 
@@ -40,7 +40,7 @@ class SceneModel {
 
   int width_ = 0, height_ = 0;
   std::vector<float> scene_;
-  std::vector<std::uint16_t> cellCounts_;
+  std::vector<std::uint16_t> cellMasks_;
   std::vector<float> residual_, nearMax_;
   float gain_ = 1, offset_ = 0;
 };
