@@ -270,6 +270,7 @@ bool FindActivity(ActivityIndex& index, const char* camera, WallTime from, Direc
     bool found = false;
     Span best;
     while (walk.Next(&folder, &start)) {
+      if (stop != nullptr && stop->load()) return false;
       if (!SpansOf(index, folder, start, region, indexer, stop, minute)) return false;
       all.insert(all.end(), minute.begin(), minute.end());
       MergeSpans(all);
@@ -297,6 +298,7 @@ bool FindActivity(ActivityIndex& index, const char* camera, WallTime from, Direc
   bool have = false;
   Span best;
   while (walk.Next(&folder, &start)) {
+    if (stop != nullptr && stop->load()) return false;
     if (!SpansOf(index, folder, start, region, indexer, stop, minute)) return false;
     all.insert(all.end(), minute.begin(), minute.end());
     MergeSpans(all);

@@ -72,7 +72,8 @@ void SceneModel::Fit(const std::uint8_t* picture) {
     double sn = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
     for (int i = 0; i < n; ++i) {
       const float x = scene_[i], y = picture[i];
-      if (std::fabs(y - (a * x + b)) >= limit) continue;
+      // A clipped pixel says nothing of the light's gain.
+      if (y <= 1 || y >= 254 || std::fabs(y - (a * x + b)) >= limit) continue;
       sn += 1;
       sx += x;
       sy += y;
@@ -101,7 +102,7 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
   const std::size_t n = static_cast<std::size_t>(width_) * height_;
   residual_.resize(n);
   for (std::size_t i = 0; i < n; ++i)
-    residual_[i] = std::fabs(picture[i] - (gain_ * scene_[i] + offset_));
+    residual_[i] = std::fabs(picture[i] - Lit(scene_[i]));
   // A small pixel is the mean of a block: where an object covers part of
   // it, it is off by that part of the object's difference. Counting it from
   // half the largest difference nearby counts the blocks the object covers
@@ -132,7 +133,7 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
       } else {
         // Hidden by something: the scene there follows the light as the
         // fit says, and the picture itself barely.
-        const float lit = gain_ * s + offset_;
+        const float lit = Lit(s);
         s += still * (lit - s) + moved * (p - lit);
       }
     }

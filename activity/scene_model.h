@@ -37,6 +37,11 @@ class SceneModel {
 
  private:
   void Fit(const std::uint8_t* picture);
+  // The scene's level in the picture's light; the picture clips at 0 and 255.
+  float Lit(float scene) const {
+    const float v = gain_ * scene + offset_;
+    return v < 0 ? 0 : v > 255 ? 255 : v;
+  }
 
   int width_ = 0, height_ = 0;
   std::vector<float> scene_;
