@@ -93,7 +93,7 @@ bool Store(const MinuteIndex& index, const std::string& file) {
   // and a stopped or failed write leaves the old one as it was.
   const std::string temporary = TemporaryName(file);
   if (!platform::WriteWholeFile(temporary.c_str(), bytes.data(), bytes.size(), &error) ||
-      !platform::ReplaceFile(temporary.c_str(), file.c_str(), &error)) {
+      !platform::MoveReplacing(temporary.c_str(), file.c_str(), &error)) {
     platform::RemoveFile(temporary.c_str());
     LogWindow::Print("activity: cannot write %.200s (error %d)", file.c_str(), error);
     return false;
