@@ -325,7 +325,7 @@ int IndexMinutes(ActivityIndex& index, const std::vector<std::string>& minuteFol
   const int total = static_cast<int>(minuteFolders.size());
   auto work = [&] {
     MinuteIndexer indexer;
-    DirectSource source;
+    ReadAheadSource source;
     MinuteIndex minute;
     for (std::size_t i; (i = next.fetch_add(1)) < minuteFolders.size();) {
       if (stop != nullptr && stop->load()) return;
