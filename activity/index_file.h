@@ -48,6 +48,9 @@ struct MinuteIndex {
   void Clear();
 };
 
+// The checksum the file ends with, over the bytes before it.
+std::uint64_t IndexChecksum(const std::uint8_t* data, std::size_t size);
+
 // The file's bytes for `index`.
 void EncodeIndex(const MinuteIndex& index, std::vector<std::uint8_t>& out);
 // Parses an index file. Anything malformed (wrong magic or version, sizes
