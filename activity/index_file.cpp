@@ -104,6 +104,7 @@ void EncodeIndex(const MinuteIndex& index, std::vector<std::uint8_t>& out) {
   w.U16(static_cast<unsigned>(index.folder.size()));
   w.Bytes(index.folder.data(), index.folder.size());
   w.U64(index.key);
+  w.U64(static_cast<std::uint64_t>(index.folderTime));
   w.U32(index.files);
   w.U16(static_cast<unsigned>(index.width));
   w.U16(static_cast<unsigned>(index.height));
@@ -134,6 +135,7 @@ bool DecodeIndex(const std::uint8_t* data, std::size_t size, MinuteIndex* out) {
   out->folder.resize(pathLength);
   if (!r.Bytes(&out->folder[0], pathLength)) return false;
   out->key = r.Le(8);
+  out->folderTime = static_cast<std::int64_t>(r.Le(8));
   out->files = static_cast<std::uint32_t>(r.Le(4));
   out->width = static_cast<int>(r.Le(2));
   out->height = static_cast<int>(r.Le(2));

@@ -30,6 +30,7 @@ struct CellChange {
 struct MinuteIndex {
   std::string folder;          // the minute folder's full path
   std::uint64_t key = 0;       // freshness key of its frame files
+  std::int64_t folderTime = 0; // the folder's write time before it was listed (0: unknown)
   std::uint32_t files = 0;     // how many frame files the key covers
   int width = 0, height = 0;   // full-size picture (0 x 0: no frame decoded)
   std::vector<std::uint16_t> times;   // per frame, hundredths within the minute

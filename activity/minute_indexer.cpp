@@ -46,6 +46,7 @@ int MinuteListing::List(const std::string& folder) {
   frames.clear();
   millisecondNames = false;
   key = 1469598103934665603ull;
+  if (!platform::WriteTime(folder.c_str(), &folderTime)) folderTime = 0;
   std::vector<platform::DirEntry> entries;
   int error = 0;
   if (platform::ListDirectory(folder.c_str(), "*.jpg", entries, &error, true) != 0) {
@@ -213,6 +214,7 @@ bool MinuteIndexer::Index(const std::string& folder, const MinuteListing& listin
   out->Clear();
   out->folder = folder;
   out->key = listing.key;
+  out->folderTime = listing.folderTime;
   const std::size_t n = listing.frames.size();
   out->files = static_cast<std::uint32_t>(n);
   out->times.resize(n);

@@ -31,6 +31,7 @@ struct MinuteListing {
   std::vector<FrameFileInfo> frames;
   bool millisecondNames = false;
   std::uint64_t key = 0;
+  std::int64_t folderTime = 0;  // read before the listing: a change meanwhile shows
   // 0, or -1 when the folder cannot be listed (a folder without frame files
   // lists as empty).
   int List(const std::string& folder);
