@@ -72,11 +72,14 @@ TEST_F(Activity, FindsObjectsButNotNoiseLightOrSmallThings) {
   const SceneObject standing{40, 40, 200, 150, 60, 150, 60, 8.0, 18.0};    // 1.6 %, still
   const SceneObject small{16, 16, 0, 20, 100, 250, 150, 5.0, 20.0};        // 0.25 %
   const SceneObject blob{36, 36, 230, 300, 20, 20, 250, 2.0, 12.0, true};  // 1 %
+  std::vector<LightChange> rising;  // most of the minute's samples in the bright light
+  for (int i = 0; i < 20; ++i) rising.push_back({3 + i * 0.5, 1.0f + i * 0.04f, 0});
   const Case cases[] = {
       {"moving", {moving}, {}, {{5, 19.75}}},
       {"standing", {standing}, {}, {{8, 17.75}}},
       {"noise alone", {}, {}, {}},
       {"lights on, then off", {}, {{10, 1.6f, -20}, {20, 0.3f, 0}}, {}},
+      {"lights coming up over 10 s into the clipped levels", {}, rising, {}},
       {"small", {small}, {}, {}},
       {"moving through a light change", {blob}, {{6, 1.5f, 10}}, {{2, 11.75}}},
   };
