@@ -151,17 +151,26 @@ bool ActivityIndex::Query(const char* minuteFolder, const Region& region, std::v
   const std::string full = WithoutTrailingSeparators(platform::FullPath(minuteFolder));
   WallTime start = 0;
   if (!MinuteFolderStart(full.c_str(), &start)) return false;
+  const std::string file = IndexFileOf(full.c_str());
   MinuteIndex index;
-  bool stored = false;
   std::int64_t folderTime = 0;
-  const bool sameFolder = freshness == Freshness::kFolder &&
-                          platform::WriteTime(full.c_str(), &folderTime) && folderTime != 0 &&
-                          ReadStored(IndexFileOf(full.c_str()), full, &index) &&
-                          index.folderTime == folderTime;
-  if (!sameFolder &&
-      (Obtain(IndexFileOf(full.c_str()), full, nullptr, nullptr, nullptr, &index, &stored) != 0 ||
-       !stored))
-    return false;
+  bool fresh = false;
+  if (freshness == Freshness::kFolder && platform::WriteTime(full.c_str(), &folderTime)) {
+    if (!ReadStored(file, full, &index)) return false;  // none, or damaged: no listing can help
+    fresh = folderTime != 0 && index.folderTime == folderTime;
+  }
+  if (!fresh) {
+    MinuteListing listing;
+    if (listing.List(full) != 0 || !ReadFresh(file, full, listing, &index)) return false;
+    // The files are as indexed but the folder's time moved (a file that is
+    // no frame came or went): keep the new time, so that the next query
+    // needs no listing again.
+    if (freshness == Freshness::kFolder && listing.folderTime != 0 &&
+        index.folderTime != listing.folderTime) {
+      index.folderTime = listing.folderTime;
+      Store(index, file);
+    }
+  }
   MinuteSpans(index, start, region, out);
   return true;
 }
@@ -201,8 +210,8 @@ namespace {
 // when it was stopped. A folder that cannot be indexed has none (logged).
 bool SpansOf(ActivityIndex& index, const std::string& folder, WallTime start, const Region& region,
              MinuteIndexer& indexer, const std::atomic<bool>* stop, std::vector<Span>& out) {
-  out.clear();
   const std::string full = WithoutTrailingSeparators(platform::FullPath(folder.c_str()));
+  if (index.Query(full.c_str(), region, out)) return true;
   DirectSource source;
   MinuteIndex minute;
   bool stored = false;

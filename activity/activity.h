@@ -46,14 +46,15 @@ constexpr WallTime kActivityMergeGap = 2 * kHundredthsPerSecond;
 std::string DefaultIndexFolder();
 
 // How Query tells that a minute folder's files are those its index was made
-// from.
+// from. The trade-off: a listing with every file's size and time costs a
+// call per file (a camera-day: seconds natively, tens under Wine), the
+// folder's own write time one call; but a frame rewritten in place keeps
+// the folder's time, so only kFiles sees it (the command's --recheck).
 enum class Freshness {
   // Lists the folder: the names, sizes and write times of its frame files.
   kFiles,
-  // The folder's own write time, when it is as it was (files added, removed
-  // or renamed change it; a file rewritten in place does not); else as
-  // kFiles. No listing: for reading many minutes fast (a listing costs a
-  // call per file, under Wine and natively).
+  // The folder's own write time, when it is what it was at indexing (files
+  // added, removed or renamed change it); else as kFiles.
   kFolder,
 };
 
@@ -63,10 +64,10 @@ class ActivityIndex {
   explicit ActivityIndex(std::string folder);
 
   // The spans of one minute folder from its stored index, when there is one
-  // and the folder's files are those it was made from. Lists the minute
-  // folder; never decodes. false: not indexed yet (or stale).
+  // and the folder's files are those it was made from (as `freshness`
+  // tells); never decodes. false: not indexed yet (or stale).
   bool Query(const char* minuteFolder, const Region& region, std::vector<Span>& out,
-             Freshness freshness = Freshness::kFiles);
+             Freshness freshness = Freshness::kFolder);
 
   // Indexes one minute folder unless its index is fresh, and stores the
   // result. Damaged frames count as no change (logged). `stop` (may be null)
@@ -102,8 +103,8 @@ enum class Direction { kNext, kPrevious };
 // The start of the next span beginning after `from` (kNext), or of the last
 // one beginning before `from` less a second (kPrevious, so that pressing it
 // at a span's start goes on to the one before), in `camera` (a camera folder)
-// across minute, hour and date folders. Minute folders not indexed yet are
-// indexed on the way (the call may take long: run it on a worker; `stop`
+// across minute, hour and date folders. Stored indexes are taken as
+// Freshness::kFolder tells; minute folders not indexed yet are indexed on the way (the call may take long: run it on a worker; `stop`
 // ends it). false when there is none or it was stopped.
 bool FindActivity(ActivityIndex& index, const char* camera, WallTime from, Direction direction,
                   const Region& region, Span* out, const std::atomic<bool>* stop = nullptr);

@@ -16,7 +16,7 @@ const char kUsage[] =
     "         [--from TIME] [--to TIME] [--stamp] FOLDER...\n"
     "  verify FILE                                 FILE against its checksum manifest FILE.sha256\n"
     "  timeline CAMERA|DATE                        recorded spans as CSV: start,end,frames\n"
-    "  activity [--region X,Y,W,H] [--index DIR] FOLDER\n"
+    "  activity [--region X,Y,W,H] [--index DIR] [--recheck] FOLDER\n"
     "                                              when something moved, as CSV: start,end,peak\n"
     "options: --trace  print the trace texts on standard error\n";
 

@@ -1,4 +1,4 @@
-// orvanel-cli activity [--region X,Y,W,H] [--index DIR] FOLDER
+// orvanel-cli activity [--region X,Y,W,H] [--index DIR] [--recheck] FOLDER
 //
 // Prints when something moved as CSV: the header "start,end,peak", then one
 // line per span in time order, the first and last active frame's time as
@@ -6,6 +6,9 @@
 // that changed, in percent with one decimal. FOLDER is a camera, date, hour
 // or minute folder. Minute folders without a fresh index are indexed first
 // (on both cores), with progress on standard error when that takes long.
+// A stored index counts as fresh while its minute folder's write time is
+// what it was; --recheck compares every frame file's size and time instead
+// (slower: it sees a frame rewritten in place, and indexes that minute again).
 //
 // Exit 0 (nothing moved: the header alone); 1 when stopped (Ctrl+C: no index
 // file is left half-written), when a minute folder could not be indexed or
@@ -27,7 +30,7 @@
 
 namespace {
 
-const char kUsage[] = "usage: activity [--region X,Y,W,H] [--index DIR] FOLDER";
+const char kUsage[] = "usage: activity [--region X,Y,W,H] [--index DIR] [--recheck] FOLDER";
 
 // Set by Ctrl+C; the indexing looks at it between frames. SIGINT serves
 // Windows too: its C runtime turns the console's Ctrl+C into the signal.
@@ -76,6 +79,7 @@ class Progress {
 
 int CmdActivity(int argc, char** argv, std::FILE* out, std::FILE* err) {
   activity::Region region;
+  activity::Freshness freshness = activity::Freshness::kFolder;
   std::string indexFolder, folder;
   const auto usage = [&](const char* what) {
     std::fprintf(err, "orvanel-cli: activity: %s (%s)\n", what, kUsage);
@@ -92,6 +96,8 @@ int CmdActivity(int argc, char** argv, std::FILE* out, std::FILE* err) {
       if (a[2] == 'r' && !ParseRegion(argv[++i], &region))
         return usage("--region wants X,Y,W,H in pixels, width and height above 0");
       if (a[2] == 'i') indexFolder = argv[++i];
+    } else if (std::strcmp(a, "--recheck") == 0) {
+      freshness = activity::Freshness::kFiles;
     } else if (a[0] == '-' && a[1] == '-') {
       return usage("unknown option");
     } else if (!folder.empty()) {
@@ -123,7 +129,7 @@ int CmdActivity(int argc, char** argv, std::FILE* out, std::FILE* err) {
   std::vector<activity::Span> all, spans;
   std::vector<std::string> missing;
   for (const std::string& m : minutes) {
-    if (index.Query(m.c_str(), region, spans))
+    if (index.Query(m.c_str(), region, spans, freshness))
       all.insert(all.end(), spans.begin(), spans.end());
     else
       missing.push_back(m);

@@ -196,40 +196,53 @@ TEST(ActivityIndexFile, RoundTripsAndRefusesDamage) {
   EXPECT_FALSE(activity::DecodeIndex(bytes.data(), bytes.size(), &read));
 }
 
-// Indexed once: asked again nothing is read; a frame rewritten, or the index
-// file damaged, and the minute is indexed again.
+// Indexed once: asked again nothing is read, and the folder's own time
+// spares the listing. A change that the asked check sees, and the minute is
+// indexed again; a damaged index file is made again.
 TEST_F(Activity, IndexesAgainOnlyWhenTheFilesChange) {
   sample::Scene scene;
   scene.objects.push_back({40, 40, 40, 20, 100, 250, 150, 5.0, 20.0});
   ASSERT_EQ(SpansOf(scene).size(), 1u);
   const std::string minute = Minute(kNoon);
+  const auto frame = [&](WallTime t) { return sample::SceneFramePath(camera_, t); };
+  const std::string moving = testing_support::ReadFile(frame(kNoon + 10 * kSecond));
   std::vector<Span> spans;
   {
     FrameReads reads;
     EXPECT_EQ(index_.Build(minute.c_str()), 0);
+    EXPECT_TRUE(index_.Query(minute.c_str(), {}, spans));
     EXPECT_EQ(reads.count, 0);
-    EXPECT_EQ(reads.listings, 1);
-    EXPECT_TRUE(index_.Query(minute.c_str(), {}, spans, activity::Freshness::kFolder));
-    EXPECT_EQ(reads.listings, 1);  // the folder's own time told
+    EXPECT_EQ(reads.listings, 1);  // Build's; the query went by the folder's time
+    // Something that is no frame comes: one listing tells the frames are
+    // the same, and the folder's new time is kept.
+    testing_support::WriteFile(minute + "/Thumbs.db", "");
+    EXPECT_TRUE(index_.Query(minute.c_str(), {}, spans));
+    EXPECT_TRUE(index_.Query(minute.c_str(), {}, spans));
+    EXPECT_EQ(reads.listings, 2);
   }
-  // A frame more: the folder's time tells that much.
-  const std::string extra = sample::SceneFramePath(camera_, kNoon + 5999);
-  testing_support::WriteFile(extra, "");
-  EXPECT_FALSE(index_.Query(minute.c_str(), {}, spans, activity::Freshness::kFolder));
-  fs::remove(extra);
-  // A frame of the still part now shows the object: found there too.
-  const std::string still = sample::SceneFramePath(camera_, kNoon + 25 * kSecond);
-  testing_support::WriteFile(still, testing_support::ReadFile(
-                                        sample::SceneFramePath(camera_, kNoon + 10 * kSecond)));
-  EXPECT_FALSE(index_.Query(minute.c_str(), {}, spans));
-  {
+  struct Case {
+    const char* what;
+    activity::Freshness check;
+    WallTime at;  // the frame made to show the object
+    int frames;   // read when indexed again
+  };
+  const Case cases[] = {
+      {"a frame added: the folder's time tells", activity::Freshness::kFolder,
+       kNoon + 25 * kSecond + 10, 121},
+      {"a frame rewritten in place: only the files tell", activity::Freshness::kFiles,
+       kNoon + 28 * kSecond, 121},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_support::WriteFile(frame(c.at), moving);
+    EXPECT_EQ(index_.Query(minute.c_str(), {}, spans), c.check == activity::Freshness::kFiles);
+    EXPECT_FALSE(index_.Query(minute.c_str(), {}, spans, c.check));
     FrameReads reads;
     EXPECT_EQ(index_.Build(minute.c_str()), 0);
-    EXPECT_EQ(reads.count, 120);
+    EXPECT_EQ(reads.count, c.frames);
+    ASSERT_TRUE(index_.Query(minute.c_str(), {}, spans));
+    EXPECT_EQ(spans.back().start, c.at);
   }
-  ASSERT_TRUE(index_.Query(minute.c_str(), {}, spans));
-  ASSERT_EQ(spans.size(), 2u);
-  EXPECT_EQ(spans[1].start, kNoon + 25 * kSecond);
 
   testing_support::WriteFile(index_.IndexFileOf(minute.c_str()), "ORVACTIX garbage");
   EXPECT_FALSE(index_.Query(minute.c_str(), {}, spans));
