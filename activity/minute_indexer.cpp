@@ -8,6 +8,7 @@
 #include "store/layout.h"
 
 extern "C" {
+#include <libavutil/buffer.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -106,7 +107,15 @@ ReadAheadSource::~ReadAheadSource() {
 void ReadAheadSource::WaitIdle(std::unique_lock<platform::HandOffMutex>& lock) {
   // A read in progress writes into a slot: let it finish before the slots
   // change hands.
+  callerWaits_ = true;
   changed_.wait(lock, [this] { return !busy_; });
+  callerWaits_ = false;
+}
+
+bool ReadAheadSource::RoomToRead() const {
+  // Resting, the reader waits for half the slots: a wake-up (a round trip
+  // of its own under Wine) per few files, not per file.
+  return read_ < paths_.size() && read_ + kSlots / 2 <= done_ + kSlots;
 }
 
 void ReadAheadSource::Begin(const std::vector<std::string>& paths) {
@@ -129,8 +138,12 @@ void ReadAheadSource::End() {
 bool ReadAheadSource::Next(const FrameFile** file, const char** why) {
   std::unique_lock<platform::HandOffMutex> lock(mutex_);
   done_ = taken_;  // the caller is through with the file before
-  changed_.notify_all();
-  changed_.wait(lock, [this] { return read_ > taken_; });
+  if (readerWaits_ && RoomToRead()) changed_.notify_all();
+  if (read_ <= taken_) {
+    callerWaits_ = true;
+    changed_.wait(lock, [this] { return read_ > taken_; });
+    callerWaits_ = false;
+  }
   Slot& slot = slots_[taken_++ % kSlots];
   *file = &slot.file;
   *why = slot.why;
@@ -139,21 +152,25 @@ bool ReadAheadSource::Next(const FrameFile** file, const char** why) {
 
 void ReadAheadSource::Run() {
   std::unique_lock<platform::HandOffMutex> lock(mutex_);
+  std::string path;
   for (;;) {
-    changed_.wait(lock, [this] {
-      return quit_ || (read_ < paths_.size() && read_ < done_ + kSlots);
-    });
+    readerWaits_ = true;
+    changed_.wait(lock, [this] { return quit_ || RoomToRead(); });
+    readerWaits_ = false;
     if (quit_) return;
-    const std::string path = paths_[read_];
-    Slot& slot = slots_[read_ % kSlots];
-    busy_ = true;
-    lock.unlock();
-    slot.why[0] = 0;
-    slot.ok = FrameDecoder::Read(path.c_str(), slot.file, slot.why, sizeof slot.why) == 0;
-    lock.lock();
-    busy_ = false;
-    if (!paths_.empty()) ++read_;  // not when End came meanwhile
-    changed_.notify_all();
+    // Then on until the slots are full.
+    while (!quit_ && read_ < paths_.size() && read_ < done_ + kSlots) {
+      path = paths_[read_];
+      Slot& slot = slots_[read_ % kSlots];
+      busy_ = true;
+      lock.unlock();
+      slot.why[0] = 0;
+      slot.ok = FrameDecoder::Read(path.c_str(), slot.file, slot.why, sizeof slot.why) == 0;
+      lock.lock();
+      busy_ = false;
+      if (!paths_.empty()) ++read_;  // not when End came meanwhile
+      if (callerWaits_) changed_.notify_all();
+    }
   }
 }
 
@@ -176,8 +193,33 @@ bool MinuteIndexer::DecodeSmall(const FrameFile& file, std::vector<std::uint8_t>
     *why = "cut short (no end of picture)";
     return false;
   }
-  const int got = av::DecodeJpeg(decoder_.get(), packet_.get(), frame_.get(), file.bytes.data(),
-                                 file.size);
+  // The packet refers to the file's bytes (padded as the decoder wants):
+  // given bare bytes, the decoder would copy each file into a new buffer.
+  // Nothing frees them through it; the decoder is through with them once
+  // the picture is out.
+  AVBufferRef* bytes = av_buffer_create(const_cast<std::uint8_t*>(file.bytes.data()),
+                                        static_cast<int>(file.bytes.size()),
+                                        [](void*, std::uint8_t*) {}, nullptr,
+                                        AV_BUFFER_FLAG_READONLY);
+  if (bytes == nullptr) {
+    *why = "out of memory";
+    return false;
+  }
+  av_packet_unref(packet_.get());
+  packet_->buf = bytes;
+  packet_->data = bytes->data;
+  packet_->size = static_cast<int>(file.size);
+  int got = avcodec_send_packet(decoder_.get(), packet_.get());
+  av_packet_unref(packet_.get());
+  if (got >= 0 || got == AVERROR(EAGAIN)) {
+    got = avcodec_receive_frame(decoder_.get(), frame_.get());
+    if (got == 0) {
+      got = 1;
+    } else if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) {
+      if (got == AVERROR_EOF) avcodec_flush_buffers(decoder_.get());
+      got = 0;
+    }
+  }
   if (got <= 0) {
     *why = got == 0 ? "no complete picture" : "not a JPEG picture or damaged";
     return false;

@@ -75,7 +75,7 @@ class ReadAheadSource : public FrameSource {
   void End() override;
 
  private:
-  static constexpr std::size_t kSlots = 8;
+  static constexpr std::size_t kSlots = 16;
   struct Slot {
     FrameFile file;
     bool ok = false;
@@ -83,6 +83,7 @@ class ReadAheadSource : public FrameSource {
   };
   void Run();
   void WaitIdle(std::unique_lock<platform::HandOffMutex>& lock);
+  bool RoomToRead() const;
 
   Slot slots_[kSlots];
   platform::HandOffMutex mutex_;
@@ -92,6 +93,7 @@ class ReadAheadSource : public FrameSource {
   std::vector<std::string> paths_;
   std::size_t read_ = 0, taken_ = 0, done_ = 0;
   bool busy_ = false, quit_ = false;
+  bool readerWaits_ = false, callerWaits_ = false;  // only a waiter is woken
   std::thread thread_;
 };
 

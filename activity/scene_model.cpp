@@ -28,25 +28,28 @@ int Quantile(const int* histogram, int bins, int total, double fraction) {
 // Fits picture = gain * scene + offset over the pixels the light explains.
 void FitLight(const float* scene, const std::uint8_t* picture, int n, float* gain, float* offset) {
   // Start from matching the quartiles of picture and scene: a minority of
-  // moving pixels hardly moves them, while light moves them all.
+  // moving pixels hardly moves them, while light moves them all. Every
+  // other pixel is enough for a start that the least squares refine.
+  constexpr int kStep = 2;
+  const int m = (n + kStep - 1) / kStep;
   int hx[256] = {}, hy[256] = {};
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < n; i += kStep) {
     ++hx[std::min(255, std::max(0, static_cast<int>(scene[i] + 0.5f)))];
     ++hy[picture[i]];
   }
-  const int spreadX = Quantile(hx, 256, n, 0.75) - Quantile(hx, 256, n, 0.25);
-  const int spreadY = Quantile(hy, 256, n, 0.75) - Quantile(hy, 256, n, 0.25);
+  const int spreadX = Quantile(hx, 256, m, 0.75) - Quantile(hx, 256, m, 0.25);
+  const int spreadY = Quantile(hy, 256, m, 0.75) - Quantile(hy, 256, m, 0.25);
   float a = spreadX >= 8 ? static_cast<float>(spreadY) / spreadX : 1.0f;
   a = std::min(kMaxGain, std::max(kMinGain, a));
   // The offset: the median of what is left once the gain is applied.
   constexpr int kBins = 2048, kZero = 1024;
-  std::vector<int> hd(kBins, 0);
-  for (int i = 0; i < n; ++i) {
+  int hd[kBins] = {};
+  for (int i = 0; i < n; i += kStep) {
     // Rounded by truncation of a positive number: lround costs a call.
     const int d = static_cast<int>(picture[i] - a * scene[i] + (kZero + 0.5f));
     ++hd[std::min(kBins - 1, std::max(0, d))];
   }
-  float b = static_cast<float>(Quantile(hd.data(), kBins, n, 0.5) - kZero);
+  float b = static_cast<float>(Quantile(hd, kBins, m, 0.5) - kZero);
   // Then least squares over the pixels the fit so far explains, twice, the
   // second time closer: the changed pixels drop out.
   for (const float limit : {2.0f * kChangeLevels, 1.0f * kChangeLevels}) {
@@ -108,6 +111,14 @@ void SceneModel::Start(const std::vector<const std::uint8_t*>& samples, int widt
 }
 
 
+float SceneModel::NearMax(int x, int y) const {
+  float m = 0;
+  for (int yy = std::max(0, y - 1); yy <= std::min(height_ - 1, y + 1); ++yy)
+    for (int xx = std::max(0, x - 1); xx <= std::min(width_ - 1, x + 1); ++xx)
+      m = std::max(m, residual_[static_cast<std::size_t>(yy) * width_ + xx]);
+  return m;
+}
+
 void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vector<CellChange>& out) {
   out.clear();
   if (width_ <= 0 || height_ <= 0) return;
@@ -119,19 +130,6 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
   residual_.resize(n);
   for (std::size_t i = 0; i < n; ++i)
     residual_[i] = std::fabs(picture[i] - Lit(scene_[i]));
-  // A small pixel is the mean of a block: where an object covers part of
-  // it, it is off by that part of the object's difference. Counting it from
-  // half the largest difference nearby counts the blocks the object covers
-  // half or more of, whatever its contrast, so a share means its area.
-  nearMax_.resize(n);
-  for (int y = 0; y < height_; ++y)
-    for (int x = 0; x < width_; ++x) {
-      float m = 0;
-      for (int yy = std::max(0, y - 1); yy <= std::min(height_ - 1, y + 1); ++yy)
-        for (int xx = std::max(0, x - 1); xx <= std::min(width_ - 1, x + 1); ++xx)
-          m = std::max(m, residual_[static_cast<std::size_t>(yy) * width_ + xx]);
-      nearMax_[static_cast<std::size_t>(y) * width_ + x] = m;
-    }
   const float still = static_cast<float>(1.0 - std::exp(-seconds / kFollowSeconds));
   const float moved = static_cast<float>(1.0 - std::exp(-seconds / kChangedFollowSeconds));
   for (int y = 0; y < height_; ++y) {
@@ -142,11 +140,18 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
       float& s = scene_[i];
       const float p = picture[i];
       const float r = residual_[i];
-      if (r >= kChangeLevels && r >= 0.5f * nearMax_[i])
-        cells[x / kCellSide] |= static_cast<std::uint16_t>(1u << ((y % kCellSide) * kCellSide + x % kCellSide));
       if (r < kChangeLevels) {
         s += still * (p - s);
       } else {
+        // A small pixel is the mean of a block: where an object covers
+        // part of it, it is off by that part of the object's difference.
+        // Counting it from half the largest difference nearby counts the
+        // blocks the object covers half or more of, whatever its contrast,
+        // so a share means its area. (Most pixels are still: the
+        // neighbourhood is looked at only here.)
+        if (r >= 0.5f * NearMax(x, y))
+          cells[x / kCellSide] |=
+              static_cast<std::uint16_t>(1u << ((y % kCellSide) * kCellSide + x % kCellSide));
         // Hidden by something: the scene there follows the light as the
         // fit says, and the picture itself barely.
         const float lit = Lit(s);

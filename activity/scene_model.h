@@ -46,7 +46,10 @@ class SceneModel {
   int width_ = 0, height_ = 0;
   std::vector<float> scene_;
   std::vector<std::uint16_t> cellMasks_;
-  std::vector<float> residual_, nearMax_;
+  // The largest residual of a pixel's 3 x 3 neighbourhood.
+  float NearMax(int x, int y) const;
+
+  std::vector<float> residual_;
   float gain_ = 1, offset_ = 0;
 };
 
