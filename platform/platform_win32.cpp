@@ -1,5 +1,8 @@
 #include <windows.h>
 #include <shlobj.h>
+// <windows.h> names its ReplaceFileA so: ours would be declared and defined
+// under that name, and the core's calls would find nothing.
+#undef ReplaceFile
 
 #include <algorithm>
 
@@ -172,6 +175,10 @@ std::string UserCacheFolder() {
 }
 
 void DebugOutput(const char* text) { OutputDebugStringA(text); }
+
+bool LowerThreadPriority() {
+  return SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE) != 0;
+}
 
 // The fields stand for the system's types, which hold one pointer each.
 static_assert(sizeof(SRWLOCK) == sizeof(void*) && sizeof(CONDITION_VARIABLE) == sizeof(void*),
