@@ -93,7 +93,7 @@ bool Store(const MinuteIndex& index, const std::string& file) {
   // and a stopped or failed write leaves the old one as it was.
   const std::string temporary = TemporaryName(file);
   if (!platform::WriteWholeFile(temporary.c_str(), bytes.data(), bytes.size(), &error) ||
-      !platform::ReplaceFile(temporary.c_str(), file.c_str(), &error)) {
+      !platform::MoveReplacing(temporary.c_str(), file.c_str(), &error)) {
     platform::RemoveFile(temporary.c_str());
     LogWindow::Print("activity: cannot write %.200s (error %d)", file.c_str(), error);
     return false;
@@ -270,6 +270,7 @@ bool FindActivity(ActivityIndex& index, const char* camera, WallTime from, Direc
     bool found = false;
     Span best;
     while (walk.Next(&folder, &start)) {
+      if (stop != nullptr && stop->load()) return false;
       if (!SpansOf(index, folder, start, region, indexer, stop, minute)) return false;
       all.insert(all.end(), minute.begin(), minute.end());
       MergeSpans(all);
@@ -297,6 +298,7 @@ bool FindActivity(ActivityIndex& index, const char* camera, WallTime from, Direc
   bool have = false;
   Span best;
   while (walk.Next(&folder, &start)) {
+    if (stop != nullptr && stop->load()) return false;
     if (!SpansOf(index, folder, start, region, indexer, stop, minute)) return false;
     all.insert(all.end(), minute.begin(), minute.end());
     MergeSpans(all);

@@ -82,12 +82,15 @@ class Reader {
 
 }  // namespace
 
-int MinuteIndex::CellPixels(int cell) const {
+std::uint16_t MinuteIndex::CellBits(int cell) const {
   const int across = cellsAcross();
   const int cx = cell % across, cy = cell / across;
   const int w = std::min(kCellSide, smallWidth() - cx * kCellSide);
   const int h = std::min(kCellSide, smallHeight() - cy * kCellSide);
-  return w * h;
+  const unsigned row = (1u << w) - 1;
+  unsigned bits = 0;
+  for (int y = 0; y < h; ++y) bits |= row << (y * kCellSide);
+  return static_cast<std::uint16_t>(bits);
 }
 
 void MinuteIndex::Clear() {
@@ -112,7 +115,7 @@ void EncodeIndex(const MinuteIndex& index, std::vector<std::uint8_t>& out) {
     if (index.damaged[f]) continue;
     for (std::uint32_t i = a; i < b; ++i) {
       w.U16(index.changes[i].cell);
-      w.U8(index.changes[i].count);
+      w.U16(index.changes[i].mask);
     }
   }
   w.U64(Fnv1a(out.data(), out.size()));
@@ -152,15 +155,15 @@ bool DecodeIndex(const std::uint8_t* data, std::size_t size, MinuteIndex* out) {
       out->damaged[f] = 1;
       continue;
     }
-    if (n > static_cast<unsigned>(cells) || n * 3ull > r.left()) return false;
+    if (n > static_cast<unsigned>(cells) || n * 4ull > r.left()) return false;
     int previous = -1;
     for (unsigned i = 0; i < n; ++i) {
       CellChange c;
       c.cell = static_cast<std::uint16_t>(r.Le(2));
-      c.count = static_cast<std::uint8_t>(r.Le(1));
-      // Cells ascending, each once, with a count its pixels allow.
-      if (c.cell >= cells || c.cell <= previous || c.count == 0 ||
-          c.count > out->CellPixels(c.cell))
+      c.mask = static_cast<std::uint16_t>(r.Le(2));
+      // Cells ascending, each once, with pixels inside the picture only.
+      if (c.cell >= cells || c.cell <= previous || c.mask == 0 ||
+          (c.mask & ~out->CellBits(c.cell)) != 0)
         return false;
       previous = c.cell;
       out->changes.push_back(c);
@@ -183,24 +186,26 @@ void FrameShares(const MinuteIndex& index, const Region& region, std::vector<flo
   }
   if (x1 <= x0 || y1 <= y0) return;  // the region lies outside the picture
   const double area = (x1 - x0) * (y1 - y0);
-  // Each cell weighs the part of it the region covers, over the region's area.
-  const int across = index.cellsAcross(), down = index.cellsDown();
-  std::vector<float> weight(static_cast<std::size_t>(across) * down, 0.0f);
-  for (int cy = 0; cy < down; ++cy)
-    for (int cx = 0; cx < across; ++cx) {
-      const double cx0 = cx * kCellSide, cy0 = cy * kCellSide;
-      const double cx1 = std::min(sw, cx0 + kCellSide), cy1 = std::min(sh, cy0 + kCellSide);
-      const double ox = std::min(x1, cx1) - std::max(x0, cx0);
-      const double oy = std::min(y1, cy1) - std::max(y0, cy0);
-      if (ox <= 0 || oy <= 0) continue;
-      const double covered = ox * oy / ((cx1 - cx0) * (cy1 - cy0));
-      weight[static_cast<std::size_t>(cy) * across + cx] = static_cast<float>(covered / area);
-    }
+  // Each small pixel weighs the part of it the region covers, over the
+  // region's area: the covered part of its column times that of its row.
+  auto covered = [](double from, double to, int i) {
+    return static_cast<float>(std::max(0.0, std::min(to, i + 1.0) - std::max(from, double(i))));
+  };
+  const int across = index.cellsAcross();
+  std::vector<float> wx(static_cast<std::size_t>(across) * kCellSide, 0.0f);
+  std::vector<float> wy(static_cast<std::size_t>(index.cellsDown()) * kCellSide, 0.0f);
+  for (std::size_t i = 0; i < wx.size(); ++i) wx[i] = covered(x0, x1, int(i)) / float(area);
+  for (std::size_t i = 0; i < wy.size(); ++i) wy[i] = covered(y0, y1, int(i));
   for (std::size_t f = 0; f < index.frames(); ++f) {
     if (index.damaged[f]) continue;
     float share = 0;
-    for (std::uint32_t i = index.first[f]; i < index.first[f + 1]; ++i)
-      share += index.changes[i].count * weight[index.changes[i].cell];
+    for (std::uint32_t i = index.first[f]; i < index.first[f + 1]; ++i) {
+      const CellChange& c = index.changes[i];
+      const float* cx = &wx[static_cast<std::size_t>(c.cell % across) * kCellSide];
+      const float* cy = &wy[static_cast<std::size_t>(c.cell / across) * kCellSide];
+      for (int b = 0; b < kCellSide * kCellSide; ++b)
+        if (c.mask & (1u << b)) share += cx[b % kCellSide] * cy[b / kCellSide];
+    }
     out[f] = share;
   }
 }

@@ -1,12 +1,11 @@
 // What the index keeps of one minute folder, and its file form.
 //
 // Per frame: its time and, for each cell of a grid laid over the picture
-// decoded at 1/8 size, how many of the cell's small pixels changed. Most
-// frames change nothing, so only changed cells are kept. A cell is 4 x 4
-// small pixels (32 x 32 of the full-size picture): a region's share counts
-// a partly covered cell by the part it covers, which is honest when cells
-// are small against any region worth searching, and the grid stays small
-// enough to be read for a whole day in a blink.
+// decoded at 1/8 size, which of the cell's 4 x 4 small pixels changed (a
+// bit each). Most frames change nothing, so only changed cells are kept. A
+// region's share is then exact to the small pixel (8 x 8 of the full-size
+// picture, counted by the part the region covers), and a frame with nothing
+// changed costs four bytes, so a whole day is read in a blink.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +23,8 @@ constexpr int kSmallScale = 8;
 constexpr int kCellSide = 4;
 
 struct CellChange {
-  std::uint16_t cell;   // row * cellsAcross + column
-  std::uint8_t count;   // changed small pixels in it
+  std::uint16_t cell;  // row * cellsAcross + column
+  std::uint16_t mask;  // bit (y * kCellSide + x): small pixel (x, y) of the cell changed
 };
 
 struct MinuteIndex {
@@ -43,8 +42,9 @@ struct MinuteIndex {
   int cellsAcross() const { return (smallWidth() + kCellSide - 1) / kCellSide; }
   int cellsDown() const { return (smallHeight() + kCellSide - 1) / kCellSide; }
   std::size_t frames() const { return times.size(); }
-  // Small pixels of a cell inside the picture (edge cells may be cut).
-  int CellPixels(int cell) const;
+  // The bits of a cell's small pixels that lie inside the picture (edge
+  // cells may be cut).
+  std::uint16_t CellBits(int cell) const;
   void Clear();
 };
 

@@ -72,7 +72,8 @@ void SceneModel::Fit(const std::uint8_t* picture) {
     double sn = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
     for (int i = 0; i < n; ++i) {
       const float x = scene_[i], y = picture[i];
-      if (std::fabs(y - (a * x + b)) >= limit) continue;
+      // A clipped pixel says nothing of the light's gain.
+      if (y <= 1 || y >= 254 || std::fabs(y - (a * x + b)) >= limit) continue;
       sn += 1;
       sx += x;
       sy += y;
@@ -97,11 +98,11 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
   Fit(picture);
   const int across = (width_ + kCellSide - 1) / kCellSide;
   const int down = (height_ + kCellSide - 1) / kCellSide;
-  cellCounts_.assign(static_cast<std::size_t>(across) * down, 0);
+  cellMasks_.assign(static_cast<std::size_t>(across) * down, 0);
   const std::size_t n = static_cast<std::size_t>(width_) * height_;
   residual_.resize(n);
   for (std::size_t i = 0; i < n; ++i)
-    residual_[i] = std::fabs(picture[i] - (gain_ * scene_[i] + offset_));
+    residual_[i] = std::fabs(picture[i] - Lit(scene_[i]));
   // A small pixel is the mean of a block: where an object covers part of
   // it, it is off by that part of the object's difference. Counting it from
   // half the largest difference nearby counts the blocks the object covers
@@ -119,26 +120,27 @@ void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vecto
   const float moved = static_cast<float>(1.0 - std::exp(-seconds / kChangedFollowSeconds));
   for (int y = 0; y < height_; ++y) {
     const std::size_t row = static_cast<std::size_t>(y) * width_;
-    std::uint16_t* cells = &cellCounts_[static_cast<std::size_t>(y / kCellSide) * across];
+    std::uint16_t* cells = &cellMasks_[static_cast<std::size_t>(y / kCellSide) * across];
     for (int x = 0; x < width_; ++x) {
       const std::size_t i = row + x;
       float& s = scene_[i];
       const float p = picture[i];
       const float r = residual_[i];
-      if (r >= kChangeLevels && r >= 0.5f * nearMax_[i]) ++cells[x / kCellSide];
+      if (r >= kChangeLevels && r >= 0.5f * nearMax_[i])
+        cells[x / kCellSide] |= static_cast<std::uint16_t>(1u << ((y % kCellSide) * kCellSide + x % kCellSide));
       if (r < kChangeLevels) {
         s += still * (p - s);
       } else {
         // Hidden by something: the scene there follows the light as the
         // fit says, and the picture itself barely.
-        const float lit = gain_ * s + offset_;
+        const float lit = Lit(s);
         s += still * (lit - s) + moved * (p - lit);
       }
     }
   }
-  for (std::size_t c = 0; c < cellCounts_.size(); ++c)
-    if (cellCounts_[c] != 0)
-      out.push_back({static_cast<std::uint16_t>(c), static_cast<std::uint8_t>(cellCounts_[c])});
+  for (std::size_t c = 0; c < cellMasks_.size(); ++c)
+    if (cellMasks_[c] != 0)
+      out.push_back({static_cast<std::uint16_t>(c), cellMasks_[c]});
 }
 
 }  // namespace activity

@@ -26,8 +26,8 @@ class SceneModel {
   // Starts the still scene from `samples`, small pictures of width x height
   // (tightly packed rows).
   void Start(const std::vector<const std::uint8_t*>& samples, int width, int height);
-  // Compares `picture` with the still scene: the changed small pixels per
-  // cell (ascending cells, changed ones only) into `out`; then moves the
+  // Compares `picture` with the still scene: the changed small pixels of
+  // each cell (ascending cells, changed ones only) into `out`; then moves the
   // scene toward it. `seconds` since the previous picture compared.
   void Compare(const std::uint8_t* picture, double seconds, std::vector<CellChange>& out);
 
@@ -37,10 +37,15 @@ class SceneModel {
 
  private:
   void Fit(const std::uint8_t* picture);
+  // The scene's level in the picture's light; the picture clips at 0 and 255.
+  float Lit(float scene) const {
+    const float v = gain_ * scene + offset_;
+    return v < 0 ? 0 : v > 255 ? 255 : v;
+  }
 
   int width_ = 0, height_ = 0;
   std::vector<float> scene_;
-  std::vector<std::uint16_t> cellCounts_;
+  std::vector<std::uint16_t> cellMasks_;
   std::vector<float> residual_, nearMax_;
   float gain_ = 1, offset_ = 0;
 };

@@ -16,6 +16,8 @@ const char kUsage[] =
     "         [--from TIME] [--to TIME] [--stamp] FOLDER...\n"
     "  verify FILE                                 FILE against its checksum manifest FILE.sha256\n"
     "  timeline CAMERA|DATE                        recorded spans as CSV: start,end,frames\n"
+    "  activity [--region X,Y,W,H] [--index DIR] FOLDER\n"
+    "                                              when something moved, as CSV: start,end,peak\n"
     "options: --trace  print the trace texts on standard error\n";
 
 struct Command {
@@ -30,6 +32,7 @@ const Command kCommands[] = {
     {"export", CmdExport},
     {"timeline", CmdTimeline},
     {"verify", CmdVerify},
+    {"activity", CmdActivity},
 };
 
 // Trace texts go to the debug channel (standard error on POSIX) and, on

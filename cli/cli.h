@@ -14,3 +14,4 @@ int CmdStill(int argc, char** argv, std::FILE* out, std::FILE* err);
 int CmdExport(int argc, char** argv, std::FILE* out, std::FILE* err);
 int CmdTimeline(int argc, char** argv, std::FILE* out, std::FILE* err);
 int CmdVerify(int argc, char** argv, std::FILE* out, std::FILE* err);
+int CmdActivity(int argc, char** argv, std::FILE* out, std::FILE* err);

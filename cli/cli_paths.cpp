@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "store/layout.h"
+#include "store/wall_clock.h"
 
 namespace cli {
 
@@ -66,6 +68,32 @@ bool CheckFolder(const char* command, const std::string& path,
       error != platform::kErrorFileNotFound)
     return fail("cannot be listed: " + ErrorText(error));
   return true;
+}
+
+namespace {
+
+bool HoldsDateFolder(const std::string& folder) {
+  std::vector<platform::DirEntry> entries;
+  int error = 0;
+  platform::ListDirectory(folder.c_str(), "*", entries, &error);
+  WallTime day = 0;
+  for (const platform::DirEntry& e : entries)
+    if (e.isDirectory && DateFolderDay(e.name.c_str(), &day)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool LooksLikeBackupRoot(const std::string& folder) {
+  if (HoldsDateFolder(folder)) return false;
+  std::vector<platform::DirEntry> entries;
+  int error = 0;
+  platform::ListDirectory(folder.c_str(), "*", entries, &error);
+  for (const platform::DirEntry& e : entries)
+    if (e.isDirectory && IsValidLevelName(e.name.c_str(), 2) &&
+        HoldsDateFolder(cli::JoinPath(folder, e.name)))
+      return true;
+  return false;
 }
 
 }  // namespace cli

@@ -23,4 +23,8 @@ std::string ErrorText(int error);
 bool CheckFolder(const char* command, const std::string& path,
                  std::size_t maxLength, std::FILE* err);
 
+// A backup root looks like a camera by its name; it holds cameras, which
+// hold dates, where a camera holds dates itself.
+bool LooksLikeBackupRoot(const std::string& folder);
+
 }  // namespace cli

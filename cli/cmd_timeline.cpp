@@ -23,30 +23,6 @@ namespace {
 
 const char kUsage[] = "usage: timeline CAMERA_FOLDER|DATE_FOLDER";
 
-bool HoldsDateFolder(const std::string& folder) {
-  std::vector<platform::DirEntry> entries;
-  int error = 0;
-  platform::ListDirectory(folder.c_str(), "*", entries, &error);
-  WallTime day = 0;
-  for (const platform::DirEntry& e : entries)
-    if (e.isDirectory && DateFolderDay(e.name.c_str(), &day)) return true;
-  return false;
-}
-
-// A backup root looks like a camera by its name; it holds cameras, which
-// hold dates, where a camera holds dates itself.
-bool LooksLikeBackupRoot(const std::string& folder) {
-  if (HoldsDateFolder(folder)) return false;
-  std::vector<platform::DirEntry> entries;
-  int error = 0;
-  platform::ListDirectory(folder.c_str(), "*", entries, &error);
-  for (const platform::DirEntry& e : entries)
-    if (e.isDirectory && IsValidLevelName(e.name.c_str(), 2) &&
-        HoldsDateFolder(cli::JoinPath(folder, e.name)))
-      return true;
-  return false;
-}
-
 }  // namespace
 
 int CmdTimeline(int argc, char** argv, std::FILE* out, std::FILE* err) {
@@ -64,7 +40,7 @@ int CmdTimeline(int argc, char** argv, std::FILE* out, std::FILE* err) {
   // Room below it for the rest of a minute folder's path: "/YYYY-MM-DD/HH/MM".
   const std::size_t below = level == 3 ? 6 : 17;
   if (!cli::CheckFolder("timeline", folder, kMaxMinuteFolderLength - below, err)) return 2;
-  if (level > 3 || (level == 2 && LooksLikeBackupRoot(folder))) {
+  if (level > 3 || (level == 2 && cli::LooksLikeBackupRoot(folder))) {
     std::fprintf(err, "orvanel-cli: timeline: '%s': not a camera or date folder (%s)\n",
                  folder.c_str(),
                  level == 4 ? "an hour folder" : level == 5 ? "a minute folder" : "a backup root");

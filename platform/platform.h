@@ -86,7 +86,7 @@ bool MakeDirectories(const char* path, int* error);
 bool WriteWholeFile(const char* path, const void* data, std::size_t size, int* error);
 // Renames `from` to `to`, replacing `to` if it exists, in one step: a reader
 // sees the old file or the new one, never a part.
-bool ReplaceFile(const char* from, const char* to, int* error);
+bool MoveReplacing(const char* from, const char* to, int* error);
 // Deletes a file (a temporary one left by a failed write).
 bool RemoveFile(const char* path);
 

@@ -155,7 +155,7 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, int* e
   return true;
 }
 
-bool ReplaceFile(const char* from, const char* to, int* error) {
+bool MoveReplacing(const char* from, const char* to, int* error) {
   if (rename(from, to) == 0) return true;
   *error = errno;
   return false;

@@ -151,7 +151,7 @@ bool WriteWholeFile(const char* path, const void* data, std::size_t size, int* e
   return true;
 }
 
-bool ReplaceFile(const char* from, const char* to, int* error) {
+bool MoveReplacing(const char* from, const char* to, int* error) {
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
   *error = static_cast<int>(GetLastError());
   return false;
