@@ -1,8 +1,5 @@
 #include <windows.h>
 #include <shlobj.h>
-// <windows.h> names its ReplaceFileA so: ours would be declared and defined
-// under that name, and the core's calls would find nothing.
-#undef ReplaceFile
 
 #include <algorithm>
 
