@@ -1,7 +1,11 @@
 #include "activity/background_indexer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
+#include "activity/index_file.h"
+#include "activity/minute_indexer.h"
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "store/coverage.h"
@@ -14,6 +18,71 @@ WallTime Floor(WallTime t, WallTime unit) { return t - ((t % unit) + unit) % uni
 
 // A range wider than this is taken as its first two days: no view shows more.
 constexpr int kMostDays = 2;
+
+// Reads each frame file when asked, and first gives way to the rest of the
+// program: a lowered priority is not honoured everywhere (Wine ignores it),
+// so the worker keeps to half a processor at most, and when the last frame
+// took longer than the quickest recent one, others were waiting for the
+// processor meanwhile: it steps aside four times that long.
+class YieldingSource final : public FrameSource {
+ public:
+  explicit YieldingSource(const std::atomic<bool>& stop) : stop_(stop) {}
+  void Begin(const std::vector<std::string>& paths) override {
+    direct_.Begin(paths);
+    last_ = Clock::now();
+  }
+  bool Next(const FrameFile** file, const char** why) override {
+    const Clock::duration took = Clock::now() - last_;
+    quickest_ = std::min(quickest_ + quickest_ / 64, took);  // forgets slowly: frames differ
+    const Clock::duration pause = std::min(took + 4 * (took - quickest_), kLongestPause);
+    if (!stop_.load(std::memory_order_relaxed)) std::this_thread::sleep_for(pause);
+    const bool read = direct_.Next(file, why);
+    last_ = Clock::now();
+    return read;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr Clock::duration kLongestPause = std::chrono::milliseconds(250);
+  const std::atomic<bool>& stop_;
+  DirectSource direct_;
+  Clock::time_point last_{};
+  Clock::duration quickest_ = std::chrono::hours(1);
+};
+
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 1 && platform::IsPathSeparator(path.back())) path.pop_back();
+  return path;
+}
+
+// ActivityIndex::Build as the core does it (a fresh index is kept; the file
+// is written whole under another name, then renamed), reading through
+// `source`. 0, or -1 (logged) when it cannot be listed, stored, or stopped.
+int BuildThrough(ActivityIndex& index, const std::string& minute, FrameSource& source,
+                 const std::atomic<bool>& stop) {
+  std::vector<Span> spans;
+  if (index.Query(minute.c_str(), Region{}, spans)) return 0;
+  const std::string folder = WithoutTrailingSeparators(platform::FullPath(minute.c_str()));
+  MinuteListing listing;
+  if (listing.List(folder) != 0) return -1;
+  MinuteIndexer indexer;
+  MinuteIndex made;
+  if (!indexer.Index(folder, listing, source, &stop, &made)) return -1;
+  std::vector<std::uint8_t> bytes;
+  EncodeIndex(made, bytes);
+  const std::string file = index.IndexFileOf(folder.c_str());
+  const std::string where = file.substr(0, file.find_last_of("\\/"));
+  const std::string temporary = file + ".background.tmp";  // this worker's alone
+  int error = 0;
+  if ((!platform::IsDirectory(where.c_str()) && !platform::MakeDirectories(where.c_str(), &error)) ||
+      !platform::WriteWholeFile(temporary.c_str(), bytes.data(), bytes.size(), &error) ||
+      !platform::MoveReplacing(temporary.c_str(), file.c_str(), &error)) {
+    platform::RemoveFile(temporary.c_str());
+    LogWindow::Print("activity: cannot write %.200s (error %d)", file.c_str(), error);
+    return -1;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -119,6 +188,7 @@ void BackgroundIndexer::Order(const std::vector<IndexFocus>& focus) {
 void BackgroundIndexer::WorkerLoop() {
   if (!platform::LowerThreadPriority())
     LogWindow::Print("activity: the indexing thread keeps its priority (the system refused)");
+  YieldingSource source(stop_);
   for (;;) {
     std::vector<IndexFocus> focus;
     bool reorder = false;
@@ -143,7 +213,7 @@ void BackgroundIndexer::WorkerLoop() {
     const Minute minute = std::move(queue_.back());
     queue_.pop_back();
     if (!done_.insert(minute.folder).second) continue;
-    const int built = index_.Build(minute.folder.c_str(), &stop_);
+    const int built = BuildThrough(index_, minute.folder, source, stop_);
     ++built_;
     if (stop_.load()) return;
     if (built != 0) continue;  // logged; not tried again this run
