@@ -374,7 +374,8 @@ bool CtrlA(HWND target, bool inMain) {
 
 AppParts App() {
   return {g_settings,     g_commandBar, g_folderTree, g_childManager, g_saveAsDialog,
-          g_program.saveAsDrop, g_mainWindow, g_mdiFrame,   g_mdiClient,    g_isWindowsNT};
+          g_program.saveAsDrop, g_mainWindow, g_mdiFrame,   g_mdiClient,    g_isWindowsNT,
+          g_program.indexer};
 }
 
 HWND CreateMainWindow(int show) {
