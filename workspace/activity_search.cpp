@@ -67,6 +67,11 @@ HWND ActivitySearch::Mailbox() {
 }
 
 void ActivitySearch::Start(activity::Direction direction) {
+  if (index_.folder().empty()) {
+    LogWindow::Print("%s: no cache folder to keep the activity index in", Name(direction));
+    MessageBeep(MB_ICONWARNING);
+    return;
+  }
   Job job;
   job.direction = direction;
   for (const WindowSight& s : SightsOfWindows(windows_)) {

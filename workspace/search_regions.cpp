@@ -33,7 +33,6 @@ void SearchRegions::SetKeyPath(const char* path) {
 
 void SearchRegions::Load() {
   byCamera_.clear();
-  ++serial_;
   HKEY key = nullptr;
   if (keyPath_.empty() ||
       RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -65,7 +64,6 @@ activity::Region SearchRegions::Get(const std::string& camera) const {
 
 void SearchRegions::Set(const std::string& camera, const activity::Region& region) {
   if (camera.empty()) return;
-  ++serial_;
   if (region.empty())
     byCamera_.erase(camera);
   else

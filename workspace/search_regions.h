@@ -6,7 +6,6 @@
 // thread only.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 
@@ -27,8 +26,6 @@ class SearchRegions {
   // Sets (an empty region: removes) the camera's region and stores it at
   // once, so that it survives however the program ends.
   void Set(const std::string& camera, const activity::Region& region);
-  // Rises with every change (the timeline and the windows redraw on it).
-  std::uint32_t serial() const { return serial_; }
 
  private:
   struct NoCase {
@@ -36,7 +33,6 @@ class SearchRegions {
   };
   std::map<std::string, activity::Region, NoCase> byCamera_;
   std::string keyPath_;
-  std::uint32_t serial_ = 0;
 };
 
 // "X,Y,W,H" (as the command line's --region takes it) and back; the parse

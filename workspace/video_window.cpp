@@ -553,7 +553,7 @@ void VideoWindow::Paint() {
   EndPaint(window_, &ps);
 }
 
-Rect VideoWindow::pictureRect() const {
+Rect VideoWindow::PictureArea() const {
   const Rect area = LayoutStrip(clientWidth_, clientHeight_, labelWidth_).picture;
   return PictureRect(area, pictureWidth(), pictureHeight(), host_.Stretch());
 }
@@ -621,7 +621,7 @@ bool VideoWindow::RegionMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   switch (message) {
     case WM_LBUTTONDOWN: {
-      drawRect_ = pictureRect();
+      drawRect_ = PictureArea();
       const RECT picture{drawRect_.x, drawRect_.y, drawRect_.x + drawRect_.width,
                          drawRect_.y + drawRect_.height};
       if (!PtInRect(&picture, at)) return false;  // a click elsewhere: as ever

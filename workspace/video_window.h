@@ -125,9 +125,6 @@ class VideoWindow final : public VideoView, public PictureSink {
   // region; Escape, a lost mouse or a drag that covers none of the picture
   // cancels it.
   void ArmRegionDrag();
-  bool regionDragArmed() const { return regionDrag_ != RegionDrag::kNone; }
-  // Where the picture is drawn in the client area (black bars around it).
-  Rect pictureRect() const;
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcCreate(HWND window);
@@ -152,6 +149,8 @@ class VideoWindow final : public VideoView, public PictureSink {
   bool RegionMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void EndRegionDrag(bool commit);
   std::string Camera() const;
+  // Where the picture is drawn in the client area (black bars around it).
+  Rect PictureArea() const;
   void UpdateTitle(const char* date);
   // The user holds the thumb on frame `index` (a press or a drag): the
   // picture stands on it until the press ends.
