@@ -57,7 +57,8 @@ std::string WithoutTrailingSeparators(std::string path) {
 
 // ActivityIndex::Build as the core does it (a fresh index is kept; the file
 // is written whole under another name, then renamed), reading through
-// `source`. 0, or -1 (logged) when it cannot be listed, stored, or stopped.
+// `source`. 1 when indexed now, 0 when the stored index was fresh, -1
+// (logged) when it cannot be listed, stored, or was stopped.
 int BuildThrough(ActivityIndex& index, const std::string& minute, FrameSource& source,
                  const std::atomic<bool>& stop) {
   std::vector<Span> spans;
@@ -81,7 +82,7 @@ int BuildThrough(ActivityIndex& index, const std::string& minute, FrameSource& s
     LogWindow::Print("activity: cannot write %.200s (error %d)", file.c_str(), error);
     return -1;
   }
-  return 0;
+  return 1;
 }
 
 }  // namespace
@@ -214,9 +215,9 @@ void BackgroundIndexer::WorkerLoop() {
     queue_.pop_back();
     if (!done_.insert(minute.folder).second) continue;
     const int built = BuildThrough(index_, minute.folder, source, stop_);
-    ++built_;
     if (stop_.load()) return;
-    if (built != 0) continue;  // logged; not tried again this run
+    if (built < 0) continue;  // logged; not tried again this run
+    if (built > 0) ++built_;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       indexed_.push_back(minute.folder);

@@ -65,7 +65,7 @@ class BackgroundIndexer {
   // Nothing left to index for the focus given last (and the worker has
   // seen it).
   bool idle() const;
-  // Minutes whose Build ran, for the benchmark.
+  // Minutes indexed (not found indexed already), for the benchmark.
   long built() const { return built_.load(); }
 
  private:

@@ -1,10 +1,11 @@
 // Playback lateness while the background indexer works (run under Wine):
-// 16 windows of 704 x 576 at 25 pictures a second play at Half size, first
-// with nothing indexing, then while the indexer builds a generated camera's
-// minutes at its low priority, then with nothing indexing again. A frame is
-// late when drawn more than one frame period after it was due. The ratio is
-// the late share while indexing over that of the runs without (their mean).
-// Usage: bench-gui_activity_playback [seconds] [windows]
+// 16 windows of 704 x 576 at 25 pictures a second play at Half size, in
+// turns of `seconds` with nothing indexing and while an indexer builds a
+// generated camera's minutes (a fresh one each turn, on the minutes not yet
+// indexed), `rounds` times each, so that the machine's other load falls on
+// both alike. A frame is late when drawn more than one frame period after it
+// was due. The ratio is the late share while indexing over that without.
+// Usage: bench-gui_activity_playback [seconds] [windows] [rounds]
 #include <windows.h>
 
 #include <algorithm>
@@ -59,22 +60,14 @@ double ProcessCpu() {
   return s(k) + s(u);
 }
 
-struct Result {
-  double latePercent = 0;
+struct Turn {
   long frames = 0;
+  long late = 0;
   double cpuCores = 0;
+  double percent() const { return frames > 0 ? 100.0 * late / frames : 0; }
 };
 
-Result Play(const std::string& folder, int windows, int seconds) {
-  for (int i = 0; i < windows; ++i) {
-    char camera[32];
-    std::snprintf(camera, sizeof camera, "Bench - Camera %d", i + 1);
-    App().childManager.OpenMinute(folder.c_str(), "2004-03-15", camera);
-  }
-  App().childManager.ArrangeGrid();
-  App().childManager.SelectAll();
-  App().childManager.SetSize(SizeMode::Half);
-  Pump(2000);  // first pictures, caches
+Turn Measure(int seconds) {
   g_frames = 0;
   g_late = 0;
   const double cpu0 = ProcessCpu();
@@ -82,22 +75,11 @@ Result Play(const std::string& folder, int windows, int seconds) {
   g_measuring = true;
   Pump(static_cast<DWORD>(seconds) * 1000);
   g_measuring = false;
-  Result r;
-  r.frames = g_frames.load();
-  r.latePercent = r.frames > 0 ? 100.0 * g_late.load() / r.frames : 100.0;
-  r.cpuCores = (ProcessCpu() - cpu0) / playback_bench::Seconds(Clock::now() - t0);
-  std::vector<HWND> open;
-  for (HWND h = GetWindow(App().mdiClient, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT))
-    if (App().childManager.Find(h) != nullptr) open.push_back(h);
-  for (HWND h : open) SendMessageA(App().mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(h), 0);
-  for (int i = 0; i < 1000 && App().childManager.count() > 0; ++i) Pump(10);
-  return r;
-}
-
-void Print(const char* label, const Result& r) {
-  std::printf("%s late_percent: %.2f frames: %ld cpu_cores: %.2f\n", label, r.latePercent,
-              r.frames, r.cpuCores);
-  std::fflush(stdout);
+  Turn t;
+  t.frames = g_frames.load();
+  t.late = g_late.load();
+  t.cpuCores = (ProcessCpu() - cpu0) / playback_bench::Seconds(Clock::now() - t0);
+  return t;
 }
 
 }  // namespace
@@ -105,16 +87,28 @@ void Print(const char* label, const Result& r) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 20;
   const int windows = argc > 2 ? std::max(1, std::atoi(argv[2])) : 16;
+  const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
   av_log_set_level(AV_LOG_QUIET);
 
   playback_bench::ScratchDir dir("activity");
   const std::vector<std::string> pictures = playback_bench::MakePictures(25);
   const std::string played = playback_bench::MinuteFolder(dir.path(), 12, 0);
   playback_bench::WriteMinute(played, playback_bench::RegularCodes(60), pictures);
-  // The camera to index: 30 minutes at 25 pictures a second, hard links to
+  // Played on across ten minutes (hard links to the first): long enough for
+  // every turn.
+  for (int minute = 1; minute < 10; ++minute) {
+    const fs::path folder = playback_bench::MinuteFolder(dir.path(), 12, minute);
+    fs::create_directories(folder);
+    for (const auto& file : fs::directory_iterator(played)) {
+      std::error_code ec;
+      fs::create_hard_link(file.path(), folder / file.path().filename(), ec);
+      if (ec) fs::copy_file(file.path(), folder / file.path().filename(), ec);
+    }
+  }
+  // The camera to index: 60 minutes at 25 pictures a second, hard links to
   // the played minute's first 25 files (the disc holds them once).
   fs::path indexed = dir.path() / "idx";
-  for (int minute = 0; minute < 30; ++minute) {
+  for (int minute = 0; minute < 60; ++minute) {
     char tail[32];
     std::snprintf(tail, sizeof tail, "2004-03-15/13/%02d", minute);
     const fs::path folder = indexed / fs::path(tail);
@@ -131,7 +125,7 @@ int main(int argc, char** argv) {
   }
 
   App().settings.SetKeyPath("Software\\VELMORA\\OrvanelBench");
-  App().settings.SetOverMinute(false);
+  App().settings.SetOverMinute(true);
   App().settings.SetOverlapped(true);
   App().settings.highQuality = true;
   HWND main = CreateMainWindow(SW_SHOWMAXIMIZED);
@@ -143,30 +137,46 @@ int main(int argc, char** argv) {
   App().childManager.SetFrameHook(OnFrame, nullptr);
   Pump(500);
 
-  const Result before = Play(played, windows, seconds);
-  Print("without_indexing", before);
+  for (int i = 0; i < windows; ++i) {
+    char camera[32];
+    std::snprintf(camera, sizeof camera, "Bench - Camera %d", i + 1);
+    App().childManager.OpenMinute(played.c_str(), "2004-03-15", camera);
+  }
+  App().childManager.ArrangeGrid();
+  App().childManager.SelectAll();
+  App().childManager.SetSize(SizeMode::Half);
+  Pump(2000);  // first pictures, caches
 
   activity::ActivityIndex index((dir.path() / "index").make_preferred().string());
-  activity::BackgroundIndexer indexer(index);
   const WallTime one = MakeWallTime({2004, 3, 15, 13, 0, 0, 0});
-  indexer.SetFocus({{indexed.make_preferred().string(), one, one}});
-  indexer.Start();
-  const Result during = Play(played, windows, seconds);
-  const long built = indexer.built();
-  indexer.Stop();
-  Print("while_indexing", during);
-  std::printf("while_indexing minutes_indexed: %ld (%d s of play)\n", built, seconds);
-
-  const Result after = Play(played, windows, seconds);
-  Print("without_indexing_again", after);
-  const double without = (before.latePercent + after.latePercent) / 2;
-  std::printf("windows: %d late_percent_while_indexing: %.2f (target < 1)\n", windows,
-              during.latePercent);
-  if (without > 0)
-    std::printf("ratio late_while_indexing_over_without: %.2f\n", during.latePercent / without);
+  Turn without, with;
+  long minutes = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const Turn off = Measure(seconds);
+    activity::BackgroundIndexer indexer(index);
+    indexer.SetFocus({{indexed.make_preferred().string(), one, one}});
+    indexer.Start();
+    const Turn on = Measure(seconds);
+    indexer.Stop();
+    minutes += indexer.built();
+    std::printf("round %d without late_percent: %.2f frames: %ld cpu_cores: %.2f | while_indexing "
+                "late_percent: %.2f frames: %ld cpu_cores: %.2f minutes_indexed: %ld\n",
+                round + 1, off.percent(), off.frames, off.cpuCores, on.percent(), on.frames,
+                on.cpuCores, indexer.built());
+    std::fflush(stdout);
+    without.frames += off.frames;
+    without.late += off.late;
+    with.frames += on.frames;
+    with.late += on.late;
+  }
+  std::printf("windows: %d late_percent_without: %.2f late_percent_while_indexing: %.2f "
+              "(target < 1) minutes_indexed: %ld in %d s\n",
+              windows, without.percent(), with.percent(), minutes, rounds * seconds);
+  if (without.late > 0)
+    std::printf("ratio late_while_indexing_over_without: %.2f\n", with.percent() / without.percent());
   else
     std::printf("ratio late_while_indexing_over_without: n/a (none late without; %.2f %% with)\n",
-                during.latePercent);
+                with.percent());
   DestroyWindow(main);
   Pump(300);
   return 0;
