@@ -60,10 +60,8 @@ std::string TemporaryName(const std::string& path) {
   return path + tail;
 }
 
-// The stored index of `folder` when it is there, sound, and made from the
-// files `listing` lists now.
-bool ReadFresh(const std::string& file, const std::string& folder, const MinuteListing& listing,
-               MinuteIndex* out) {
+// The stored index of `folder` when it is there and sound.
+bool ReadStored(const std::string& file, const std::string& folder, MinuteIndex* out) {
   std::vector<std::uint8_t> bytes;
   std::size_t size = 0;
   int error = 0;
@@ -74,7 +72,13 @@ bool ReadFresh(const std::string& file, const std::string& folder, const MinuteL
     LogWindow::Print("activity: %.200s is not a sound index file: made again", file.c_str());
     return false;
   }
-  return SameFolder(out->folder, folder) && out->key == listing.key &&
+  return SameFolder(out->folder, folder);
+}
+
+// ... and made from the files `listing` lists now.
+bool ReadFresh(const std::string& file, const std::string& folder, const MinuteListing& listing,
+               MinuteIndex* out) {
+  return ReadStored(file, folder, out) && out->key == listing.key &&
          out->files == listing.frames.size();
 }
 
@@ -141,15 +145,22 @@ std::string ActivityIndex::IndexFileOf(const char* minuteFolder) const {
          name + ".idx";
 }
 
-bool ActivityIndex::Query(const char* minuteFolder, const Region& region, std::vector<Span>& out) {
+bool ActivityIndex::Query(const char* minuteFolder, const Region& region, std::vector<Span>& out,
+                          Freshness freshness) {
   out.clear();
   const std::string full = WithoutTrailingSeparators(platform::FullPath(minuteFolder));
   WallTime start = 0;
   if (!MinuteFolderStart(full.c_str(), &start)) return false;
   MinuteIndex index;
   bool stored = false;
-  if (Obtain(IndexFileOf(full.c_str()), full, nullptr, nullptr, nullptr, &index, &stored) != 0 ||
-      !stored)
+  std::int64_t folderTime = 0;
+  const bool sameFolder = freshness == Freshness::kFolder &&
+                          platform::WriteTime(full.c_str(), &folderTime) && folderTime != 0 &&
+                          ReadStored(IndexFileOf(full.c_str()), full, &index) &&
+                          index.folderTime == folderTime;
+  if (!sameFolder &&
+      (Obtain(IndexFileOf(full.c_str()), full, nullptr, nullptr, nullptr, &index, &stored) != 0 ||
+       !stored))
     return false;
   MinuteSpans(index, start, region, out);
   return true;
@@ -325,7 +336,7 @@ int IndexMinutes(ActivityIndex& index, const std::vector<std::string>& minuteFol
   const int total = static_cast<int>(minuteFolders.size());
   auto work = [&] {
     MinuteIndexer indexer;
-    DirectSource source;
+    ReadAheadSource source;
     MinuteIndex minute;
     for (std::size_t i; (i = next.fetch_add(1)) < minuteFolders.size();) {
       if (stop != nullptr && stop->load()) return;

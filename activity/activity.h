@@ -45,6 +45,18 @@ constexpr WallTime kActivityMergeGap = 2 * kHundredthsPerSecond;
 // Windows, ${XDG_CACHE_HOME:-~/.cache}/orvanel/index elsewhere.
 std::string DefaultIndexFolder();
 
+// How Query tells that a minute folder's files are those its index was made
+// from.
+enum class Freshness {
+  // Lists the folder: the names, sizes and write times of its frame files.
+  kFiles,
+  // The folder's own write time, when it is as it was (files added, removed
+  // or renamed change it; a file rewritten in place does not); else as
+  // kFiles. No listing: for reading many minutes fast (a listing costs a
+  // call per file, under Wine and natively).
+  kFolder,
+};
+
 class ActivityIndex {
  public:
   // `folder`: where the index files live (made when first written).
@@ -53,7 +65,8 @@ class ActivityIndex {
   // The spans of one minute folder from its stored index, when there is one
   // and the folder's files are those it was made from. Lists the minute
   // folder; never decodes. false: not indexed yet (or stale).
-  bool Query(const char* minuteFolder, const Region& region, std::vector<Span>& out);
+  bool Query(const char* minuteFolder, const Region& region, std::vector<Span>& out,
+             Freshness freshness = Freshness::kFiles);
 
   // Indexes one minute folder unless its index is fresh, and stores the
   // result. Damaged frames count as no change (logged). `stop` (may be null)

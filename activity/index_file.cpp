@@ -19,15 +19,6 @@ constexpr std::uint16_t kDamaged = 0xFFFF;
 constexpr std::uint32_t kMaxFrames = 60000;  // one a millisecond, the finest names
 constexpr int kLastTimeCode = 5999;
 
-std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size) {
-  std::uint64_t h = 1469598103934665603ull;
-  for (std::size_t i = 0; i < size; ++i) {
-    h ^= data[i];
-    h *= 1099511628211ull;
-  }
-  return h;
-}
-
 class Writer {
  public:
   explicit Writer(std::vector<std::uint8_t>& out) : out_(out) { out_.clear(); }
@@ -82,6 +73,15 @@ class Reader {
 
 }  // namespace
 
+std::uint64_t IndexChecksum(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (std::size_t i = 0; i < size; ++i) {
+    h ^= data[i];
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
 std::uint16_t MinuteIndex::CellBits(int cell) const {
   const int across = cellsAcross();
   const int cx = cell % across, cy = cell / across;
@@ -104,6 +104,7 @@ void EncodeIndex(const MinuteIndex& index, std::vector<std::uint8_t>& out) {
   w.U16(static_cast<unsigned>(index.folder.size()));
   w.Bytes(index.folder.data(), index.folder.size());
   w.U64(index.key);
+  w.U64(static_cast<std::uint64_t>(index.folderTime));
   w.U32(index.files);
   w.U16(static_cast<unsigned>(index.width));
   w.U16(static_cast<unsigned>(index.height));
@@ -118,7 +119,7 @@ void EncodeIndex(const MinuteIndex& index, std::vector<std::uint8_t>& out) {
       w.U16(index.changes[i].mask);
     }
   }
-  w.U64(Fnv1a(out.data(), out.size()));
+  w.U64(IndexChecksum(out.data(), out.size()));
 }
 
 bool DecodeIndex(const std::uint8_t* data, std::size_t size, MinuteIndex* out) {
@@ -126,7 +127,7 @@ bool DecodeIndex(const std::uint8_t* data, std::size_t size, MinuteIndex* out) {
   if (size < sizeof kMagic + 8 || std::memcmp(data, kMagic, sizeof kMagic) != 0) return false;
   std::uint64_t stored = 0;
   for (int i = 7; i >= 0; --i) stored = (stored << 8) | data[size - 8 + static_cast<std::size_t>(i)];
-  if (Fnv1a(data, size - 8) != stored) return false;
+  if (IndexChecksum(data, size - 8) != stored) return false;
   Reader r(data + sizeof kMagic, size - sizeof kMagic - 8);
   if (r.Le(4) != kVersion) return false;
   const std::size_t pathLength = r.Le(2);
@@ -134,6 +135,7 @@ bool DecodeIndex(const std::uint8_t* data, std::size_t size, MinuteIndex* out) {
   out->folder.resize(pathLength);
   if (!r.Bytes(&out->folder[0], pathLength)) return false;
   out->key = r.Le(8);
+  out->folderTime = static_cast<std::int64_t>(r.Le(8));
   out->files = static_cast<std::uint32_t>(r.Le(4));
   out->width = static_cast<int>(r.Le(2));
   out->height = static_cast<int>(r.Le(2));

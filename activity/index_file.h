@@ -30,6 +30,7 @@ struct CellChange {
 struct MinuteIndex {
   std::string folder;          // the minute folder's full path
   std::uint64_t key = 0;       // freshness key of its frame files
+  std::int64_t folderTime = 0; // the folder's write time before it was listed (0: unknown)
   std::uint32_t files = 0;     // how many frame files the key covers
   int width = 0, height = 0;   // full-size picture (0 x 0: no frame decoded)
   std::vector<std::uint16_t> times;   // per frame, hundredths within the minute
@@ -47,6 +48,9 @@ struct MinuteIndex {
   std::uint16_t CellBits(int cell) const;
   void Clear();
 };
+
+// The checksum the file ends with, over the bytes before it.
+std::uint64_t IndexChecksum(const std::uint8_t* data, std::size_t size);
 
 // The file's bytes for `index`.
 void EncodeIndex(const MinuteIndex& index, std::vector<std::uint8_t>& out);

@@ -46,6 +46,7 @@ int MinuteListing::List(const std::string& folder) {
   frames.clear();
   millisecondNames = false;
   key = 1469598103934665603ull;
+  if (!platform::WriteTime(folder.c_str(), &folderTime)) folderTime = 0;
   std::vector<platform::DirEntry> entries;
   int error = 0;
   if (platform::ListDirectory(folder.c_str(), "*.jpg", entries, &error, true) != 0) {
@@ -89,6 +90,71 @@ bool DirectSource::Next(const FrameFile** file, const char** why) {
   *why = why_;
   file_.size = 0;
   return FrameDecoder::Read((*paths_)[next_++].c_str(), file_, why_, sizeof why_) == 0;
+}
+
+ReadAheadSource::ReadAheadSource() : thread_([this] { Run(); }) {}
+
+ReadAheadSource::~ReadAheadSource() {
+  {
+    std::lock_guard<platform::HandOffMutex> lock(mutex_);
+    quit_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void ReadAheadSource::WaitIdle(std::unique_lock<platform::HandOffMutex>& lock) {
+  // A read in progress writes into a slot: let it finish before the slots
+  // change hands.
+  changed_.wait(lock, [this] { return !busy_; });
+}
+
+void ReadAheadSource::Begin(const std::vector<std::string>& paths) {
+  {
+    std::unique_lock<platform::HandOffMutex> lock(mutex_);
+    WaitIdle(lock);
+    paths_ = paths;
+    read_ = taken_ = done_ = 0;
+  }
+  changed_.notify_all();
+}
+
+void ReadAheadSource::End() {
+  std::unique_lock<platform::HandOffMutex> lock(mutex_);
+  paths_.clear();
+  read_ = taken_ = done_ = 0;
+  WaitIdle(lock);
+}
+
+bool ReadAheadSource::Next(const FrameFile** file, const char** why) {
+  std::unique_lock<platform::HandOffMutex> lock(mutex_);
+  done_ = taken_;  // the caller is through with the file before
+  changed_.notify_all();
+  changed_.wait(lock, [this] { return read_ > taken_; });
+  Slot& slot = slots_[taken_++ % kSlots];
+  *file = &slot.file;
+  *why = slot.why;
+  return slot.ok;
+}
+
+void ReadAheadSource::Run() {
+  std::unique_lock<platform::HandOffMutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] {
+      return quit_ || (read_ < paths_.size() && read_ < done_ + kSlots);
+    });
+    if (quit_) return;
+    const std::string path = paths_[read_];
+    Slot& slot = slots_[read_ % kSlots];
+    busy_ = true;
+    lock.unlock();
+    slot.why[0] = 0;
+    slot.ok = FrameDecoder::Read(path.c_str(), slot.file, slot.why, sizeof slot.why) == 0;
+    lock.lock();
+    busy_ = false;
+    if (!paths_.empty()) ++read_;  // not when End came meanwhile
+    changed_.notify_all();
+  }
 }
 
 MinuteIndexer::MinuteIndexer()
@@ -148,6 +214,7 @@ bool MinuteIndexer::Index(const std::string& folder, const MinuteListing& listin
   out->Clear();
   out->folder = folder;
   out->key = listing.key;
+  out->folderTime = listing.folderTime;
   const std::size_t n = listing.frames.size();
   out->files = static_cast<std::uint32_t>(n);
   out->times.resize(n);

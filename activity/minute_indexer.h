@@ -6,10 +6,12 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "activity/index_file.h"
 #include "activity/scene_model.h"
+#include "platform/platform.h"
 #include "playback/av_util.h"
 #include "playback/frame_decoder.h"
 #include "store/minute_frame_list.h"
@@ -29,6 +31,7 @@ struct MinuteListing {
   std::vector<FrameFileInfo> frames;
   bool millisecondNames = false;
   std::uint64_t key = 0;
+  std::int64_t folderTime = 0;  // read before the listing: a change meanwhile shows
   // 0, or -1 when the folder cannot be listed (a folder without frame files
   // lists as empty).
   int List(const std::string& folder);
@@ -59,6 +62,37 @@ class DirectSource : public FrameSource {
   std::size_t next_ = 0;
   FrameFile file_;
   char why_[160] = {};
+};
+
+// Reads the files ahead on a thread of its own, a few at a time, while the
+// caller decodes: under Wine every open is a round trip to the server.
+class ReadAheadSource : public FrameSource {
+ public:
+  ReadAheadSource();
+  ~ReadAheadSource() override;
+  void Begin(const std::vector<std::string>& paths) override;
+  bool Next(const FrameFile** file, const char** why) override;
+  void End() override;
+
+ private:
+  static constexpr std::size_t kSlots = 8;
+  struct Slot {
+    FrameFile file;
+    bool ok = false;
+    char why[160] = {};
+  };
+  void Run();
+  void WaitIdle(std::unique_lock<platform::HandOffMutex>& lock);
+
+  Slot slots_[kSlots];
+  platform::HandOffMutex mutex_;
+  platform::HandOffCondition changed_;
+  // Guarded by mutex_. Files [done_, read_) are in slots; the caller holds
+  // file done_ between two calls of Next.
+  std::vector<std::string> paths_;
+  std::size_t read_ = 0, taken_ = 0, done_ = 0;
+  bool busy_ = false, quit_ = false;
+  std::thread thread_;
 };
 
 class MinuteIndexer {

@@ -25,33 +25,13 @@ int Quantile(const int* histogram, int bins, int total, double fraction) {
   return bins - 1;
 }
 
-}  // namespace
-
-void SceneModel::Start(const std::vector<const std::uint8_t*>& samples, int width, int height) {
-  width_ = width;
-  height_ = height;
-  const std::size_t n = static_cast<std::size_t>(width) * height;
-  scene_.assign(n, 0.0f);
-  gain_ = 1;
-  offset_ = 0;
-  if (samples.empty()) return;
-  std::vector<std::uint8_t> values(samples.size());
-  const std::size_t middle = values.size() / 2;
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t s = 0; s < samples.size(); ++s) values[s] = samples[s][i];
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle),
-                     values.end());
-    scene_[i] = values[middle];
-  }
-}
-
-void SceneModel::Fit(const std::uint8_t* picture) {
-  const int n = width_ * height_;
+// Fits picture = gain * scene + offset over the pixels the light explains.
+void FitLight(const float* scene, const std::uint8_t* picture, int n, float* gain, float* offset) {
   // Start from matching the quartiles of picture and scene: a minority of
   // moving pixels hardly moves them, while light moves them all.
   int hx[256] = {}, hy[256] = {};
   for (int i = 0; i < n; ++i) {
-    ++hx[std::min(255, std::max(0, static_cast<int>(scene_[i] + 0.5f)))];
+    ++hx[std::min(255, std::max(0, static_cast<int>(scene[i] + 0.5f)))];
     ++hy[picture[i]];
   }
   const int spreadX = Quantile(hx, 256, n, 0.75) - Quantile(hx, 256, n, 0.25);
@@ -62,8 +42,9 @@ void SceneModel::Fit(const std::uint8_t* picture) {
   constexpr int kBins = 2048, kZero = 1024;
   std::vector<int> hd(kBins, 0);
   for (int i = 0; i < n; ++i) {
-    const int d = static_cast<int>(std::lround(picture[i] - a * scene_[i]));
-    ++hd[std::min(kBins - 1, std::max(0, d + kZero))];
+    // Rounded by truncation of a positive number: lround costs a call.
+    const int d = static_cast<int>(picture[i] - a * scene[i] + (kZero + 0.5f));
+    ++hd[std::min(kBins - 1, std::max(0, d))];
   }
   float b = static_cast<float>(Quantile(hd.data(), kBins, n, 0.5) - kZero);
   // Then least squares over the pixels the fit so far explains, twice, the
@@ -71,7 +52,7 @@ void SceneModel::Fit(const std::uint8_t* picture) {
   for (const float limit : {2.0f * kChangeLevels, 1.0f * kChangeLevels}) {
     double sn = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
     for (int i = 0; i < n; ++i) {
-      const float x = scene_[i], y = picture[i];
+      const float x = scene[i], y = picture[i];
       // A clipped pixel says nothing of the light's gain.
       if (y <= 1 || y >= 254 || std::fabs(y - (a * x + b)) >= limit) continue;
       sn += 1;
@@ -88,9 +69,44 @@ void SceneModel::Fit(const std::uint8_t* picture) {
     }
     b = static_cast<float>((sy - a * sx) / sn);
   }
-  gain_ = a;
-  offset_ = b;
+  *gain = a;
+  *offset = b;
 }
+
+}  // namespace
+
+void SceneModel::Fit(const std::uint8_t* picture) {
+  FitLight(scene_.data(), picture, width_ * height_, &gain_, &offset_);
+}
+
+void SceneModel::Start(const std::vector<const std::uint8_t*>& samples, int width, int height) {
+  width_ = width;
+  height_ = height;
+  const std::size_t n = static_cast<std::size_t>(width) * height;
+  scene_.assign(n, 0.0f);
+  gain_ = 1;
+  offset_ = 0;
+  if (samples.empty()) return;
+  // The samples may be in different light (lights switched during the
+  // minute): each is brought to the first one's light before the median,
+  // its clipped pixels left out (they say only "this bright or more").
+  std::vector<float> first(samples[0], samples[0] + n);
+  std::vector<float> gains(samples.size(), 1.0f), offsets(samples.size(), 0.0f);
+  for (std::size_t s = 1; s < samples.size(); ++s)
+    FitLight(first.data(), samples[s], static_cast<int>(n), &gains[s], &offsets[s]);
+  std::vector<float> values;
+  for (std::size_t i = 0; i < n; ++i) {
+    values.clear();
+    for (std::size_t s = 0; s < samples.size(); ++s) {
+      const std::uint8_t v = samples[s][i];
+      if (s == 0 || (v > 1 && v < 254)) values.push_back((v - offsets[s]) / gains[s]);
+    }
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    scene_[i] = *middle;
+  }
+}
+
 
 void SceneModel::Compare(const std::uint8_t* picture, double seconds, std::vector<CellChange>& out) {
   out.clear();

@@ -78,6 +78,12 @@ ReadResult ReadWholeFile(const char* path, std::vector<std::uint8_t>& buffer,
 // Whether a folder exists (used to tell "missing" from "empty").
 bool IsDirectory(const char* path);
 
+// The last write time of a file or folder, in the units of
+// DirEntry::modified; false when it cannot be had. A folder's changes when
+// entries are added to it, removed or renamed, not when a file in it is
+// rewritten.
+bool WriteTime(const char* path, std::int64_t* modified);
+
 // Writing outside the backup (the program's own cache). Each returns true, or
 // false with *error set to the platform's error code.
 // Makes `path` and any missing parents.

@@ -111,6 +111,13 @@ bool IsDirectory(const char* path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool WriteTime(const char* path, std::int64_t* modified) {
+  struct stat st;
+  if (stat(path, &st) != 0) return false;
+  *modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
 bool MakeDirectories(const char* path, int* error) {
   std::string p(path);
   while (p.size() > 1 && p.back() == '/') p.pop_back();

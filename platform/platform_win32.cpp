@@ -93,6 +93,15 @@ bool IsDirectory(const char* path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool WriteTime(const char* path, std::int64_t* modified) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+  *modified = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
 bool MakeDirectories(const char* path, int* error) {
   std::string p(path);
   while (p.size() > 3 && IsPathSeparator(p.back())) p.pop_back();

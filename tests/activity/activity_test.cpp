@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 #include "tools/activity_scene.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -30,9 +33,12 @@ class FrameReads : public platform::AccessHook {
   ~FrameReads() { platform::SetAccessHook(nullptr); }
   void BeforeAccess(const char* path) override {
     const std::string p(path);
-    if (p.size() > 4 && p.compare(p.size() - 4, 4, ".jpg") == 0) ++count;
+    if (p.size() > 4 && p.compare(p.size() - 4, 4, ".jpg") == 0)
+      ++count;
+    else if (p.find(".idx") == std::string::npos)
+      ++listings;
   }
-  std::atomic<int> count{0};
+  std::atomic<int> count{0}, listings{0};
 };
 
 class Activity : public ::testing::Test {
@@ -66,11 +72,14 @@ TEST_F(Activity, FindsObjectsButNotNoiseLightOrSmallThings) {
   const SceneObject standing{40, 40, 200, 150, 60, 150, 60, 8.0, 18.0};    // 1.6 %, still
   const SceneObject small{16, 16, 0, 20, 100, 250, 150, 5.0, 20.0};        // 0.25 %
   const SceneObject blob{36, 36, 230, 300, 20, 20, 250, 2.0, 12.0, true};  // 1 %
+  std::vector<LightChange> rising;  // most of the minute's samples in the bright light
+  for (int i = 0; i < 20; ++i) rising.push_back({3 + i * 0.5, 1.0f + i * 0.04f, 0});
   const Case cases[] = {
       {"moving", {moving}, {}, {{5, 19.75}}},
       {"standing", {standing}, {}, {{8, 17.75}}},
       {"noise alone", {}, {}, {}},
       {"lights on, then off", {}, {{10, 1.6f, -20}, {20, 0.3f, 0}}, {}},
+      {"lights coming up over 10 s into the clipped levels", {}, rising, {}},
       {"small", {small}, {}, {}},
       {"moving through a light change", {blob}, {{6, 1.5f, 10}}, {{2, 11.75}}},
   };
@@ -194,16 +203,24 @@ TEST_F(Activity, IndexesAgainOnlyWhenTheFilesChange) {
   scene.objects.push_back({40, 40, 40, 20, 100, 250, 150, 5.0, 20.0});
   ASSERT_EQ(SpansOf(scene).size(), 1u);
   const std::string minute = Minute(kNoon);
+  std::vector<Span> spans;
   {
     FrameReads reads;
     EXPECT_EQ(index_.Build(minute.c_str()), 0);
     EXPECT_EQ(reads.count, 0);
+    EXPECT_EQ(reads.listings, 1);
+    EXPECT_TRUE(index_.Query(minute.c_str(), {}, spans, activity::Freshness::kFolder));
+    EXPECT_EQ(reads.listings, 1);  // the folder's own time told
   }
+  // A frame more: the folder's time tells that much.
+  const std::string extra = sample::SceneFramePath(camera_, kNoon + 5999);
+  testing_support::WriteFile(extra, "");
+  EXPECT_FALSE(index_.Query(minute.c_str(), {}, spans, activity::Freshness::kFolder));
+  fs::remove(extra);
   // A frame of the still part now shows the object: found there too.
   const std::string still = sample::SceneFramePath(camera_, kNoon + 25 * kSecond);
   testing_support::WriteFile(still, testing_support::ReadFile(
                                         sample::SceneFramePath(camera_, kNoon + 10 * kSecond)));
-  std::vector<Span> spans;
   EXPECT_FALSE(index_.Query(minute.c_str(), {}, spans));
   {
     FrameReads reads;

@@ -9,7 +9,7 @@ build=$(cd "${1:?usage: run.sh BUILD_DIR SECONDS}" && pwd)
 seconds=${2:?usage: run.sh BUILD_DIR SECONDS}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/fuzz_decode" "$work/fuzz_frame_names" "$build/fuzz-artifacts"
+mkdir -p "$work/fuzz_decode" "$work/fuzz_frame_names" "$work/fuzz_activity_index" "$build/fuzz-artifacts"
 export TMPDIR=$work  # where the decode target writes its frame file
 
 # Decoder seeds: small pictures in each chroma layout the cameras write, and
@@ -30,8 +30,23 @@ for name in 4307.jpg 43075.jpg 43-07.jpg 4375.jpg 2004-03-15 8284-12-31 07 23 59
   printf '%s' "$name" > "$work/fuzz_frame_names/seed$((i++))"
 done
 
+# Index seeds: the index files the command line makes of two short minutes,
+# one still, one with the test source moving, one with a damaged frame.
+for minute in 00 01; do
+  mkdir -p "$work/cam/2004-03-15/12/$minute"
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=96x64:rate=4" -frames:v 12 -c:v mjpeg \
+    -pix_fmt yuvj420p -q:v 6 -start_number 0 "$work/cam/2004-03-15/12/$minute/%02d00.jpg" || echo "warning: no frames" >&2
+done
+cp "$work/cam/2004-03-15/12/00/0000.jpg" "$work/still.jpg"
+for f in "$work"/cam/2004-03-15/12/00/*.jpg; do cp "$work/still.jpg" "$f"; done
+printf 'cut' > "$work/cam/2004-03-15/12/01/0500.jpg"
+"$build/cli/orvanel-cli" activity --index "$work/index" "$work/cam" > /dev/null ||
+  echo "warning: no index seeds" >&2
+i=0
+for f in $(find "$work/index" -name '*.idx' 2> /dev/null); do cp "$f" "$work/fuzz_activity_index/seed$((i++))"; done
+
 status=0
-for target in fuzz_decode fuzz_frame_names; do
+for target in fuzz_decode fuzz_frame_names fuzz_activity_index; do
   exe=$build/tests/fuzz/$target
   corpus=$work/$target
   if [ ! -x "$exe" ]; then
