@@ -359,7 +359,10 @@ void TimelinePanel::ReadActivity(const ActivityJob& job) {
       }
     }
     // Indexed minutes only: an index not made yet is the indexer's to make.
-    if (activityIndex_->Query(minutes[i].c_str(), job.key.region, spans)) {
+    // Judged by the folder's write time: a day is read without listing
+    // every minute.
+    if (activityIndex_->Query(minutes[i].c_str(), job.key.region, spans,
+                              activity::Freshness::kFolder)) {
       part.minutes.push_back(minutes[i]);
       part.spans.insert(part.spans.end(), spans.begin(), spans.end());
     }
