@@ -148,6 +148,12 @@ using HandOffCondition = std::condition_variable;
 // Debug channel: OutputDebugStringA on Windows, standard error elsewhere.
 void DebugOutput(const char* text);
 
+// Puts the calling thread below every ordinary thread of the process, for
+// background work that must leave the processor to playback: the lowest
+// priority on Windows, the highest niceness elsewhere (Linux sets it per
+// thread). False when the system refused (the work then runs as it was).
+bool LowerThreadPriority();
+
 // Told before every directory listing and whole-file read, with the folder or
 // file, on the thread that makes it. Tests use it to make the disc slow (a
 // CD-ROM spinning up) or to act at an exact moment.

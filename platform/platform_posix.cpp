@@ -1,7 +1,11 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -198,6 +202,15 @@ std::string UserCacheFolder() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != 0) return std::string(home) + "/.cache";
   return std::string();
+}
+
+bool LowerThreadPriority() {
+#ifdef __linux__
+  // Linux keeps a niceness per thread: the thread's id names it alone.
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19) == 0;
+#else
+  return false;  // a process-wide niceness would slow playback down as well
+#endif
 }
 
 void DebugOutput(const char* text) {

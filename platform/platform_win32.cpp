@@ -182,6 +182,10 @@ std::string UserCacheFolder() {
 
 void DebugOutput(const char* text) { OutputDebugStringA(text); }
 
+bool LowerThreadPriority() {
+  return SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE) != 0;
+}
+
 // The fields stand for the system's types, which hold one pointer each.
 static_assert(sizeof(SRWLOCK) == sizeof(void*) && sizeof(CONDITION_VARIABLE) == sizeof(void*),
               "slim lock and condition variable are one pointer");

@@ -47,7 +47,11 @@
 #define ID_VIEW_FIT_SIZE 32805
 // The selected windows on one clock (also the video window's menu and key S).
 #define ID_CONTROL_SYNCHRONIZE 32830
-#define ID_VIEW_TIMELINE 32831
+// The selected windows to the start of the next / previous span of activity
+// of their cameras (also the video window's menu, keys N and P).
+#define ID_CONTROL_NEXT_ACTIVITY 32831
+#define ID_CONTROL_PREVIOUS_ACTIVITY 32832
+#define ID_VIEW_TIMELINE 32836
 
 // Menu buttons of the command bar: ids that find the buttons, never commands.
 #define ID_MENUBUTTON_FILE 32780
@@ -71,6 +75,9 @@
 #define ID_VIDEO_EXPORT_RANGE 32833
 #define ID_VIDEO_MARK_IN 32834
 #define ID_VIDEO_MARK_OUT 32835
+// The camera's search region: dragged on the picture, or removed.
+#define ID_VIDEO_SET_SEARCH_REGION 32837
+#define ID_VIDEO_CLEAR_SEARCH_REGION 32838
 
 // Command bar controls.
 #define IDC_REBAR 1000

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "activity/background_indexer.h"
 #include "dialogs/save_as_dialog.h"
 #include "shell/command_bar.h"
 #include "shell/instance.h"
@@ -39,6 +40,8 @@ struct AppParts {
   HWND& mdiFrame;                // "MDIFrame"
   HWND& mdiClient;               // the workspace (MDI client)
   bool& isWindowsNT;             // halftone is offered only there
+  // Indexes near what is on screen while the main window lives.
+  activity::BackgroundIndexer& indexer;
 };
 AppParts App();
 

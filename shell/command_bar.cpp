@@ -367,6 +367,14 @@ int MenuButtonBar::OnCommand(int id) {
       LogWindow::Print("Command %d: SynchronizeSelected", id);
       if (targets_.windows) SynchronizeSelected(*targets_.windows);
       break;
+    case ID_CONTROL_NEXT_ACTIVITY:
+    case ID_CONTROL_PREVIOUS_ACTIVITY:
+      LogWindow::Print("Command %d: ChildManager::StepActivity", id);
+      if (targets_.windows)
+        targets_.windows->StepActivity(id == ID_CONTROL_NEXT_ACTIVITY
+                                           ? activity::Direction::kNext
+                                           : activity::Direction::kPrevious);
+      break;
     case ID_VIEW_TIMELINE:
       LogWindow::Print("Command %d: timeline shown or hidden", id);
       if (targets_.timeline) targets_.timeline->Toggle();

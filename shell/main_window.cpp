@@ -9,11 +9,15 @@
 #define WM_DPICHANGED 0x02E0
 #endif
 
+#include <atomic>
+
+#include "activity/background_indexer.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/export_range.h"
 #include "shell/log_window.h"
 #include "shell/timeline_dock.h"
+#include "workspace/activity_search.h"
 #include "workspace/sync_commands.h"
 #include "workspace/video_window.h"
 
@@ -23,6 +27,12 @@ HWND g_mainWindow = nullptr;
 HWND g_mdiFrame = nullptr;
 HWND g_mdiClient = nullptr;
 bool g_isWindowsNT = false;
+// Where the background indexer rings (its worker reads it).
+std::atomic<HWND> g_indexedTarget{nullptr};
+constexpr UINT kMsgActivityIndexed = WM_APP + 0x71;
+// What is on screen goes to the background indexer this often.
+constexpr UINT_PTR kIndexFocusTimer = 0x71;
+constexpr UINT kIndexFocusMs = 1000;
 
 // The Settings as the workspace's view options.
 class SettingsViewOptions final : public ViewOptions {
@@ -56,6 +66,10 @@ class SaveAsDrop final : public FolderDropTarget {
 // which only hold references, outlast what they adapt); each object is
 // handed what it needs of the others before any window exists.
 struct Program {
+  // The activity index outlives everything that reads it.
+  activity::ActivityIndex activityIndex{activity::DefaultIndexFolder()};
+  activity::BackgroundIndexer indexer{activityIndex};
+  ActivitySearch activitySearch{childManager, activityIndex};
   SettingsViewOptions viewOptions{settings};
   SaveAsDrop saveAsDrop{saveAsDialog};
   TimelineDock timeline{childManager, folderTree, settings};
@@ -84,6 +98,13 @@ struct Program {
     targets.timeline = &timeline;
     commandBar.SetTargets(targets);
     childManager.SetSelectionListener([this] { commandBar.toolButtons.ShowModeOfSelected(); });
+    childManager.SetActivityStepper(
+        [this](activity::Direction direction) { activitySearch.Start(direction); });
+    if (!activityIndex.folder().empty()) timeline.panel().SetActivityIndex(&activityIndex);
+    indexer.SetDoorbell([] {
+      HWND target = g_indexedTarget.load();
+      return target != nullptr && PostMessageA(target, kMsgActivityIndexed, 0, 0) != FALSE;
+    });
   }
 };
 
@@ -132,7 +153,16 @@ void OnMainCreate(HWND window) {
   if (g_saveAsDialog.Create(window) && g_saveAsDialog.window())
     ShowWindow(g_saveAsDialog.window(), SW_HIDE);
   g_settings.Load();
+  g_childManager.regions().SetKeyPath(g_settings.GetKeyPath());
+  g_childManager.regions().Load();
   g_timeline.Create(window);
+  if (g_program.activityIndex.folder().empty()) {
+    LogWindow::Print("Activity: no cache folder for the index; nothing is indexed ahead");
+  } else {
+    g_indexedTarget.store(window);
+    g_program.indexer.Start();
+    SetTimer(window, kIndexFocusTimer, kIndexFocusMs, nullptr);
+  }
 
   const int bar = g_commandBar.GetHeight();
   const int tree = g_folderTree.width();
@@ -142,6 +172,20 @@ void OnMainCreate(HWND window) {
                                window, nullptr, GetAppInstance(), nullptr);
   if (!g_mdiFrame) LogWindow::Print("Main window: MDIFrame not created (%lu)", GetLastError());
   g_timeline.Place(tree, client.right - tree, client.bottom);
+}
+
+// The background indexer works nearest to what is on screen: each window's
+// moment and, when the timeline shows, the part of the day in view.
+void FeedIndexer() {
+  std::vector<activity::IndexFocus> focus;
+  for (const WindowSight& s : SightsOfWindows(g_childManager))
+    if (!s.camera.empty() && s.moment >= 0) focus.push_back({s.camera, s.moment, s.moment});
+  if (g_timeline.shown() && g_timeline.panel().day() >= 0) {
+    const TimeScale& view = g_timeline.panel().scale();
+    for (const TimelineRow& row : g_timeline.Rows())
+      focus.push_back({row.camera, view.start, view.start + view.span});
+  }
+  g_program.indexer.SetFocus(std::move(focus));
 }
 
 // Command bar across the top, workspace frame right of the tree column with
@@ -182,7 +226,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       // Now, not while the windows go: hiding them may take a while.
       g_saveAsDialog.StopExportForExit();
       break;
+    case WM_TIMER:
+      if (wParam == kIndexFocusTimer) FeedIndexer();
+      break;
+    case kMsgActivityIndexed:
+      g_timeline.panel().MinutesIndexed(g_program.indexer.TakeIndexed());
+      return 0;
     case WM_DESTROY:
+      // A minute being indexed is stopped, not waited for.
+      KillTimer(window, kIndexFocusTimer);
+      g_indexedTarget.store(nullptr);
+      g_program.indexer.Stop();
       g_folderTree.SaveRootList();
       g_timeline.Save();
       g_settings.SavePlacement(window);
@@ -320,7 +374,8 @@ bool CtrlA(HWND target, bool inMain) {
 
 AppParts App() {
   return {g_settings,     g_commandBar, g_folderTree, g_childManager, g_saveAsDialog,
-          g_program.saveAsDrop, g_mainWindow, g_mdiFrame,   g_mdiClient,    g_isWindowsNT};
+          g_program.saveAsDrop, g_mainWindow, g_mdiFrame,   g_mdiClient,    g_isWindowsNT,
+          g_program.indexer};
 }
 
 HWND CreateMainWindow(int show) {

@@ -138,7 +138,7 @@ std::vector<TimelineRow> TimelineDock::Rows() {
     auto row = std::find_if(rows.begin(), rows.end(),
                             [&](const TimelineRow& r) { return SamePath(r.camera, s.camera); });
     if (row == rows.end()) {
-      rows.push_back({s.camera, s.name.empty() ? LastComponent(s.camera) : s.name, {}});
+      rows.push_back({s.camera, s.name.empty() ? LastComponent(s.camera) : s.name, {}, {}});
       row = rows.end() - 1;
     }
     row->markers.push_back({s.moment, s.selected, s.grouped});
@@ -146,9 +146,10 @@ std::vector<TimelineRow> TimelineDock::Rows() {
   std::string camera;
   WallTime day = -1;
   if (rows.empty() && TreeSelection(&camera, &day))
-    rows.push_back({camera, LastComponent(camera), {}});
+    rows.push_back({camera, LastComponent(camera), {}, {}});
   std::stable_sort(rows.begin(), rows.end(),
                    [](const TimelineRow& a, const TimelineRow& b) { return a.name < b.name; });
+  for (TimelineRow& row : rows) row.region = windows_.SearchRegion(row.camera);
   return rows;
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/log.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -28,6 +29,16 @@ constexpr int kMaxRowHeight = 22;
 constexpr WallTime kFrameLevelSpan = 3 * kHundredthsPerHour;
 constexpr int kFoldersPerStep = 8;
 constexpr auto kPublishEvery = std::chrono::milliseconds(50);
+// Activity: a band in the lower half of a row, over the coverage.
+const COLORREF kActivityColour = RGB(230, 70, 150);
+// Activity of days no longer shown is dropped past this many rows' days.
+constexpr std::size_t kMostActivityDays = 64;
+
+bool InCamera(const std::string& minute, const std::string& camera) {
+  return minute.size() > camera.size() + 1 &&
+         platform::IsPathSeparator(minute[camera.size()]) &&
+         _strnicmp(minute.c_str(), camera.c_str(), camera.size()) == 0;
+}
 
 WallTime DayOf(WallTime t) {
   return t - ((t % kHundredthsPerDay) + kHundredthsPerDay) % kHundredthsPerDay;
@@ -65,7 +76,9 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 bool TimelineRow::operator==(const TimelineRow& o) const {
-  if (camera != o.camera || name != o.name || markers.size() != o.markers.size()) return false;
+  if (camera != o.camera || name != o.name || markers.size() != o.markers.size() ||
+      !(region == o.region))
+    return false;
   for (std::size_t i = 0; i < markers.size(); ++i) {
     const TimelineMarker& a = markers[i];
     const TimelineMarker& b = o.markers[i];
@@ -174,7 +187,53 @@ void TimelinePanel::Update() {
 bool TimelinePanel::Idle() const {
   for (const auto& entry : coverage_)
     if (!entry.second.done) return false;
+  for (const auto& entry : activity_)
+    if (entry.second.asked > 0) return false;
   return true;
+}
+
+void TimelinePanel::AskActivity(const ActivityKey& key, std::vector<std::string> minutes) {
+  if (activityIndex_ == nullptr) return;
+  const bool wholeDay = minutes.empty();
+  auto it = activity_.find(key);
+  if (wholeDay) {
+    if (it != activity_.end()) return;
+    it = activity_.emplace(key, Activity{}).first;
+  } else {
+    if (it == activity_.end()) return;
+    minutes.erase(std::remove_if(minutes.begin(), minutes.end(),
+                                 [&](const std::string& m) { return it->second.minutes.count(m); }),
+                  minutes.end());
+    if (minutes.empty()) return;
+  }
+  ++it->second.asked;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    activityJobs_.push_back({key, std::move(minutes)});
+  }
+  wake_.notify_one();
+}
+
+void TimelinePanel::MinutesIndexed(const std::vector<std::string>& minuteFolders) {
+  std::map<ActivityKey, std::vector<std::string>> asks;
+  for (const std::string& folder : minuteFolders) {
+    WallTime start = 0;
+    if (!MinuteFolderStart(folder.c_str(), &start)) continue;
+    for (const auto& entry : activity_) {
+      if (entry.first.day == DayOf(start) && InCamera(folder, entry.first.camera))
+        asks[entry.first].push_back(folder);
+    }
+  }
+  for (auto& ask : asks) AskActivity(ask.first, std::move(ask.second));
+}
+
+std::vector<activity::Span> TimelinePanel::ActivityOf(const std::string& camera) const {
+  for (const TimelineRow& row : rows_) {
+    if (row.camera != camera) continue;
+    const auto it = activity_.find({camera, day_, row.region});
+    if (it != activity_.end()) return it->second.spans;
+  }
+  return {};
 }
 
 void TimelinePanel::Ask(const Key& key) {
@@ -211,20 +270,41 @@ void TimelinePanel::AskVisible() {
     Ask({row.camera, day_, day_ + kHundredthsPerDay, CoverageLevel::kMinute});
     for (WallTime h : hours) Ask({row.camera, h, h + kHundredthsPerHour, CoverageLevel::kFrame});
   }
+  if (activityIndex_ == nullptr) return;
+  // A camera's activity in a region it no longer has is not wanted again.
+  for (auto it = activity_.begin(); it != activity_.end();) {
+    const bool stale = std::any_of(rows_.begin(), rows_.end(), [&](const TimelineRow& row) {
+      return row.camera == it->first.camera && !(row.region == it->first.region);
+    });
+    it = stale || activity_.size() > kMostActivityDays ? activity_.erase(it) : std::next(it);
+  }
+  for (const TimelineRow& row : rows_) AskActivity({row.camera, day_, row.region}, {});
 }
 
 void TimelinePanel::PullResults() {
   std::vector<std::pair<Key, Coverage>> results;
+  std::vector<ActivityResult> activities;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     results.swap(results_);
+    activities.swap(activityResults_);
     posted_.store(false);
   }
   for (auto& result : results) {
     auto it = coverage_.find(result.first);
     if (it != coverage_.end() && !it->second.done) it->second = std::move(result.second);
   }
-  if (window_ != nullptr && !results.empty()) InvalidateRect(window_, nullptr, FALSE);
+  for (ActivityResult& result : activities) {
+    auto it = activity_.find(result.key);
+    if (it == activity_.end()) continue;  // dropped meanwhile
+    Activity& a = it->second;
+    a.minutes.insert(result.minutes.begin(), result.minutes.end());
+    a.spans.insert(a.spans.end(), result.spans.begin(), result.spans.end());
+    activity::MergeSpans(a.spans);
+    if (result.last && a.asked > 0) --a.asked;
+  }
+  if (window_ != nullptr && !(results.empty() && activities.empty()))
+    InvalidateRect(window_, nullptr, FALSE);
 }
 
 void TimelinePanel::Publish(const Key& key, const CoverageScan& scan, std::uint64_t generation) {
@@ -242,10 +322,60 @@ void TimelinePanel::Publish(const Key& key, const CoverageScan& scan, std::uint6
     if (it != results_.end()) it->second = std::move(c);
     else results_.emplace_back(key, std::move(c));
   }
+  Ring();
+}
+
+void TimelinePanel::Ring() {
   if (!posted_.exchange(true)) {
     HWND target = target_.load();
     if (target == nullptr || !PostMessageA(target, kMsgCoverage, 0, 0)) posted_.store(false);
   }
+}
+
+void TimelinePanel::PublishActivity(ActivityResult result) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    activityResults_.push_back(std::move(result));
+  }
+  Ring();
+}
+
+void TimelinePanel::ReadActivity(const ActivityJob& job) {
+  std::vector<std::string> minutes = job.minutes;
+  if (minutes.empty())
+    MinuteFoldersBetween(job.key.camera.c_str(), job.key.day, job.key.day + kHundredthsPerDay,
+                         minutes);
+  ActivityResult part{job.key, {}, {}, false};
+  auto published = std::chrono::steady_clock::now();
+  std::vector<activity::Span> spans;
+  for (std::size_t i = 0; i < minutes.size(); ++i) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (quit_) return;
+      if (!jobs_.empty()) {
+        // Coverage goes first: the rest of this job waits at the front.
+        activityJobs_.push_front({job.key, {minutes.begin() + i, minutes.end()}});
+        break;
+      }
+    }
+    // Indexed minutes only: an index not made yet is the indexer's to make.
+    // Judged by the folder's write time: a day is read without listing
+    // every minute.
+    if (activityIndex_->Query(minutes[i].c_str(), job.key.region, spans,
+                              activity::Freshness::kFolder)) {
+      part.minutes.push_back(minutes[i]);
+      part.spans.insert(part.spans.end(), spans.begin(), spans.end());
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - published >= kPublishEvery && !part.minutes.empty()) {
+      PublishActivity(std::move(part));
+      part = ActivityResult{job.key, {}, {}, false};
+      published = now;
+    }
+    if (i + 1 == minutes.size()) part.last = true;
+  }
+  if (minutes.empty()) part.last = true;
+  PublishActivity(std::move(part));
 }
 
 void TimelinePanel::WorkerLoop() {
@@ -253,8 +383,15 @@ void TimelinePanel::WorkerLoop() {
     std::pair<Key, std::uint64_t> job;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
+      wake_.wait(lock, [this] { return quit_ || !jobs_.empty() || !activityJobs_.empty(); });
       if (quit_) return;
+      if (jobs_.empty()) {
+        const ActivityJob activityJob = std::move(activityJobs_.front());
+        activityJobs_.pop_front();
+        lock.unlock();
+        ReadActivity(activityJob);
+        continue;
+      }
       job = jobs_.front();
       jobs_.pop_front();
     }
@@ -306,9 +443,9 @@ void TimelinePanel::DrawRow(HDC dc, const TimelineRow& row, int top, int height)
   Fill(dc, x0, y0, x1, y1, RGB(255, 255, 255));
   // Spans that meet within a column are filled as one run: a day of
   // scattered minutes is a few hundred fills, not thousands.
-  auto spans = [&](const std::vector<CoverageSpan>& list, COLORREF colour, int a, int b) {
+  auto spans = [&](const auto& list, COLORREF colour, int a, int b) {
     int runFrom = 0, runTo = -1;
-    for (const CoverageSpan& s : list) {
+    for (const auto& s : list) {
       if (s.end < scale_.start || s.start >= scale_.start + scale_.span) continue;
       const int from = std::max(x0, PixelAtTime(scale_, s.start));
       const int to = std::min(x1, std::max(from + 1, PixelAtTime(scale_, s.end) + 1));
@@ -338,6 +475,8 @@ void TimelinePanel::DrawRow(HDC dc, const TimelineRow& row, int top, int height)
       Fill(dc, from, y0, to, y1, RGB(255, 255, 255));
       spans(frame->second.spans, RGB(20, 70, 160), y0, y1);
     }
+    auto moved = activity_.find({row.camera, day_, row.region});
+    if (moved != activity_.end()) spans(moved->second.spans, kActivityColour, (y0 + y1) / 2, y1);
   }
   for (const TimelineMarker& m : row.markers) {
     if (m.moment < scale_.start || m.moment >= scale_.start + scale_.span) continue;

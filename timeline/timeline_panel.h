@@ -10,6 +10,12 @@
 // mailbox under a short lock with one coalesced posted notification. It
 // never touches a window nor waits for this thread. User-interface thread
 // otherwise.
+//
+// Activity is shaded the same way: the worker asks the activity index for
+// each minute of a row's day (in the row's search region) that is indexed
+// already, and again for the minutes the background indexer reports
+// (MinutesIndexed), so the shading grows as indexing proceeds. Reading the
+// index lists the minute folder: only ever on the worker.
 #pragma once
 
 #include <windows.h>
@@ -20,11 +26,13 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "activity/activity.h"
 #include "store/coverage.h"
 #include "timeline/timeline_scale.h"
 
@@ -39,6 +47,7 @@ struct TimelineRow {
   std::string camera;  // the camera folder, no trailing separator
   std::string name;    // shown at the row's left
   std::vector<TimelineMarker> markers;
+  activity::Region region;  // the camera's search region (empty: the whole picture)
   bool operator==(const TimelineRow& o) const;
 };
 
@@ -83,8 +92,16 @@ class TimelinePanel {
   void ShowRange(WallTime start, WallTime span);
   // Rows and markers pulled from the host now (also on the panel's timer).
   void Update();
-  // Every coverage asked for is read to its end.
+  // Every coverage asked for is read to its end, and every activity.
   bool Idle() const;
+
+  // Where activity is read from (null: no shading); set before Create.
+  void SetActivityIndex(activity::ActivityIndex* index) { activityIndex_ = index; }
+  // The background indexer has indexed these minute folders: rows of their
+  // camera and day shade them.
+  void MinutesIndexed(const std::vector<std::string>& minuteFolders);
+  // The activity spans shaded on a camera's row of the day shown (tests).
+  std::vector<activity::Span> ActivityOf(const std::string& camera) const;
 
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -104,6 +121,32 @@ class TimelinePanel {
     bool done = false;
   };
 
+  // A row's activity over a day, in its region.
+  struct ActivityKey {
+    std::string camera;
+    WallTime day;
+    activity::Region region;
+    bool operator<(const ActivityKey& o) const {
+      return std::tie(camera, day, region.x, region.y, region.width, region.height) <
+             std::tie(o.camera, o.day, o.region.x, o.region.y, o.region.width, o.region.height);
+    }
+  };
+  struct Activity {
+    std::vector<activity::Span> spans;  // merged
+    std::set<std::string> minutes;      // minute folders answered
+    int asked = 0;                      // reads under way
+  };
+  struct ActivityJob {
+    ActivityKey key;
+    std::vector<std::string> minutes;  // empty: every minute folder of the day
+  };
+  struct ActivityResult {
+    ActivityKey key;
+    std::vector<std::string> minutes;
+    std::vector<activity::Span> spans;
+    bool last = false;  // the job's last part
+  };
+
   void Layout(int width, int height);
   void Paint(HDC dc, const RECT& client);
   void DrawRow(HDC dc, const TimelineRow& row, int top, int height);
@@ -112,6 +155,10 @@ class TimelinePanel {
   void PullResults();
   void WorkerLoop();
   void Publish(const Key& key, const CoverageScan& scan, std::uint64_t generation);
+  void AskActivity(const ActivityKey& key, std::vector<std::string> minutes);
+  void ReadActivity(const ActivityJob& job);
+  void PublishActivity(ActivityResult result);
+  void Ring();
   void ChangeDay(int days);
   void SetScale(const TimeScale& s);
   int RowTop(int index, int* height) const;
@@ -142,12 +189,16 @@ class TimelinePanel {
 
   // User-interface thread's: what has been asked for and what came back.
   std::map<Key, Coverage> coverage_;
+  std::map<ActivityKey, Activity> activity_;
+  activity::ActivityIndex* activityIndex_ = nullptr;
 
   // The mailbox, under mutex_.
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::pair<Key, std::uint64_t>> jobs_;
   std::vector<std::pair<Key, Coverage>> results_;
+  std::deque<ActivityJob> activityJobs_;  // after the coverage jobs
+  std::vector<ActivityResult> activityResults_;
   bool quit_ = false;
   std::atomic<bool> posted_{false};
   // Frame-level jobs of a view no longer shown are dropped: their

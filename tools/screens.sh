@@ -3,8 +3,9 @@
 # each menu dropped, the Options and About dialogs, the timeline panel, video
 # windows of the sample backup (one larger than the workspace with its scroll
 # bars, four at Half size with their titles, a grid with pictures in
-# proportion), the Save As dialog filled in and the progress dialog while it
-# exports. Runs the built program (build-win/shell/orvanel.exe) under its own
+# proportion), the timeline shaded where a camera moved and a window with a
+# search region, the Save As dialog filled in and the progress dialog while
+# it exports. Runs the built program (build-win/shell/orvanel.exe) under its own
 # Xvfb display and drives it with X key events, as a user at the keyboard would.
 #   tools/screens.sh            (after tools/build.sh win ...)
 set -euo pipefail
@@ -32,6 +33,8 @@ sample=$(mktemp -d)
 trap 'rm -rf "$sample"' EXIT
 "$wine" "$sampler" "$(printf 'Z:%s' "${sample//\//\\}")" >/dev/null
 "$wine" reg delete 'HKCU\Software\VELMORA\Orvanel' /v ROOTLIST /f >/dev/null 2>&1 || true
+# The timeline starts hidden, whatever the last run left (its keys toggle it).
+"$wine" reg delete 'HKCU\Software\VELMORA\Orvanel' /v TIMELINESHOWN /f >/dev/null 2>&1 || true
 # Footage for the Save As and progress shots, a camera of the sample root:
 # two minute folders of 704 x 576 frames every 0.04 s, made here.
 hour=$sample/Cam/2004-03-15/12
@@ -84,6 +87,25 @@ tour() {
 tour "Camera 1" 2004-03-15 12 00
 keys F10 Right Right Return d;         shot workspace-scroll
 keys F10 Right Right Return o
+# Activity: the window alone in a grid and the timeline shown; once the
+# background indexer has been through the minutes around 12:00, the panel
+# zoomed to them (a click on the names column gives it the wheel, moving no
+# window) shades where Camera 1 moved (the sample's marker moves in every
+# frame: its recorded runs). Then a search region dragged on the picture
+# (the window's menu, "Set Search Region"): the shading follows it. Both are
+# undone for the shots after.
+keys F10 Right Right Return g
+keys F10 Right Right Return l
+sleep 20
+xdotool mousemove 380 522 click 1; sleep 0.3
+xdotool mousemove 630 522; for _ in 1 2 3 4 5 6; do xdotool click 4; sleep 0.2; done
+shot timeline-activity
+xdotool mousemove 450 350 click 3; sleep 0.5; keys r
+xdotool mousemove 440 300 mousedown 1; sleep 0.2; xdotool mousemove 540 380; sleep 0.2
+xdotool mousemove 640 440; sleep 0.3; xdotool mouseup 1
+sleep 2; shot search-region
+xdotool mousemove 450 350 click 3; sleep 0.5; keys c
+keys F10 Right Right Return l
 # A window each (Options: "Use the same window for a camera" off), four
 # minutes, all selected, at Half size, then in a grid.
 keys F10 Return o Tab space Return

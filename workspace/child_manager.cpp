@@ -423,6 +423,9 @@ ChildManager::ContextMenu ChildManager::MakeContextMenu(HWND child) {
   AppendMenuA(m.popup, MF_STRING, kCmdSavePicture, "Save Picture...");
   EnableMenuItem(m.popup, ID_VIDEO_EXPORT_RANGE,
                  MF_BYCOMMAND | (marks_.complete() ? MF_ENABLED : MF_GRAYED));
+  const bool hasRegion = !SearchRegion(CameraOfMinute(found->folder())).empty();
+  EnableMenuItem(m.popup, ID_VIDEO_CLEAR_SEARCH_REGION,
+                 MF_BYCOMMAND | (hasRegion ? MF_ENABLED : MF_GRAYED));
   return m;
 }
 
@@ -497,6 +500,11 @@ bool ChildManager::HandleKey(int virtualKey) {
     case 'O':
       Mark(nullptr, virtualKey == 'O');
       return true;
+    case 'N':
+    case 'P':
+      StepActivity(virtualKey == 'N' ? activity::Direction::kNext
+                                     : activity::Direction::kPrevious);
+      return true;
     default:
       return false;
   }
@@ -530,6 +538,30 @@ bool ChildManager::Command(HWND child, int id) {
     case ID_VIDEO_EXPORT_RANGE:
       if (exportRange_) exportRange_();
       return true;
+    case ID_CONTROL_NEXT_ACTIVITY:
+      StepActivity(activity::Direction::kNext);
+      return true;
+    case ID_CONTROL_PREVIOUS_ACTIVITY:
+      StepActivity(activity::Direction::kPrevious);
+      return true;
   }
   return false;
+}
+
+void ChildManager::StepActivity(activity::Direction direction) {
+  if (stepActivity_) stepActivity_(direction);
+}
+
+activity::Region ChildManager::SearchRegion(const std::string& camera) const {
+  return regions_.Get(camera);
+}
+
+void ChildManager::SetSearchRegion(const std::string& camera, const activity::Region& region) {
+  regions_.Set(camera, region);
+  for (VideoWindow* view : Views()) {
+    if (view->child() != nullptr && lstrcmpiA(CameraOfMinute(view->child()->folder()).c_str(),
+                                              camera.c_str()) == 0)
+      InvalidateRect(view->window(), nullptr, FALSE);
+  }
+  TellListener();
 }

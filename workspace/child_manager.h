@@ -20,6 +20,7 @@
 
 #include "playback/video_child.h"
 #include "workspace/arrangement.h"
+#include "workspace/search_regions.h"
 #include "workspace/video_window.h"
 #include "workspace/view_options.h"
 
@@ -73,6 +74,17 @@ class ChildManager final : public VideoWindowHost {
     synchronize_ = std::move(synchronize);
   }
   void Synchronize() override;
+  // Next/Previous Activity on the selected windows (keys N and P, the
+  // window's menu): what the shell hands over (an ActivitySearch's Start).
+  void SetActivityStepper(std::function<void(activity::Direction)> step) {
+    stepActivity_ = std::move(step);
+  }
+  void StepActivity(activity::Direction direction);
+  // The search regions by camera (the shell points them at its registry key).
+  SearchRegions& regions() { return regions_; }
+  activity::Region SearchRegion(const std::string& camera) const override;
+  // Also redraws every window of the camera.
+  void SetSearchRegion(const std::string& camera, const activity::Region& region) override;
   int SetSize(SizeMode mode) override;  // on the selected windows
   void ArrangeGrid();
   void Cascade();
@@ -103,8 +115,8 @@ class ChildManager final : public VideoWindowHost {
   ContextMenu MakeContextMenu(HWND child);
 
   // Keys for the selected windows: Space, Left/Right (a frame while
-  // paused), Shift+Left/Right (fast), Home/End, S (Synchronize). True
-  // when the key was used.
+  // paused), Shift+Left/Right (fast), Home/End, S (Synchronize), I/O
+  // (marks), N/P (next/previous activity). True when the key was used.
   bool HandleKey(int virtualKey) override;
 
   // Number of video windows loaded (windows whose thread has not yet ended
@@ -145,4 +157,6 @@ class ChildManager final : public VideoWindowHost {
   void* frameHookContext_ = nullptr;
   std::function<void()> listener_;
   std::function<void()> synchronize_;
+  std::function<void(activity::Direction)> stepActivity_;
+  SearchRegions regions_;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "store/layout.h"
 #include "workspace/arrangement.h"
 #include "workspace/png_file.h"
+#include "workspace/search_regions.h"
 
 namespace {
 
@@ -22,6 +24,10 @@ constexpr int kSpacerId = 30000;
 constexpr int kTimeLabelId = 30001;
 constexpr UINT_PTR kTrackbarSubclassId = 1;
 constexpr COLORREF kGroupedColour = RGB(150, 220, 160);
+constexpr COLORREF kRegionColour = RGB(255, 210, 0);
+// A drag must span this many screen pixels each way to set a region: a
+// click alone is no rectangle.
+constexpr int kSmallestDrag = 3;
 
 // Small helpers over the trackbar's messages.
 void setRange(HWND bar, int maximum) {
@@ -542,8 +548,116 @@ void VideoWindow::Paint() {
     FillRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     RestoreDC(dc, saved);
     if (drew_ && state.noRecording) DrawNoRecording(dc, state.timeText);
+    DrawRegion(dc);
   }
   EndPaint(window_, &ps);
+}
+
+Rect VideoWindow::PictureArea() const {
+  const Rect area = LayoutStrip(clientWidth_, clientHeight_, labelWidth_).picture;
+  return PictureRect(area, pictureWidth(), pictureHeight(), host_.Stretch());
+}
+
+std::string VideoWindow::Camera() const {
+  return child_ ? CameraOfMinute(child_->folder()) : std::string();
+}
+
+void VideoWindow::DrawRegion(HDC dc) {
+  Rect r{};
+  int thickness = 2;
+  if (regionDrag_ == RegionDrag::kDragging) {
+    r = {std::min(dragFrom_.x, dragTo_.x), std::min(dragFrom_.y, dragTo_.y),
+         std::abs(dragTo_.x - dragFrom_.x), std::abs(dragTo_.y - dragFrom_.y)};
+    thickness = 1;
+  } else {
+    const activity::Region region = host_.SearchRegion(Camera());
+    if (region.empty()) return;
+    r = ShownRegion(drawRect_, pictureWidth(), pictureHeight(), region);
+  }
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, drawRect_.x, drawRect_.y, drawRect_.x + drawRect_.width,
+                    drawRect_.y + drawRect_.height);
+  // Four bars, not a pen: nothing to select and delete at every picture.
+  SetBkColor(dc, kRegionColour);
+  const int right = r.x + std::max(r.width, thickness), bottom = r.y + std::max(r.height, thickness);
+  const RECT bars[4] = {{r.x, r.y, right, r.y + thickness},
+                        {r.x, bottom - thickness, right, bottom},
+                        {r.x, r.y, r.x + thickness, bottom},
+                        {right - thickness, r.y, right, bottom}};
+  for (const RECT& bar : bars) ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &bar, nullptr, 0, nullptr);
+  RestoreDC(dc, saved);
+}
+
+void VideoWindow::ArmRegionDrag() {
+  if (window_ == nullptr) return;
+  regionDrag_ = RegionDrag::kArmed;
+  SetFocus(window_);  // for Escape
+  LogWindow::Print("Set Search Region: drag a rectangle on the picture (Escape cancels)");
+}
+
+void VideoWindow::EndRegionDrag(bool commit) {
+  const bool dragged = regionDrag_ == RegionDrag::kDragging;
+  regionDrag_ = RegionDrag::kNone;
+  if (GetCapture() == window_) ReleaseCapture();  // its message finds the drag over
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+  const bool large = std::abs(dragTo_.x - dragFrom_.x) >= kSmallestDrag &&
+                     std::abs(dragTo_.y - dragFrom_.y) >= kSmallestDrag;
+  const activity::Region region =
+      dragged && commit && large
+          ? RegionOfDrag(drawRect_, pictureWidth(), pictureHeight(), dragFrom_.x, dragFrom_.y,
+                         dragTo_.x, dragTo_.y)
+          : activity::Region{};
+  if (region.empty()) {
+    LogWindow::Print("Set Search Region: cancelled");
+    return;
+  }
+  const std::string camera = Camera();
+  LogWindow::Print("Search region of '%s': %s", camera.c_str(), FormatRegion(region).c_str());
+  host_.SetSearchRegion(camera, region);
+}
+
+bool VideoWindow::RegionMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (regionDrag_ == RegionDrag::kNone) return false;
+  const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  switch (message) {
+    case WM_LBUTTONDOWN: {
+      drawRect_ = PictureArea();
+      const RECT picture{drawRect_.x, drawRect_.y, drawRect_.x + drawRect_.width,
+                         drawRect_.y + drawRect_.height};
+      if (!PtInRect(&picture, at)) return false;  // a click elsewhere: as ever
+      host_.Select(window_, (wParam & MK_CONTROL) == 0);
+      SetFocus(window_);
+      regionDrag_ = RegionDrag::kDragging;
+      dragFrom_ = dragTo_ = at;
+      SetCapture(window_);
+      return true;
+    }
+    case WM_MOUSEMOVE:
+      if (regionDrag_ != RegionDrag::kDragging) return false;
+      dragTo_ = at;
+      InvalidateRect(window_, nullptr, FALSE);
+      return true;
+    case WM_LBUTTONUP:
+      if (regionDrag_ != RegionDrag::kDragging) return false;
+      dragTo_ = at;
+      EndRegionDrag(true);
+      return true;
+    case WM_KEYDOWN:
+      if (wParam != VK_ESCAPE) return false;
+      EndRegionDrag(false);
+      return true;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse: no release will come.
+      if (regionDrag_ == RegionDrag::kDragging && reinterpret_cast<HWND>(lParam) != window_)
+        EndRegionDrag(false);
+      return false;
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) != HTCLIENT) return false;
+      SetCursor(LoadCursorA(nullptr, IDC_CROSS));
+      return true;
+    default:
+      return false;
+  }
 }
 
 // The black picture of a moment with nothing recorded says so, with the
@@ -630,6 +744,7 @@ LRESULT VideoWindow::TrackbarMessage(HWND bar, UINT message, WPARAM wParam, LPAR
 
 LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND h = window_;
+  if (RegionMessage(message, wParam, lParam)) return message == WM_SETCURSOR ? TRUE : 0;
   switch (message) {
     case WM_DESTROY:
       host_.RequestUnload(h);
@@ -698,6 +813,11 @@ LRESULT VideoWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ID_VIDEO_FIT_SIZE: host_.SetSize(SizeMode::Fit); break;
         case kCmdSavePicture: SavePictureWithDialog(); return 0;
         case ID_CONTROL_SYNCHRONIZE: host_.Synchronize(); return 0;
+        case ID_VIDEO_SET_SEARCH_REGION: ArmRegionDrag(); return 0;
+        case ID_VIDEO_CLEAR_SEARCH_REGION:
+          LogWindow::Print("Search region of '%s' cleared", Camera().c_str());
+          host_.SetSearchRegion(Camera(), {});
+          return 0;
         default:
           if (host_.Command(h, LOWORD(wParam))) return 0;
           break;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "activity/activity.h"
 #include "playback/video_child.h"
 #include "workspace/arrangement.h"
 #include "workspace/marks.h"
@@ -54,6 +55,10 @@ class VideoWindowHost {
   virtual bool Command(HWND, int) { return false; }
   // The workspace's marked range, shown on the strip; null: none.
   virtual const MarkedRange* Marks() const { return nullptr; }
+  // The search region of a camera folder (empty: none), drawn as an outline
+  // on each of its windows; a drag on one of them sets it (empty: removes).
+  virtual activity::Region SearchRegion(const std::string&) const { return {}; }
+  virtual void SetSearchRegion(const std::string&, const activity::Region&) {}
 };
 
 // Messages the views post to the manager's mailbox; lParam is the view.
@@ -116,6 +121,11 @@ class VideoWindow final : public VideoView, public PictureSink {
   // Pictures drawn by WM_PAINT so far (what reached the screen).
   long paints() const { return paints_; }
 
+  // "Set Search Region": the next drag on the picture sets the camera's
+  // region; Escape, a lost mouse or a drag that covers none of the picture
+  // cancels it.
+  void ArmRegionDrag();
+
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcCreate(HWND window);
   void OnNcDestroy();
@@ -132,6 +142,15 @@ class VideoWindow final : public VideoView, public PictureSink {
   void Paint();
   void DrawSelectionBorder();
   void DrawNoRecording(HDC dc, const char* timeText);
+  // The camera's search region, or the rectangle being dragged, over the
+  // picture.
+  void DrawRegion(HDC dc);
+  // Mouse and keys while a region is armed or dragged; true when used.
+  bool RegionMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void EndRegionDrag(bool commit);
+  std::string Camera() const;
+  // Where the picture is drawn in the client area (black bars around it).
+  Rect PictureArea() const;
   void UpdateTitle(const char* date);
   // The user holds the thumb on frame `index` (a press or a drag): the
   // picture stands on it until the press ends.
@@ -176,6 +195,9 @@ class VideoWindow final : public VideoView, public PictureSink {
   std::string folderDate_;  // date of the minute the title was made for
 
   int shownMarks_[2] = {-1, -1};  // the trackbar's selection; -1: none
+  enum class RegionDrag { kNone, kArmed, kDragging };
+  RegionDrag regionDrag_ = RegionDrag::kNone;
+  POINT dragFrom_{}, dragTo_{};
   long paints_ = 0;
   // Set around Paint: where DrawPicture draws, and whether it drew.
   HDC paintDc_ = nullptr;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "activity/background_indexer.h"
+#include "resources/resource.h"
 #include "shell/timeline_dock.h"
 #include "tests/workspace/workspace_fixture.h"
 #include "timeline/timeline_scale.h"
@@ -185,6 +187,46 @@ TEST_F(TimelinePanelTest, AClickMovesTheSelectedWindowsAloneAndOnOneClock) {
   dock_.panel().ShowRange(At(10, 25), 10 * kHundredthsPerMinute);
   SendMessageA(dock_.panel().window(), WM_MOUSEMOVE, 0, MAKELPARAM(500, 100));
   Screenshot("timeline-zoomed.bmp");
+}
+
+// Nothing is shaded before the minutes are indexed; the indexer's news
+// shades the spans (the hour's change does not split one); a region the
+// objects never cross shades nothing.
+TEST_F(TimelinePanelTest, ShadesActivityAsItIsIndexedInTheCamerasRegion) {
+  WriteActivityScenes(minutes_.root());
+  const std::string camera = minutes_.root() + "\\Act1";
+  HWND h = ws_.Open(camera + "\\2004-03-15\\09\\59", "2004-03-15", "Act1");
+  ASSERT_NE(h, nullptr);
+  SendMessageA(h, WM_COMMAND, ID_VIDEO_PAUSE, 0);
+  testing_support::TempDir indexDir;
+  activity::ActivityIndex index(indexDir.Join("index"));
+  TimelinePanel& panel = dock_.panel();
+  panel.SetActivityIndex(&index);
+  ASSERT_NE(panel.Create(ws_.frame(), &dock_), nullptr);
+  panel.Update();
+  ASSERT_TRUE(PumpUntil([&] { return panel.Idle(); }));
+  EXPECT_TRUE(panel.ActivityOf(camera).empty());
+
+  activity::BackgroundIndexer indexer(index);
+  indexer.SetFocus({{camera, At(10, 0), At(10, 0)}});
+  indexer.Start();
+  ASSERT_TRUE(PumpUntil([&] { return indexer.idle(); }, 60000));
+  panel.MinutesIndexed(indexer.TakeIndexed());
+  ASSERT_TRUE(PumpUntil([&] { return panel.Idle(); }));
+  std::string spans;
+  for (const activity::Span& s : panel.ActivityOf(camera)) {
+    char text[64], end[32];
+    FormatWallTime(s.start, text, sizeof text);
+    FormatWallTime(s.end, end, sizeof end);
+    spans += std::string(text + 11) + "-" + (end + 11) + " ";
+  }
+  EXPECT_EQ(spans, "09:59:10.00-09:59:19.50 09:59:50.00-10:00:09.50 10:00:40.00-10:00:44.50 ");
+
+  App().childManager.SetSearchRegion(camera, {0, 0, 60, 40});  // the top left corner
+  panel.Update();
+  ASSERT_TRUE(PumpUntil([&] { return panel.Idle(); }));
+  EXPECT_TRUE(panel.ActivityOf(camera).empty());
+  App().childManager.SetSearchRegion(camera, {});
 }
 
 }  // namespace

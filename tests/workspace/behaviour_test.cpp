@@ -116,7 +116,7 @@ TEST(Commands, ReachTheSelectedWindowsOrTheOwnWindowOnly) {
     std::string checks;
     for (int item = 0; m.popup != nullptr && item < GetMenuItemCount(m.popup); ++item)
       checks += GetMenuState(m.popup, item, MF_BYPOSITION) & MF_CHECKED ? 'x' : '-';
-    EXPECT_EQ(checks, i == 0 ? "----x------x-------" : "---x---------------");
+    EXPECT_EQ(checks, i == 0 ? "----x------x------------" : "---x--------------------");
     EXPECT_NE(m.bitmaps[9], nullptr);
     m.Release();
   }

@@ -13,6 +13,7 @@
 
 #include "tests/support/pump.h"
 #include "tests/support/test_support.h"
+#include "tools/activity_scene.h"
 #include "tools/sample_backup.h"
 #include "workspace/child_manager.h"
 #include "workspace/video_window.h"
@@ -108,6 +109,25 @@ class Minutes {
  private:
   testing_support::TempDir dir_;
 };
+
+// Two cameras recording 2004-03-15 09:59:00-10:01:00 at 2 pictures a
+// second, 160 x 120, with objects crossing the picture: "Act1" from 09:59:10,
+// 09:59:50 (on across the minute and hour) and 10:00:40; "Act2" from
+// 09:59:30 only, 5 s. Each crosses the lower half of the picture.
+inline void WriteActivityScenes(const std::string& root) {
+  const WallTime origin = MakeWallTime({2004, 3, 15, 9, 59, 0, 0});
+  const auto scene = [](std::initializer_list<std::pair<double, double>> times) {
+    sample::Scene s;
+    s.width = 160;
+    s.height = 120;
+    s.fps = 2;
+    for (const auto& t : times) s.objects.push_back({30, 30, 240, 5, 70, 125, 70, t.first, t.second});
+    return s;
+  };
+  ASSERT_GT(sample::WriteScene(root + "\\Act1", scene({{10, 20}, {50, 70}, {100, 105}}), origin,
+                               0, 120), 0);
+  ASSERT_GT(sample::WriteScene(root + "\\Act2", scene({{30, 35}}), origin, 0, 120), 0);
+}
 
 inline std::string Text(HWND h) {
   char buffer[300] = {};
