@@ -4,11 +4,13 @@
 # Build folders: build (native), build-asan, build-tsan, build-win, build-fuzz.
 # With TARGETs only those are built, and a build folder made for them leaves
 # out the tests and benchmarks (a later full build adds them).
+# ORVANEL_JOBS: parallel jobs (default: the cores); ORVANEL_KEEP_GOING=1: go on
+# past failed compiles.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1
 targets=("${@:3}")
-jobs=$(nproc)
+jobs=${ORVANEL_JOBS:-$(nproc)}
 tests=ON bench=ON
 case "$kind" in
   native) dir=build; args=() ;;
@@ -37,4 +39,6 @@ else
   targets=(--target "${targets[@]}")
 fi
 cmake -S "$repo" -B "$repo/$dir" -G Ninja "${args[@]}" >/dev/null
-cmake --build "$repo/$dir" -j "$jobs" "${targets[@]}"
+keep=()
+[ -z "${ORVANEL_KEEP_GOING:-}" ] || keep=(-- -k 0)
+cmake --build "$repo/$dir" -j "$jobs" "${targets[@]}" "${keep[@]}"

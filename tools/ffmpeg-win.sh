@@ -5,6 +5,8 @@
 # second run (or a second clone) reuses it. Beside the libraries it keeps what
 # a release says about them (share/orvanel: the source version, the configure
 # flags, the LGPL text). Prints the install prefix last.
+#   tools/ffmpeg-win.sh --prefix: only prints the prefix (nothing when the
+#   version is not known yet); exit 0 when it is built, 1 when not.
 set -euo pipefail
 
 CACHE=${ORVANEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvanel}
@@ -61,6 +63,10 @@ find_prefix() { # version -> prefix dir if built
 
 if [ -n "$version" ] && [ -f "$(find_prefix "$version")/.complete" ]; then
   find_prefix "$version"; exit 0
+fi
+if [ "${1:-}" = --prefix ]; then
+  [ -z "$version" ] || find_prefix "$version"
+  exit 1
 fi
 
 # Each sub-step's time goes to standard error, so that a slow one shows.

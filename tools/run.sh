@@ -18,25 +18,30 @@ step "packages"
 wine=$repo/tools/wine-run.sh
 export WINEPREFIX=${ORVANEL_WINEPREFIX:-$repo/.wineprefix}
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-# A new Wine prefix is made while FFmpeg configures, which keeps one core;
-# made outside the viewer's display, its set-up window is never on a shot.
-boot=
+targets=(orvanel orvanel-tree-tour orvanel-sample)
+mkdir -p "$repo/out"
+# FFmpeg's configure keeps one core for a minute or two: meanwhile a new Wine
+# prefix is made (outside the viewer's display, so its set-up window is never
+# on a shot) and, on one core, what needs no FFmpeg is compiled (the rest
+# fails for want of its headers, and is built after it).
+beside=()
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   ( "$wine" wineboot -i >/dev/null 2>&1 || true; "$wineserver" -w || true
-    echo "run: step Wine prefix (beside the next steps) $((SECONDS - since)) s" ) &
-  boot=$!
+    echo "run: step Wine prefix (beside FFmpeg) $((SECONDS - since)) s" ) &
+  beside+=($!)
+fi
+if ! prefix=$("$repo/tools/ffmpeg-win.sh" --prefix) && [ -n "$prefix" ]; then
+  ( ORVANEL_JOBS=1 ORVANEL_KEEP_GOING=1 "$repo/tools/build.sh" win "$prefix" "${targets[@]}" \
+      >"$repo/out/build-run-early.log" 2>&1 || true
+    echo "run: step compiling what needs no FFmpeg (beside FFmpeg) $((SECONDS - since)) s" ) &
+  beside+=($!)
 fi
 prefix=$("$repo/tools/ffmpeg-win.sh")
 step "FFmpeg for Windows"
+[ ${#beside[@]} -eq 0 ] || { wait "${beside[@]}"; step "waiting for the steps beside FFmpeg"; }
 log=$repo/out/build-run.log
-mkdir -p "$repo/out"
-"$repo/tools/build.sh" win "$prefix" orvanel orvanel-tree-tour orvanel-sample >"$log" 2>&1 ||
-  { tail -n 40 "$log"; exit 1; }
+"$repo/tools/build.sh" win "$prefix" "${targets[@]}" >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
 step "build"
-if [ -n "$boot" ]; then
-  wait "$boot"
-  step "waiting for the Wine prefix"
-fi
 
 sample=${ORVANEL_SAMPLE:-$repo/out/sample-backup}
 if [ ! -d "$sample" ]; then
