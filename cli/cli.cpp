@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "platform/log.h"
+#include "platform/version.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: orvanel-cli COMMAND ARGS\n"
+    "       orvanel-cli --version                  the program's version\n"
     "  info ROOT                                   cameras, dates, hours, minutes and frame counts\n"
     "  frames [--continue] [--reverse] MINUTE      frames in play order: <time code> <path>\n"
     "  still MINUTE INDEX -o OUT.bmp               one frame as a 24-bit BMP\n"
@@ -59,6 +61,10 @@ int CliMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
       std::strcmp(argv[first], "-h") == 0) {
     std::fputs(kUsage, first >= argc ? err : out);
     return first >= argc ? 2 : 0;
+  }
+  if (std::strcmp(argv[first], "--version") == 0) {
+    std::fputs("orvanel-cli " ORVANEL_VERSION "\n", out);
+    return 0;
   }
   for (const Command& c : kCommands) {
     if (std::strcmp(argv[first], c.name) == 0)

@@ -6,8 +6,11 @@ add_library(orvanel::ffmpeg ALIAS orvanel_ffmpeg)
 
 if(WIN32)
   set(ORVANEL_FFMPEG_PREFIX "" CACHE PATH "Prefix of FFmpeg built for Windows")
-  if(NOT EXISTS "${ORVANEL_FFMPEG_PREFIX}/lib/libavcodec.a")
+  if(NOT ORVANEL_FFMPEG_PREFIX)
     message(FATAL_ERROR "Set ORVANEL_FFMPEG_PREFIX to the output of tools/ffmpeg-win.sh")
+  elseif(NOT EXISTS "${ORVANEL_FFMPEG_PREFIX}/lib/libavcodec.a")
+    # The run command compiles what needs no FFmpeg while FFmpeg is built.
+    message(STATUS "FFmpeg for Windows not built yet in ${ORVANEL_FFMPEG_PREFIX}")
   endif()
   target_include_directories(orvanel_ffmpeg SYSTEM INTERFACE "${ORVANEL_FFMPEG_PREFIX}/include")
   target_link_libraries(orvanel_ffmpeg INTERFACE

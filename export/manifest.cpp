@@ -34,7 +34,7 @@ bool WriteManifest(const std::string& file, const ManifestInfo& info) {
   if (!out) return false;
   std::fprintf(out, "%s%s  %s\n", escaped != name ? "\\" : "", hash.c_str(), escaped.c_str());
   std::fprintf(out, "# exported by Orvanel %s\n# time range: %s\n# frames: %d (%d pictures)\n",
-               kOrvanelVersion, info.timeRange.c_str(), info.frames, info.pictures);
+               ORVANEL_VERSION, info.timeRange.c_str(), info.frames, info.pictures);
   for (const std::string& folder : info.minuteFolders)
     std::fprintf(out, "# minute folder: %s\n", folder.c_str());
   const bool ok = std::fflush(out) == 0 && !std::ferror(out);

@@ -1,12 +1,43 @@
 #include "shell/dialogs.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "resources/resource.h"
 #include "shell/instance.h"
 #include "shell/settings.h"
 
 namespace {
+
+// The ProductVersion in the version resource of the file the program runs
+// from, read as Explorer reads it; "" when the file has none.
+std::string OwnProductVersion() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(GetAppInstance(), path, sizeof path);
+  if (length == 0 || length >= sizeof path) return "";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  if (size == 0) return "";
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(path, 0, size, data.data())) return "";
+  // The first language and code page the resource lists name its strings.
+  struct Translation { WORD language, codePage; }* translation = nullptr;
+  UINT bytes = 0;
+  if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &bytes) ||
+      bytes < sizeof *translation)
+    return "";
+  char query[64];
+  std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\ProductVersion",
+                translation->language, translation->codePage);
+  char* version = nullptr;
+  if (!VerQueryValueA(data.data(), query, reinterpret_cast<void**>(&version), &bytes) ||
+      bytes == 0)
+    return "";
+  return std::string(version, strnlen(version, bytes));
+}
 
 // BST_CHECKED or BST_UNCHECKED applies; any other state leaves `field`.
 void ApplyCheck(HWND dialog, int id, bool* field, bool inverted) {
@@ -90,9 +121,9 @@ INT_PTR AboutDialog::Run(HWND owner) {
 
 INT_PTR CALLBACK AboutDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%s %s", APP_TITLE, APP_VERSION);
-    SetDlgItemTextA(dialog, IDC_ABOUT_TEXT, text);
+    const std::string version = OwnProductVersion();
+    const std::string text = version.empty() ? APP_TITLE : APP_TITLE " " + version;
+    SetDlgItemTextA(dialog, IDC_ABOUT_TEXT, text.c_str());
     return TRUE;
   }
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {

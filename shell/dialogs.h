@@ -34,6 +34,6 @@ class AboutDialog {
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// The About text: the title and the version joined by one blank.
+// The About text: the title and the version joined by one blank; the version
+// is the program file's own (its version resource's ProductVersion).
 #define APP_TITLE "Orvanel"
-#define APP_VERSION "1.2"

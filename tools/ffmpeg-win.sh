@@ -2,7 +2,11 @@
 # Builds FFmpeg for Windows (MinGW-w64, static) from Debian's own source
 # package, with only the components Orvanel uses. The result is cached outside
 # the work tree, keyed by the source version and the configure flags, so a
-# second run (or a second clone) reuses it. Prints the install prefix last.
+# second run (or a second clone) reuses it. Beside the libraries it keeps what
+# a release says about them (share/orvanel: the source version, the configure
+# flags, the LGPL text). Prints the install prefix last.
+#   tools/ffmpeg-win.sh --prefix: only prints the prefix (nothing when the
+#   version is not known yet); exit 0 when it is built, 1 when not.
 set -euo pipefail
 
 CACHE=${ORVANEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvanel}
@@ -17,7 +21,11 @@ FLAGS=(--arch=x86_64 --target-os=mingw32 --cross-prefix=x86_64-w64-mingw32-
        # Makefile builds only for the ASF demuxer: without it nothing that
        # can write .asf/.wmv links.
        --enable-demuxer=asf
-       --enable-protocol=file --enable-swscale)
+       --enable-protocol=file --enable-swscale
+       # Only libavcodec, libavformat, libswscale and libavutil are linked;
+       # the release strips the executables, so no debug information either.
+       --disable-avdevice --disable-avfilter --disable-swresample --disable-postproc
+       --disable-debug)
 
 mkdir -p "$CACHE"
 apt_dir="$CACHE/apt"
@@ -40,8 +48,12 @@ mv "$src_list.new" "$src_list"
 APT=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
      -o Dir::State::Lists="$apt_dir/lists" -o Debug::NoLocking=1)
 
-# The version of the source follows the installed ffmpeg (same Debian release).
+# The version of the source follows the installed ffmpeg (same Debian release),
+# or the one apt would install where none is (the run needs no native one):
+# either way the run and the tests agree on it, so they share one build.
 version=$(dpkg-query -W -f='${Version}' libavcodec59 2>/dev/null || true)
+[ -n "$version" ] ||
+  version=$(apt-cache policy libavcodec59 2>/dev/null | sed -n 's/^ *Candidate: //p' | grep -v none || true)
 key_flags=$(printf '%s\n' "${FLAGS[@]}" | sha256sum | cut -c1-12)
 
 find_prefix() { # version -> prefix dir if built
@@ -52,10 +64,18 @@ find_prefix() { # version -> prefix dir if built
 if [ -n "$version" ] && [ -f "$(find_prefix "$version")/.complete" ]; then
   find_prefix "$version"; exit 0
 fi
+if [ "${1:-}" = --prefix ]; then
+  [ -z "$version" ] || find_prefix "$version"
+  exit 1
+fi
+
+# Each sub-step's time goes to standard error, so that a slow one shows.
+since=$SECONDS
+timed() { echo "ffmpeg-win: $1 $((SECONDS - since)) s" >&2; since=$SECONDS; }
 
 echo "ffmpeg-win: fetching the source package" >&2
 apt-get "${APT[@]}" update -qq >&2
-work="$CACHE/src"
+work="$CACHE/src-$key_flags"
 rm -rf "$work"; mkdir -p "$work"
 if [ -n "$version" ]; then
   (cd "$work" && apt-get "${APT[@]}" source --download-only "ffmpeg=$version" >&2) ||
@@ -69,11 +89,18 @@ prefix=$(find_prefix "$version")
 if [ -f "$prefix/.complete" ]; then rm -rf "$work"; echo "$prefix"; exit 0; fi
 
 (cd "$work" && dpkg-source --no-check -x "$dsc" ffmpeg-src >&2)
+timed "fetched and unpacked in"
 echo "ffmpeg-win: configuring and building $version (a few minutes, once)" >&2
 rm -rf "$prefix"
-(cd "$work/ffmpeg-src" &&
-  ./configure --prefix="$prefix" "${FLAGS[@]}" >&2 &&
-  make -j"$(nproc)" >&2 && make install >&2)
+(cd "$work/ffmpeg-src" && ./configure --prefix="$prefix" "${FLAGS[@]}" >&2)
+timed "configured in"
+(cd "$work/ffmpeg-src" && make -j"$(nproc)" >&2 && make install >&2)
+timed "built in"
+notes="$prefix/share/orvanel"
+mkdir -p "$notes"
+echo "$version" > "$notes/source-version"
+printf '%s\n' "${FLAGS[@]}" > "$notes/configure-flags"
+cp "$work/ffmpeg-src/COPYING.LGPLv2.1" "$notes/"
 touch "$prefix/.complete"
 rm -rf "$work"
 echo "$prefix"

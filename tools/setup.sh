@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
-# Installs what the project needs on a Debian 12 machine (only what is
+# Installs what one command needs on a Debian 12 machine (only what is
 # missing) and builds FFmpeg for Windows once. Safe to run again.
-# Prints the Windows FFmpeg prefix on its last line.
+#   tools/setup.sh [run|release|test] [--packages-only]
+# run: the viewer on the sample backup (tools/run.sh); release: the zip
+# (tools/release.sh); test, the default: everything tools/test.sh builds and
+# runs. Prints the Windows FFmpeg prefix on its last line.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+set_name=${1:-test}
 
-packages=(
-  cmake ninja-build make pkg-config g++ clang libclang-rt-14-dev
+# FFmpeg for Windows from its Debian source package, and the Windows build.
+windows=(
+  cmake ninja-build make nasm dpkg-dev xz-utils
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth
-  nasm dpkg-dev xz-utils
-  ffmpeg libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
-  googletest libgtest-dev libjpeg-turbo-progs
-  imagemagick x11-apps xdotool fonts-wine
 )
+case "$set_name" in
+  run)     packages=("${windows[@]}" wine wine64 fonts-wine xvfb xauth imagemagick) ;;
+  release) packages=("${windows[@]}" zip git) ;;
+  test)    packages=("${windows[@]}" wine wine64 fonts-wine xvfb xauth imagemagick
+                     pkg-config g++ clang libclang-rt-14-dev
+                     ffmpeg libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
+                     googletest libgtest-dev libjpeg-turbo-progs x11-apps xdotool) ;;
+  *) echo "setup.sh: unknown set '$set_name' (run, release or test)" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -27,4 +36,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
 fi
 
-"$here/ffmpeg-win.sh"
+[ "${2:-}" = --packages-only ] || "$here/ffmpeg-win.sh"

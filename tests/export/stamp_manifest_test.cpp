@@ -11,6 +11,7 @@
 #include "export/manifest.h"
 #include "export/sha256.h"
 #include "export/time_stamp.h"
+#include "platform/version.h"
 #include "tests/export/export_test_util.h"
 #include "tests/export/readback.h"
 
@@ -127,9 +128,9 @@ TEST(Manifest, BesideEveryExportAndReadBySha256sum) {
     export_test::RunJob(job);
     ASSERT_EQ(job.manifestPath(), dir.Join(name + ".asf.sha256"));
     const std::string manifest = testing_support::ReadFile(job.manifestPath());
-    EXPECT_NE(manifest.find("\n# exported by Orvanel 1.2\n# time range: 2004-03-15T12:00:10.00 to "
-                            "2004-03-15T12:00:10.20 (whole minutes)\n# frames: 3 (3 pictures)\n"
-                            "# minute folder: " + minute + "\n"),
+    EXPECT_NE(manifest.find("\n# exported by Orvanel " ORVANEL_VERSION "\n# time range: "
+                            "2004-03-15T12:00:10.00 to 2004-03-15T12:00:10.20 (whole minutes)\n"
+                            "# frames: 3 (3 pictures)\n# minute folder: " + minute + "\n"),
               std::string::npos)
         << manifest;
     std::string message;
