@@ -8,6 +8,7 @@
 #include "activity/minute_indexer.h"
 #include "platform/log.h"
 #include "platform/platform.h"
+#include "playback/late_pictures.h"
 #include "store/coverage.h"
 
 namespace activity {
@@ -19,11 +20,10 @@ WallTime Floor(WallTime t, WallTime unit) { return t - ((t % unit) + unit) % uni
 // A range wider than this is taken as its first two days: no view shows more.
 constexpr int kMostDays = 2;
 
-// Reads each frame file when asked, and first gives way to the rest of the
-// program: a lowered priority is not honoured everywhere (Wine ignores it),
-// so the worker keeps to half a processor at most, and when the last frame
-// took longer than the quickest recent one, others were waiting for the
-// processor meanwhile: it steps aside four times that long.
+// Reads each frame file when asked, and first gives way to playback: a
+// lowered priority is not honoured everywhere (Wine ignores it), so the
+// worker keeps to half a processor at most, and while playback has shown a
+// late picture in the last two seconds it waits, a quarter second at a time.
 class YieldingSource final : public FrameSource {
  public:
   explicit YieldingSource(const std::atomic<bool>& stop) : stop_(stop) {}
@@ -32,10 +32,9 @@ class YieldingSource final : public FrameSource {
     last_ = Clock::now();
   }
   bool Next(const FrameFile** file, const char** why) override {
-    const Clock::duration took = Clock::now() - last_;
-    quickest_ = std::min(quickest_ + quickest_ / 64, took);  // forgets slowly: frames differ
-    const Clock::duration pause = std::min(took + 4 * (took - quickest_), kLongestPause);
-    if (!stop_.load(std::memory_order_relaxed)) std::this_thread::sleep_for(pause);
+    if (!stop_.load(std::memory_order_relaxed)) std::this_thread::sleep_for(Clock::now() - last_);
+    while (!stop_.load(std::memory_order_relaxed) && Clock::now() - LastLatePicture() < kCalm)
+      std::this_thread::sleep_for(kWait);
     const bool read = direct_.Next(file, why);
     last_ = Clock::now();
     return read;
@@ -43,11 +42,11 @@ class YieldingSource final : public FrameSource {
 
  private:
   using Clock = std::chrono::steady_clock;
-  static constexpr Clock::duration kLongestPause = std::chrono::milliseconds(250);
+  static constexpr Clock::duration kCalm = std::chrono::seconds(2);
+  static constexpr Clock::duration kWait = std::chrono::milliseconds(250);
   const std::atomic<bool>& stop_;
   DirectSource direct_;
   Clock::time_point last_{};
-  Clock::duration quickest_ = std::chrono::hours(1);
 };
 
 std::string WithoutTrailingSeparators(std::string path) {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/log.h"
+#include "playback/late_pictures.h"
 #include "playback/sync_clock.h"
 #include "store/navigation.h"
 
@@ -508,9 +509,9 @@ int VideoChild::Run() {
       continue;
     }
     ShowFrameOf(index, &list);
-    if (frameHook_ != nullptr) {
-      frameHook_(frameHookContext_, index, due, Clock::now());
-    }
+    const Clock::time_point shown = Clock::now();
+    NotePictureShown(due, shown);
+    if (frameHook_ != nullptr) frameHook_(frameHookContext_, index, due, shown);
   }
   return 0;
 }
@@ -852,8 +853,10 @@ void VideoChild::SyncStep(SyncClock* clock) {
   }
   const WallTime moment = reading.MomentAt(Clock::now());
   const Sight sight = SightAt(moment, reading.mode);
-  if (ShowSight(sight, moment, epoch, false) && frameHook_ != nullptr) {
-    frameHook_(frameHookContext_, sight.index, syncDue_, Clock::now());
+  if (ShowSight(sight, moment, epoch, false)) {
+    const Clock::time_point shown = Clock::now();
+    NotePictureShown(syncDue_, shown);
+    if (frameHook_ != nullptr) frameHook_(frameHookContext_, sight.index, syncDue_, shown);
   }
 
   std::unique_lock<std::mutex> lock(state_);

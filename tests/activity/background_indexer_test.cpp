@@ -1,6 +1,7 @@
-// The background indexer: the minute nearest to what is on screen first, a
-// new focus reorders what is left, one ring until the news is taken, and Stop
-// cuts the work short instead of finishing the queue.
+// The background indexer: nothing while playback has just been late, then
+// the minute nearest to what is on screen first; a new focus reorders what is
+// left, one ring until the news is taken, and Stop cuts the work short
+// instead of finishing the queue.
 #include "activity/background_indexer.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "playback/late_pictures.h"
 #include "tests/support/test_support.h"
 #include "tools/activity_scene.h"
 
@@ -39,7 +41,7 @@ std::vector<std::string> Minutes(const std::vector<std::string>& folders) {
   return names;
 }
 
-TEST(BackgroundIndexer, NearestFirstReorderedByFocusRingsOnceAndStopsMidQueue) {
+TEST(BackgroundIndexer, GivesWayNearestFirstReorderedByFocusRingsOnceAndStopsMidQueue) {
   testing_support::TempDir dir;
   const std::string camera = dir.Join("cam");
   sample::Scene scene;
@@ -54,7 +56,11 @@ TEST(BackgroundIndexer, NearestFirstReorderedByFocusRingsOnceAndStopsMidQueue) {
     activity::BackgroundIndexer indexer(index);
     indexer.SetDoorbell([&] { return ++rings > 0; });
     indexer.SetFocus({{camera, kTen + 390 * kHundredthsPerSecond, kTen + 390 * kHundredthsPerSecond}});
+    const auto now = std::chrono::steady_clock::now();
+    NotePictureShown(now - 2 * kLatePicture, now);  // playback fell behind
     indexer.Start();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(indexer.built(), 0);
     ASSERT_TRUE(WaitFor([&] { return indexer.idle(); }));
     EXPECT_EQ(rings.load(), 1);  // never answered: one ring for ten minutes
     EXPECT_EQ(Minutes(indexer.TakeIndexed()),
