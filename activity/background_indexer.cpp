@@ -22,8 +22,9 @@ constexpr int kMostDays = 2;
 
 // Reads each frame file when asked, and first gives way to playback: a
 // lowered priority is not honoured everywhere (Wine ignores it), so the
-// worker keeps to half a processor at most, and while playback has shown a
-// late picture in the last two seconds it waits, a quarter second at a time.
+// worker keeps to a third of a processor at most, and while playback has
+// shown a late picture in the last five seconds it waits, a quarter second at
+// a time: resuming sooner under load makes the next late picture sooner.
 class YieldingSource final : public FrameSource {
  public:
   explicit YieldingSource(const std::atomic<bool>& stop) : stop_(stop) {}
@@ -32,7 +33,8 @@ class YieldingSource final : public FrameSource {
     last_ = Clock::now();
   }
   bool Next(const FrameFile** file, const char** why) override {
-    if (!stop_.load(std::memory_order_relaxed)) std::this_thread::sleep_for(Clock::now() - last_);
+    if (!stop_.load(std::memory_order_relaxed))
+      std::this_thread::sleep_for(2 * (Clock::now() - last_));
     while (!stop_.load(std::memory_order_relaxed) && Clock::now() - LastLatePicture() < kCalm)
       std::this_thread::sleep_for(kWait);
     const bool read = direct_.Next(file, why);
@@ -42,7 +44,7 @@ class YieldingSource final : public FrameSource {
 
  private:
   using Clock = std::chrono::steady_clock;
-  static constexpr Clock::duration kCalm = std::chrono::seconds(2);
+  static constexpr Clock::duration kCalm = std::chrono::seconds(5);
   static constexpr Clock::duration kWait = std::chrono::milliseconds(250);
   const std::atomic<bool>& stop_;
   DirectSource direct_;

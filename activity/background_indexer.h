@@ -3,7 +3,7 @@
 // the minute nearest to what is on screen (each open window's moment, the
 // timeline's visible range) of those not indexed yet. A change of what is on
 // screen orders the queue again before the next minute. Where the lowered
-// priority is not honoured (Wine), it keeps to half a processor and waits
+// priority is not honoured (Wine), it keeps to a third of a processor and waits
 // while playback has lately shown a late picture (playback/late_pictures.h).
 //
 // The worker never calls into windows: after each minute it rings a doorbell
