@@ -104,5 +104,6 @@ cp "$work/ffmpeg-src/COPYING.LGPLv2.1" "$notes/"
 touch "$prefix/.complete"
 # Deleting the built source tree can take half a minute where the disc
 # discards freed blocks: nothing needs to wait for it.
-rm -rf "$work" </dev/null >/dev/null 2>&1 &
+# Renamed first, so that a later build never shares the folder being deleted.
+mv "$work" "$work.done.$$" && { rm -rf "$work.done.$$" </dev/null >/dev/null 2>&1 & }
 echo "$prefix"
