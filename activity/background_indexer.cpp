@@ -107,7 +107,7 @@ void BackgroundIndexer::Stop() {
   if (worker_.joinable()) worker_.join();
 }
 
-void BackgroundIndexer::SetFocus(std::vector<IndexFocus> focus) {
+void BackgroundIndexer::SetOnScreen(std::vector<IndexFocus> focus) {
   for (IndexFocus& f : focus) {
     f.from = Floor(f.from, kHundredthsPerMinute);
     f.to = Floor(f.to, kHundredthsPerMinute);

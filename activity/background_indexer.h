@@ -59,7 +59,7 @@ class BackgroundIndexer {
   // What is on screen now. The days it touches are indexed, nearest minutes
   // first. Moments count by their minute: a playing window does not reorder
   // the queue at every picture.
-  void SetFocus(std::vector<IndexFocus> focus);
+  void SetOnScreen(std::vector<IndexFocus> focus);
 
   // The minute folders indexed (or found indexed) since the last call;
   // answers the doorbell.

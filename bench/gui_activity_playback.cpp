@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     const Turn off = Measure(seconds);
     activity::BackgroundIndexer indexer(index);
-    indexer.SetFocus({{indexed.make_preferred().string(), one, one}});
+    indexer.SetOnScreen({{indexed.make_preferred().string(), one, one}});
     indexer.Start();
     const Turn on = Measure(seconds);
     indexer.Stop();

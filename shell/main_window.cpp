@@ -185,7 +185,7 @@ void FeedIndexer() {
     for (const TimelineRow& row : g_timeline.Rows())
       focus.push_back({row.camera, view.start, view.start + view.span});
   }
-  g_program.indexer.SetFocus(std::move(focus));
+  g_program.indexer.SetOnScreen(std::move(focus));
 }
 
 // Command bar across the top, workspace frame right of the tree column with

@@ -55,7 +55,7 @@ TEST(BackgroundIndexer, GivesWayNearestFirstReorderedByFocusRingsOnceAndStopsMid
   {
     activity::BackgroundIndexer indexer(index);
     indexer.SetDoorbell([&] { return ++rings > 0; });
-    indexer.SetFocus({{camera, kTen + 390 * kHundredthsPerSecond, kTen + 390 * kHundredthsPerSecond}});
+    indexer.SetOnScreen({{camera, kTen + 390 * kHundredthsPerSecond, kTen + 390 * kHundredthsPerSecond}});
     const auto now = std::chrono::steady_clock::now();
     NotePictureShown(now - 2 * kLatePicture, now);  // playback fell behind
     indexer.Start();
@@ -76,13 +76,13 @@ TEST(BackgroundIndexer, GivesWayNearestFirstReorderedByFocusRingsOnceAndStopsMid
   activity::BackgroundIndexer indexer(fresh);
   std::vector<std::string> seen;
   indexer.SetDoorbell([] { return true; });
-  indexer.SetFocus({{camera, kTen + 9 * kHundredthsPerMinute, kTen + 9 * kHundredthsPerMinute}});
+  indexer.SetOnScreen({{camera, kTen + 9 * kHundredthsPerMinute, kTen + 9 * kHundredthsPerMinute}});
   indexer.Start();
   ASSERT_TRUE(WaitFor([&] {
     for (std::string& m : Minutes(indexer.TakeIndexed())) seen.push_back(m);
     return !seen.empty();
   }));
-  indexer.SetFocus({{camera, kTen, kTen}});
+  indexer.SetOnScreen({{camera, kTen, kTen}});
   ASSERT_TRUE(WaitFor([&] {
     for (std::string& m : Minutes(indexer.TakeIndexed())) seen.push_back(m);
     return seen.size() >= 3;
