@@ -208,7 +208,7 @@ TEST_F(TimelinePanelTest, ShadesActivityAsItIsIndexedInTheCamerasRegion) {
   EXPECT_TRUE(panel.ActivityOf(camera).empty());
 
   activity::BackgroundIndexer indexer(index);
-  indexer.SetFocus({{camera, At(10, 0), At(10, 0)}});
+  indexer.SetOnScreen({{camera, At(10, 0), At(10, 0)}});
   indexer.Start();
   ASSERT_TRUE(PumpUntil([&] { return indexer.idle(); }, 60000));
   panel.MinutesIndexed(indexer.TakeIndexed());
