@@ -24,6 +24,7 @@ fi
 
 # Its own build folder: Release, no tests, and nothing of the machine inside.
 build=$repo/build-release
+mkdir -p "$repo/out"
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -33,8 +34,8 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-
   -DORVANEL_TESTS=OFF -DORVANEL_BENCH=OFF \
   -DCMAKE_C_FLAGS="-ffile-prefix-map=$repo=." -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$repo=." \
   -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target orvanel orvanel-cli >"$build.log" 2>&1 ||
-  { tail -n 40 "$build.log"; exit 1; }
+cmake --build "$build" -j "$(nproc)" --target orvanel orvanel-cli >"$repo/out/build-release.log" 2>&1 ||
+  { tail -n 40 "$repo/out/build-release.log"; exit 1; }
 step "build"
 
 stage=$repo/out/release-stage
