@@ -1,4 +1,5 @@
 #include "workspace/activity_search.h"
+#include "workspace/mailbox.h"
 
 #include <algorithm>
 
@@ -48,20 +49,8 @@ ActivitySearch::~ActivitySearch() {
 
 HWND ActivitySearch::Mailbox() {
   if (mailbox_ != nullptr && IsWindow(mailbox_)) return mailbox_;
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc{};
-  if (!GetClassInfoA(instance, kMailboxClass, &wc)) {
-    wc.lpfnWndProc = MailboxProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kMailboxClass;
-    RegisterClassA(&wc);
-  }
-  mailbox_ = CreateWindowExA(0, kMailboxClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             instance, nullptr);
-  if (mailbox_ != nullptr)
-    SetWindowLongPtrA(mailbox_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  else
-    LogWindow::Print("activity search: no mailbox (%lu)", GetLastError());
+  mailbox_ = MakeMailbox(kMailboxClass, MailboxProc, this);
+  if (mailbox_ == nullptr) LogWindow::Print("activity search: no mailbox (%lu)", GetLastError());
   target_.store(mailbox_);
   return mailbox_;
 }

@@ -1,4 +1,5 @@
 #include "workspace/child_manager.h"
+#include "workspace/mailbox.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -76,20 +77,9 @@ void ChildManager::SetWorkspace(HWND mdiClient) {
 
 HWND ChildManager::Mailbox() {
   if (mailbox_ != nullptr && IsWindow(mailbox_)) return mailbox_;
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc{};
-  if (!GetClassInfoA(instance, kMailboxClass, &wc)) {
-    wc.lpfnWndProc = MailboxProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kMailboxClass;
-    RegisterClassA(&wc);
-  }
-  mailbox_ = CreateWindowExA(0, kMailboxClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             instance, nullptr);
+  mailbox_ = MakeMailbox(kMailboxClass, MailboxProc, this);
   if (mailbox_ == nullptr)
     LogWindow::Print("video mailbox cannot be made (%lu)", GetLastError());
-  else
-    SetWindowLongPtrA(mailbox_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   return mailbox_;
 }
 
